@@ -1,0 +1,40 @@
+# Warnings and language settings shared by every target of the project.
+function(project_target_defaults target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+    if(WARNINGS_AS_ERRORS)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+endfunction()
+
+# A static library of the project: project_add_library(name SOURCES ... LINK ...)
+function(project_add_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_LINK})
+    project_target_defaults(${name})
+endfunction()
+
+# One GoogleTest executable registered with CTest:
+#   project_add_test(name [WIDGETS] SOURCES ... LINK ...)
+# WIDGETS runs the tests inside a QApplication on Qt's offscreen platform.
+function(project_add_test name)
+    cmake_parse_arguments(ARG "WIDGETS" "" "SOURCES;LINK" ${ARGN})
+    if(ARG_WIDGETS)
+        add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/widgets_test_main.cpp)
+        target_link_libraries(${name} PRIVATE Qt6::Widgets Qt6::Test)
+        set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    else()
+        add_executable(${name} ${ARG_SOURCES})
+        target_link_libraries(${name} PRIVATE GTest::gtest_main)
+    endif()
+    target_link_libraries(${name} PRIVATE ${ARG_LINK} GTest::gtest)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    project_target_defaults(${name})
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+include(GoogleTest)

@@ -1,0 +1,485 @@
+#include "download/internet_file.h"
+
+#include "platform/runtime/binary_file.h"
+#include "platform/runtime/conversions.h"
+#include "platform/runtime/runtime_error.h"
+#include "platform/runtime/text.h"
+#include "updater/basGlobal.h"
+
+#include <array>
+#include <limits>
+#include <optional>
+
+namespace {
+
+using runtime::Variant;
+namespace dispid = internet_file::dispid;
+namespace event = internet_file::event;
+
+constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 5.0; Windows NT; DigExt)";
+constexpr std::size_t kHeaderBufferLength = 1024;
+constexpr std::size_t kChunkSize = 2048;
+
+constexpr std::u16string_view kCouldNotFindUrl = u"Could not find Url";
+constexpr std::u16string_view kErrorSettingPosition = u"Error, while setting position";
+constexpr std::u16string_view kCouldNotReadUrl = u"Could not read Url";
+constexpr std::u16string_view kNotAvailable = u"Not Available";
+constexpr std::u16string_view kFileNotFoundStatus = u"HTTP/1.1 404 File Not Found";
+
+constexpr int kControlSize = 570;  // twips, the size of the design-time picture
+
+// The internet layer speaks the system's code page; here that is UTF-8.
+std::string ansi(std::u16string_view text)
+{
+    return runtime::toUtf8(text);
+}
+
+// The handles and the local file of one running download. Whatever is still held when the
+// download ends by an error without an event is released here.
+class DownloadResources {
+public:
+    DownloadResources(inet::Internet& internet, inet::Handle& sessionField)
+        : m_internet(internet), m_sessionField(sessionField)
+    {
+    }
+    ~DownloadResources()
+    {
+        if (m_url != 0 || m_ownsSession)
+            closeHandles();
+    }
+    DownloadResources(const DownloadResources&) = delete;
+    DownloadResources& operator=(const DownloadResources&) = delete;
+
+    void holdSession(inet::Handle session)
+    {
+        m_session = session;
+        m_ownsSession = true;
+    }
+    // The session stays open for the next operation (the "Could not find Url" ending).
+    void leaveSessionOpen() { m_ownsSession = false; }
+    void holdUrl(inet::Handle url) { m_url = url; }
+    inet::Handle url() const { return m_url; }
+
+    void closeHandles()
+    {
+        m_internet.closeHandle(m_url);
+        m_internet.closeHandle(m_session);
+        m_sessionField = 0;
+        m_url = 0;
+        m_ownsSession = false;
+    }
+
+    std::optional<runtime::BinaryFile> file;
+
+private:
+    inet::Internet& m_internet;
+    inet::Handle& m_sessionField;
+    inet::Handle m_session = 0;
+    inet::Handle m_url = 0;
+    bool m_ownsSession = false;
+};
+
+std::int32_t addChecked(std::int32_t total, std::uint32_t count)
+{
+    const std::int64_t sum = static_cast<std::int64_t>(total) + count;
+    if (sum > std::numeric_limits<std::int32_t>::max())
+        throw runtime::RuntimeError(runtime::error::kOverflow);
+    return static_cast<std::int32_t>(sum);
+}
+
+// Mid$(text, start, length) with 1-based start; a negative length is an invalid argument.
+std::u16string mid(const std::u16string& text, std::size_t start, std::int64_t length)
+{
+    if (length < 0)
+        throw runtime::RuntimeError(runtime::error::kInvalidProcedureCall);
+    if (start > text.size())
+        return {};
+    return text.substr(start - 1, static_cast<std::size_t>(length));
+}
+
+}  // namespace
+
+InternetFile::InternetFile(inet::Internet& internet, std::function<void()> doEvents)
+    : m_internet(internet), m_doEvents(std::move(doEvents))
+{
+    using runtime::toInteger;
+    using runtime::toLong;
+    using runtime::toText;
+    m_members.addProperty(dispid::FileExists, u"FileExists", [this] { return Variant(m_FileExists); });
+    m_members.addProperty(dispid::LastModified, u"LastModified", [this] { return Variant(m_LastModified); });
+    m_members.addProperty(dispid::FileSize, u"FileSize", [this] { return Variant(m_FileSize); });
+    m_members.addProperty(dispid::LocalFile, u"LocalFile", [this] { return m_LocalFile; },
+                          [this](const Variant& v) { setLocalFile(v); });
+    m_members.addProperty(dispid::ConnectType, u"ConnectType", [this] { return Variant(m_ConnectType); },
+                          [this](const Variant& v) { setConnectType(toLong(v)); });
+    m_members.addProperty(dispid::Url, u"Url", [this] { return Variant(m_Url); },
+                          [this](const Variant& v) { setUrl(toText(v)); });
+    m_members.addProperty(dispid::Port, u"Port", [this] { return Variant(m_Port); },
+                          [this](const Variant& v) { setPort(toInteger(v)); });
+    m_members.addProperty(dispid::SiteUser, u"SiteUser", [this] { return Variant(m_SiteUser); },
+                          [this](const Variant& v) { setSiteUser(toText(v)); });
+    m_members.addProperty(dispid::SitePassword, u"SitePassword", [this] { return Variant(m_SitePassword); },
+                          [this](const Variant& v) { setSitePassword(toText(v)); });
+    m_members.addProperty(dispid::ProxyPort, u"ProxyPort", [this] { return Variant(m_ProxyPort); },
+                          [this](const Variant& v) { setProxyPort(toInteger(v)); });
+    m_members.addProperty(dispid::ProxyServer, u"ProxyServer", [this] { return Variant(m_ProxyServer); },
+                          [this](const Variant& v) { setProxyServer(toText(v)); });
+    m_members.addProperty(dispid::ProxyUser, u"ProxyUser", [this] { return Variant(m_ProxyUser); },
+                          [this](const Variant& v) { setProxyUser(toText(v)); });
+    m_members.addProperty(dispid::ProxyPassword, u"ProxyPassword", [this] { return Variant(m_ProxyPassword); },
+                          [this](const Variant& v) { setProxyPassword(toText(v)); });
+    m_members.addMethod(dispid::StartDownload, u"StartDownload", [this] { StartDownload(); });
+    m_members.addMethod(dispid::ResumeDownload, u"ResumeDownload", [this] { ResumeDownload(); });
+    m_members.addMethod(dispid::CancelDownload, u"CancelDownload", [this] { CancelDownload(); });
+    m_members.addMethod(dispid::RequestInformation, u"RequestInformation", [this] { RequestInformation(); });
+}
+
+InternetFile::~InternetFile()
+{
+    if (m_SessionHandle != 0)
+        m_internet.closeHandle(m_SessionHandle);
+}
+
+Variant InternetFile::invoke(controls::DispId id, controls::InvokeKind kind, std::span<Variant> args)
+{
+    return m_members.invoke(id, kind, args);
+}
+
+void InternetFile::setLocalFile(Variant New_LocalFile)
+{
+    m_LocalFile = std::move(New_LocalFile);
+    propertyChanged(u"LocalFile");
+}
+
+void InternetFile::setConnectType(std::int32_t New_ConnectType)
+{
+    m_ConnectType = New_ConnectType;
+    propertyChanged(u"ConnectType");
+}
+
+void InternetFile::setUrl(std::u16string New_Url)
+{
+    m_Url = std::move(New_Url);
+    propertyChanged(u"Url");
+}
+
+void InternetFile::setPort(std::int16_t New_Port)
+{
+    m_Port = New_Port;
+    propertyChanged(u"Port");
+}
+
+void InternetFile::setSiteUser(std::u16string New_SiteUser)
+{
+    m_SiteUser = std::move(New_SiteUser);
+    propertyChanged(u"SiteUser");
+}
+
+void InternetFile::setSitePassword(std::u16string New_SitePassword)
+{
+    m_SitePassword = std::move(New_SitePassword);
+    propertyChanged(u"SitePassword");
+}
+
+void InternetFile::setProxyPort(std::int16_t New_ProxyPort)
+{
+    m_ProxyPort = New_ProxyPort;
+    propertyChanged(u"ProxyPort");
+}
+
+void InternetFile::setProxyServer(std::u16string New_ProxyServer)
+{
+    m_ProxyServer = std::move(New_ProxyServer);
+    propertyChanged(u"ProxyServer");
+}
+
+void InternetFile::setProxyUser(std::u16string New_ProxyUser)
+{
+    m_ProxyUser = std::move(New_ProxyUser);
+    propertyChanged(u"ProxyUser");
+}
+
+void InternetFile::setProxyPassword(std::u16string New_ProxyPassword)
+{
+    m_ProxyPassword = std::move(New_ProxyPassword);
+    propertyChanged(u"ProxyPassword");
+}
+
+void InternetFile::initProperties()
+{
+    m_LocalFile = u"";
+    m_Url.clear();
+    m_Port = 80;
+    m_SiteUser.clear();
+    m_SitePassword.clear();
+    m_ProxyPort = 8080;
+    m_ProxyServer.clear();
+    m_ConnectType = 0;
+}
+
+void InternetFile::readProperties(const controls::PropertyStore& store)
+{
+    using runtime::toInteger;
+    using runtime::toLong;
+    using runtime::toText;
+    m_LocalFile = store.readProperty(u"LocalFile", u"");
+    m_Url = toText(store.readProperty(u"Url", u""));
+    m_Port = toInteger(store.readProperty(u"Port", std::int32_t{80}));
+    m_SiteUser = toText(store.readProperty(u"SiteUser", u""));
+    m_SitePassword = toText(store.readProperty(u"SitePassword", u""));
+    m_ProxyPort = toInteger(store.readProperty(u"ProxyPort", std::int32_t{8080}));
+    m_ProxyServer = toText(store.readProperty(u"ProxyServer", u""));
+    m_ConnectType = toLong(store.readProperty(u"ConnectType", std::int32_t{0}));
+}
+
+void InternetFile::writeProperties(controls::PropertyStore& store)
+{
+    store.writeProperty(u"LocalFile", m_LocalFile, u"");
+    store.writeProperty(u"Url", m_Url, u"");
+    store.writeProperty(u"Port", m_Port, std::int32_t{80});
+    store.writeProperty(u"SiteUser", m_SiteUser, u"");
+    store.writeProperty(u"SitePassword", m_SitePassword, u"");
+    store.writeProperty(u"ProxyPort", m_ProxyPort, std::int32_t{8080});
+    store.writeProperty(u"ProxyServer", m_ProxyServer, u"");
+    store.writeProperty(u"ConnectType", m_ConnectType, std::int32_t{0});
+}
+
+void InternetFile::resized()
+{
+    setOwnHeight(kControlSize);
+    setOwnWidth(kControlSize);
+}
+
+void InternetFile::OpenInternetSession()
+{
+    switch (m_ConnectType) {
+    case 0:
+        m_SessionHandle = m_internet.openSession(kUserAgent, inet::kOpenTypePreconfig, std::nullopt,
+                                                 std::nullopt, 0);
+        break;
+    case 1: {
+        const std::u16string proxy = m_ProxyServer + u":" + runtime::toText(m_ProxyPort);
+        m_SessionHandle = m_internet.openSession(kUserAgent, inet::kOpenTypeProxy, ansi(proxy),
+                                                 std::nullopt, 0);
+        break;
+    }
+    case 2:
+        m_SessionHandle = m_internet.openSession(kUserAgent, inet::kOpenTypeDirect, std::nullopt,
+                                                 std::nullopt, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void InternetFile::RequestInformation()
+{
+    m_InfoRequested = true;
+
+    std::u16string host = m_Url;
+    std::u16string path;
+    basGlobal::SplitUrl(host, path);
+    m_doEvents();
+
+    if (m_SessionHandle == 0)
+        OpenInternetSession();
+    m_doEvents();
+
+    std::optional<std::string> user;
+    std::optional<std::string> password;
+    if (!m_SiteUser.empty()) {
+        user = ansi(m_SiteUser);
+        password = ansi(m_SitePassword);
+    }
+    const inet::Handle connection = m_internet.connect(m_SessionHandle, ansi(host), inet::kInvalidPortNumber,
+                                                       user, password, inet::kServiceHttp, 0, 0);
+    const inet::Handle request = m_internet.openRequest(connection, "HEAD", ansi(path), "HTTP/1.0",
+                                                        std::nullopt, inet::kFlagReload, 0);
+
+    // Step 10 closes both handles, and the session after a download; the closer also does it
+    // when the Content-Length conversion ends the request with its error.
+    struct Closer {
+        InternetFile& self;
+        inet::Handle request;
+        inet::Handle connection;
+        ~Closer()
+        {
+            self.m_internet.closeHandle(request);
+            self.m_internet.closeHandle(connection);
+            if (self.m_CloseSessionAfterInfo) {
+                self.m_internet.closeHandle(self.m_SessionHandle);
+                self.m_SessionHandle = 0;
+            }
+        }
+    } closer{*this, request, connection};
+
+    if (request != 0) {
+        m_doEvents();
+        std::string buffer(kHeaderBufferLength, ' ');
+        std::uint32_t length = kHeaderBufferLength;
+        std::uint32_t index = 0;
+        const std::uint32_t zero = 0;
+        m_internet.sendRequest(request, std::nullopt,
+                               std::span<const std::byte>(reinterpret_cast<const std::byte*>(&zero), 0));
+        m_doEvents();
+
+        if (m_internet.queryInfo(request, inet::kQueryRawHeadersCrlf, buffer, length, index)) {
+            parseHeaders(runtime::fromUtf8(buffer));
+        } else {
+            m_doEvents();
+            // The failed query reported the size it needed; the buffer is still 1024 long.
+            length = kHeaderBufferLength;
+            if (m_internet.queryInfo(request, inet::kQueryStatusCode, buffer, length, index))
+                m_FileExists = runtime::Bool16(basGlobal::CutAtNull(runtime::fromUtf8(buffer)) == u"200");
+            else
+                m_FileExists = runtime::False;
+            m_LastModified = kNotAvailable;
+            m_FileSize = -1;
+        }
+    }
+
+    m_doEvents();
+}
+
+void InternetFile::parseHeaders(const std::u16string& headers)
+{
+    const std::u16string lower = runtime::lowerCase(headers);
+
+    const std::size_t modified = runtime::findText(lower, u"last-modified: ");
+    if (modified == 0) {
+        m_LastModified = kNotAvailable;
+    } else {
+        const std::size_t start = modified + 15;
+        const std::size_t end = runtime::findText(headers, u"\r\n", start);
+        m_LastModified = mid(headers, start, static_cast<std::int64_t>(end) - static_cast<std::int64_t>(start));
+    }
+    m_doEvents();
+
+    const std::size_t length = runtime::findText(lower, u"content-length: ");
+    if (length == 0) {
+        m_FileSize = -1;
+    } else {
+        const std::size_t start = length + 16;
+        const std::size_t end = runtime::findText(headers, u"\r\n", start);
+        m_FileSize = runtime::toLong(
+            Variant(mid(headers, start, static_cast<std::int64_t>(end) - static_cast<std::int64_t>(start))));
+    }
+    m_doEvents();
+
+    m_FileExists = runtime::Bool16(runtime::findText(headers, kFileNotFoundStatus) == 0);
+}
+
+void InternetFile::StartDownload()
+{
+    m_ResumePosition = 0;
+    RunDownload();
+}
+
+void InternetFile::ResumeDownload()
+{
+    try {
+        try {
+            m_ResumePosition = runtime::fileLength(runtime::toText(m_LocalFile));
+        } catch (const runtime::RuntimeError&) {
+            m_ResumePosition = 0;
+        }
+        RunDownload();
+    } catch (const runtime::RuntimeError&) {
+        // A resumed download swallows every run-time error; its events already told the rest.
+    }
+}
+
+void InternetFile::CancelDownload()
+{
+    m_CancelRequested = true;
+}
+
+void InternetFile::RunDownload()
+{
+    m_CancelRequested = false;
+    m_doEvents();
+
+    if (m_SessionHandle == 0)
+        OpenInternetSession();
+    const inet::Handle session = m_SessionHandle;
+    DownloadResources held(m_internet, m_SessionHandle);
+    held.holdSession(session);
+    m_doEvents();
+
+    m_CloseSessionAfterInfo = false;
+    if (!m_InfoRequested)
+        RequestInformation();
+    m_CloseSessionAfterInfo = true;
+    m_doEvents();
+
+    held.holdUrl(m_internet.openUrl(session, ansi(m_Url), std::nullopt, inet::kFlagExistingConnect, 0));
+    if (held.url() == 0) {
+        held.leaveSessionOpen();
+        std::array<Variant, 1> args{Variant(std::u16string(kCouldNotFindUrl))};
+        raiseEvent(event::DownloadError, args);
+        return;
+    }
+
+    std::int32_t total = 0;
+    if (m_ResumePosition != 0) {
+        m_doEvents();
+        const std::uint32_t position =
+            m_internet.setFilePointer(held.url(), m_ResumePosition, nullptr, inet::kFileCurrent, 0);
+        if (position == inet::kInvalidSetFilePointer) {
+            std::array<Variant, 1> args{Variant(std::u16string(kErrorSettingPosition))};
+            raiseEvent(event::DownloadError, args);
+            held.closeHandles();
+            return;
+        }
+        total = static_cast<std::int32_t>(position);
+    }
+
+    m_doEvents();
+    held.file.emplace(runtime::toText(m_LocalFile));
+    if (m_ResumePosition == 0) {
+        // A fresh download replaces the whole file: a longer old file must not keep its tail.
+        held.file->truncateHere();
+    } else {
+        held.file->seek(m_ResumePosition);
+    }
+
+    std::array<std::byte, kChunkSize> chunk{};
+    bool moreToRead = true;
+    while (moreToRead) {
+        m_doEvents();
+        std::uint32_t count = 0;
+        if (!m_internet.readFile(held.url(), chunk, count)) {
+            m_doEvents();
+            held.closeHandles();
+            held.file->close();
+            std::array<Variant, 1> args{Variant(std::u16string(kCouldNotReadUrl))};
+            raiseEvent(event::DownloadError, args);
+            return;
+        }
+        m_doEvents();
+        total = addChecked(total, count);
+        if (count > 0)
+            held.file->write(std::span<const std::byte>(chunk.data(), count));
+        else
+            moreToRead = false;
+
+        std::array<Variant, 1> progress{Variant(total)};
+        raiseEvent(event::DownloadProgress, progress);
+        total = runtime::toLong(progress[0]);
+        m_doEvents();
+
+        if (m_CancelRequested) {
+            m_doEvents();
+            std::array<Variant, 1> position{Variant(total)};
+            raiseEvent(event::DownloadCancelled, position);
+            held.closeHandles();
+            held.file->close();
+            return;
+        }
+        m_doEvents();
+    }
+
+    held.closeHandles();
+    held.file->close();
+    raiseEvent(event::DownloadComplete);
+}

@@ -1,0 +1,370 @@
+#include "platform/inet/curl_internet.h"
+
+#include "platform/inet/curl_transfer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <vector>
+
+namespace inet {
+
+namespace {
+
+bool isControlOrSpace(unsigned char c)
+{
+    return c <= 0x20 || c == 0x7F;
+}
+
+// Copies `text` and a closing NUL into the caller's buffer when both fit.
+bool answer(std::string_view text, std::span<char> buffer, std::uint32_t& length)
+{
+    const std::size_t room = std::min<std::size_t>(length, buffer.size());
+    if (text.size() + 1 > room) {
+        length = static_cast<std::uint32_t>(text.size() + 1);
+        return false;
+    }
+    std::memcpy(buffer.data(), text.data(), text.size());
+    buffer[text.size()] = '\0';
+    length = static_cast<std::uint32_t>(text.size());
+    return true;
+}
+
+}  // namespace
+
+std::string cleanUrl(std::string_view url)
+{
+    while (!url.empty() && isControlOrSpace(static_cast<unsigned char>(url.front())))
+        url.remove_prefix(1);
+    while (!url.empty() && isControlOrSpace(static_cast<unsigned char>(url.back())))
+        url.remove_suffix(1);
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string cleaned;
+    cleaned.reserve(url.size());
+    for (const char raw : url) {
+        const auto c = static_cast<unsigned char>(raw);
+        if (c == '\t' || c == '\n' || c == '\r')
+            continue;
+        if (isControlOrSpace(c)) {
+            cleaned += '%';
+            cleaned += kHex[c >> 4];
+            cleaned += kHex[c & 0xF];
+            continue;
+        }
+        cleaned += raw;
+    }
+    return cleaned;
+}
+
+struct CurlInternet::Object {
+    enum class Kind { Session, Connection, Request, Url };
+    explicit Object(Kind k, Handle p) : kind(k), parent(p) {}
+    virtual ~Object() = default;
+    Kind kind;
+    Handle parent;
+};
+
+namespace {
+
+struct Session : CurlInternet::Object {
+    Session() : Object(Kind::Session, 0) {}
+    std::string agent;
+    std::uint32_t accessType = kOpenTypePreconfig;
+    std::optional<std::string> proxy;
+};
+
+struct Connection : CurlInternet::Object {
+    explicit Connection(Handle session) : Object(Kind::Connection, session) {}
+    const Session* session = nullptr;
+    std::string server;
+    std::uint16_t port = 0;
+    std::optional<std::string> user;
+    std::optional<std::string> password;
+};
+
+struct Request : CurlInternet::Object {
+    explicit Request(Handle connection) : Object(Kind::Request, connection) {}
+    const Connection* connection = nullptr;
+    std::string verb;
+    std::string object;
+    bool http10 = false;
+    bool reload = false;
+    bool answered = false;
+    long statusCode = 0;
+    std::string headerBlock;
+};
+
+struct UrlFile : CurlInternet::Object {
+    explicit UrlFile(Handle session) : Object(Kind::Url, session) {}
+    std::string url;
+    TransferSettings settings;
+    std::unique_ptr<CurlTransfer> transfer;
+    bool readStarted = false;
+    bool failed = false;
+};
+
+TransferSettings settingsOf(const Session& session)
+{
+    TransferSettings settings;
+    settings.agent = session.agent;
+    settings.accessType = session.accessType;
+    settings.proxy = session.proxy;
+    return settings;
+}
+
+// Content-Range "bytes */N": the length N of the whole resource.
+std::optional<std::int64_t> unsatisfiedRangeLength(const std::optional<std::string>& contentRange)
+{
+    if (!contentRange || contentRange->rfind("bytes */", 0) != 0)
+        return std::nullopt;
+    std::int64_t length = 0;
+    const char* first = contentRange->data() + 8;
+    const char* last = contentRange->data() + contentRange->size();
+    const auto [ptr, ec] = std::from_chars(first, last, length);
+    if (ec != std::errc() || ptr != last)
+        return std::nullopt;
+    return length;
+}
+
+// Content-Range "bytes A-B/N": the first byte A.
+std::optional<std::int64_t> rangeStart(const std::optional<std::string>& contentRange)
+{
+    if (!contentRange || contentRange->rfind("bytes ", 0) != 0)
+        return std::nullopt;
+    std::int64_t start = 0;
+    const char* first = contentRange->data() + 6;
+    const char* last = contentRange->data() + contentRange->size();
+    const auto [ptr, ec] = std::from_chars(first, last, start);
+    if (ec != std::errc() || ptr == last || *ptr != '-')
+        return std::nullopt;
+    return start;
+}
+
+}  // namespace
+
+CurlInternet::CurlInternet(Timeouts timeouts)
+    : m_timeouts(timeouts)
+{
+    ensureCurlInitialised();
+}
+
+CurlInternet::~CurlInternet() = default;
+
+template <typename T>
+T* CurlInternet::find(Handle handle)
+{
+    const auto it = m_objects.find(handle);
+    return it == m_objects.end() ? nullptr : dynamic_cast<T*>(it->second.get());
+}
+
+Handle CurlInternet::add(std::unique_ptr<Object> object)
+{
+    const Handle handle = m_nextHandle++;
+    if (m_nextHandle == 0)
+        m_nextHandle = 1;
+    m_objects.emplace(handle, std::move(object));
+    return handle;
+}
+
+Handle CurlInternet::openSession(const std::string& agent, std::uint32_t accessType,
+                                 const std::optional<std::string>& proxy, const std::optional<std::string>&,
+                                 std::uint32_t)
+{
+    if (accessType != kOpenTypePreconfig && accessType != kOpenTypeDirect && accessType != kOpenTypeProxy)
+        return 0;
+    if (accessType == kOpenTypeProxy && !proxy)
+        return 0;
+    try {
+        auto session = std::make_unique<Session>();
+        session->agent = agent;
+        session->accessType = accessType;
+        if (accessType == kOpenTypeProxy)
+            session->proxy = proxy;
+        return add(std::move(session));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+Handle CurlInternet::connect(Handle sessionHandle, const std::string& server, std::uint16_t port,
+                             const std::optional<std::string>& user, const std::optional<std::string>& password,
+                             std::uint32_t service, std::uint32_t, std::uintptr_t)
+{
+    const Session* session = find<Session>(sessionHandle);
+    if (!session || service != kServiceHttp || server.empty())
+        return 0;
+    // The server text goes into a URL: it must be a host with an optional port and nothing else.
+    CURLU* parsed = curl_url();
+    const std::string probe = "http://" + server + "/";
+    const bool valid = parsed && curl_url_set(parsed, CURLUPART_URL, probe.c_str(), 0) == CURLUE_OK;
+    char* host = nullptr;
+    const bool hasHost = valid && curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK && host && *host;
+    curl_free(host);
+    curl_url_cleanup(parsed);
+    if (!hasHost)
+        return 0;
+    try {
+        auto connection = std::make_unique<Connection>(sessionHandle);
+        connection->session = session;
+        connection->server = server;
+        connection->port = port;
+        connection->user = user;
+        connection->password = password;
+        return add(std::move(connection));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+Handle CurlInternet::openRequest(Handle connectionHandle, const std::string& verb, const std::string& object,
+                                 const std::string& version, const std::optional<std::string>&,
+                                 std::uint32_t flags, std::uintptr_t)
+{
+    const Connection* connection = find<Connection>(connectionHandle);
+    if (!connection)
+        return 0;
+    try {
+        auto request = std::make_unique<Request>(connectionHandle);
+        request->connection = connection;
+        request->verb = verb.empty() ? std::string("GET") : verb;
+        request->object = object.empty() ? std::string("/") : object;
+        request->http10 = version == "HTTP/1.0";
+        request->reload = (flags & kFlagReload) != 0;
+        return add(std::move(request));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+bool CurlInternet::sendRequest(Handle requestHandle, const std::optional<std::string>&, std::span<const std::byte>)
+{
+    Request* request = find<Request>(requestHandle);
+    if (!request)
+        return false;
+    try {
+        const Connection& connection = *request->connection;
+        TransferSettings settings = settingsOf(*connection.session);
+        settings.user = connection.user;
+        settings.password = connection.password;
+        settings.port = connection.port;
+        settings.head = request->verb == "HEAD";
+        settings.http10 = request->http10;
+        settings.reload = request->reload;
+        const std::string object = request->object.front() == '/' ? request->object : "/" + request->object;
+        CurlTransfer transfer(cleanUrl("http://" + connection.server + object), settings, m_timeouts);
+        request->answered = transfer.finish();
+        request->statusCode = transfer.statusCode();
+        request->headerBlock = transfer.headerBlock();
+        return request->answered;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool CurlInternet::queryInfo(Handle requestHandle, std::uint32_t infoLevel, std::span<char> buffer,
+                             std::uint32_t& length, std::uint32_t&)
+{
+    const Request* request = find<Request>(requestHandle);
+    if (!request || !request->answered)
+        return false;
+    switch (infoLevel) {
+    case kQueryRawHeadersCrlf: return answer(request->headerBlock, buffer, length);
+    case kQueryStatusCode: return answer(std::to_string(request->statusCode), buffer, length);
+    default: return false;
+    }
+}
+
+Handle CurlInternet::openUrl(Handle sessionHandle, const std::string& url, const std::optional<std::string>&,
+                             std::uint32_t, std::uintptr_t)
+{
+    const Session* session = find<Session>(sessionHandle);
+    if (!session)
+        return 0;
+    try {
+        auto file = std::make_unique<UrlFile>(sessionHandle);
+        file->url = cleanUrl(url);
+        file->settings = settingsOf(*session);
+        file->transfer = std::make_unique<CurlTransfer>(file->url, file->settings, m_timeouts);
+        if (!file->transfer->waitForHeaders())
+            return 0;
+        return add(std::move(file));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+std::uint32_t CurlInternet::setFilePointer(Handle fileHandle, std::int32_t distance, std::int32_t* distanceHigh,
+                                           std::uint32_t moveMethod, std::uintptr_t)
+{
+    UrlFile* file = find<UrlFile>(fileHandle);
+    if (!file || file->readStarted || moveMethod != kFileCurrent || distance < 0
+        || (distanceHigh && *distanceHigh != 0))
+        return kInvalidSetFilePointer;
+    if (distance == 0)
+        return 0;
+    try {
+        // Ask again for the rest only, then make sure the answer really starts at `distance`.
+        TransferSettings settings = file->settings;
+        settings.rangeFrom = distance;
+        auto transfer = std::make_unique<CurlTransfer>(file->url, settings, m_timeouts);
+        if (!transfer->waitForHeaders())
+            return kInvalidSetFilePointer;
+        const long status = transfer->statusCode();
+        const auto contentRange = transfer->header("Content-Range");
+        if (status == 206) {
+            if (rangeStart(contentRange) != distance)
+                return kInvalidSetFilePointer;
+        } else if (status == 416) {
+            // Nothing lies beyond `distance` when the resource is exactly that long.
+            if (unsatisfiedRangeLength(contentRange) != distance)
+                return kInvalidSetFilePointer;
+            transfer.reset();
+        } else if (status == 200) {
+            // The server ignored the range and sends everything: drop what is already held.
+            if (!transfer->skip(distance))
+                return kInvalidSetFilePointer;
+        } else {
+            return kInvalidSetFilePointer;
+        }
+        file->transfer = std::move(transfer);
+        return static_cast<std::uint32_t>(distance);
+    } catch (const std::bad_alloc&) {
+        return kInvalidSetFilePointer;
+    }
+}
+
+bool CurlInternet::readFile(Handle fileHandle, std::span<std::byte> buffer, std::uint32_t& bytesRead)
+{
+    bytesRead = 0;
+    UrlFile* file = find<UrlFile>(fileHandle);
+    if (!file || file->failed)
+        return false;
+    file->readStarted = true;
+    if (!file->transfer)
+        return true;  // an empty remainder after a move to the very end
+    std::size_t count = 0;
+    if (!file->transfer->read(buffer, count)) {
+        file->failed = true;
+        file->transfer.reset();
+        return false;
+    }
+    bytesRead = static_cast<std::uint32_t>(count);
+    return true;
+}
+
+bool CurlInternet::closeHandle(Handle handle)
+{
+    if (handle == 0 || m_objects.count(handle) == 0)
+        return false;
+    std::vector<Handle> children;
+    for (const auto& [child, object] : m_objects) {
+        if (object->parent == handle)
+            children.push_back(child);
+    }
+    for (const Handle child : children)
+        closeHandle(child);
+    m_objects.erase(handle);
+    return true;
+}
+
+}  // namespace inet

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/inet/internet.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace inet {
+
+// Limits of the libcurl layer. A test may shorten them.
+struct Timeouts {
+    // Giving up on a connection that does not come up.
+    std::chrono::milliseconds connect{30'000};
+    // A transfer that delivers no byte for this long has failed.
+    std::chrono::milliseconds stall{60'000};
+};
+
+inline constexpr Timeouts kDefaultTimeouts{};
+
+// Bytes held in memory per open URL, whatever the size of the resource.
+inline constexpr std::size_t kTransferBufferSize = 256 * 1024;
+inline constexpr long kMaxRedirects = 10;
+
+// The URL text cleaned as a browser cleans what is typed or pasted: leading and trailing
+// spaces and control characters removed, tabs and line breaks dropped, other spaces and
+// control characters percent-encoded.
+std::string cleanUrl(std::string_view url);
+
+// The internet layer on libcurl. Every call blocks the calling thread; none throws.
+class CurlInternet : public Internet {
+public:
+    explicit CurlInternet(Timeouts timeouts = kDefaultTimeouts);
+    ~CurlInternet() override;
+    CurlInternet(const CurlInternet&) = delete;
+    CurlInternet& operator=(const CurlInternet&) = delete;
+
+    Handle openSession(const std::string& agent, std::uint32_t accessType, const std::optional<std::string>& proxy,
+                       const std::optional<std::string>& proxyBypass, std::uint32_t flags) override;
+    Handle connect(Handle session, const std::string& server, std::uint16_t port,
+                   const std::optional<std::string>& user, const std::optional<std::string>& password,
+                   std::uint32_t service, std::uint32_t flags, std::uintptr_t context) override;
+    Handle openRequest(Handle connection, const std::string& verb, const std::string& object,
+                       const std::string& version, const std::optional<std::string>& referrer, std::uint32_t flags,
+                       std::uintptr_t context) override;
+    bool sendRequest(Handle request, const std::optional<std::string>& headers,
+                     std::span<const std::byte> optional) override;
+    bool queryInfo(Handle request, std::uint32_t infoLevel, std::span<char> buffer, std::uint32_t& length,
+                   std::uint32_t& index) override;
+    Handle openUrl(Handle session, const std::string& url, const std::optional<std::string>& headers,
+                   std::uint32_t flags, std::uintptr_t context) override;
+    std::uint32_t setFilePointer(Handle file, std::int32_t distance, std::int32_t* distanceHigh,
+                                 std::uint32_t moveMethod, std::uintptr_t context) override;
+    bool readFile(Handle file, std::span<std::byte> buffer, std::uint32_t& bytesRead) override;
+    bool closeHandle(Handle handle) override;
+
+    // Handles open now, for tests that check that every handle is released.
+    std::size_t openHandleCount() const { return m_objects.size(); }
+
+    struct Object;
+
+private:
+    template <typename T>
+    T* find(Handle handle);
+    Handle add(std::unique_ptr<Object> object);
+
+    Timeouts m_timeouts;
+    std::unordered_map<Handle, std::unique_ptr<Object>> m_objects;
+    Handle m_nextHandle = 0xCC0001;
+};
+
+}  // namespace inet

@@ -1,0 +1,273 @@
+#include "platform/inet/curl_transfer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace inet {
+
+namespace {
+
+constexpr long kCurlReceiveBufferSize = 64 * 1024;
+constexpr long kPollIntervalMs = 200;
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    }
+    return true;
+}
+
+std::string_view withoutLineEnd(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    return line;
+}
+
+}  // namespace
+
+void ensureCurlInitialised()
+{
+    // curl_global_init is not thread-safe on its own; a function-local static runs it once.
+    static const bool initialised = [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        return true;
+    }();
+    (void)initialised;
+}
+
+CurlTransfer::CurlTransfer(const std::string& url, const TransferSettings& settings, const Timeouts& timeouts)
+    : m_timeouts(timeouts)
+    , m_buffer(kTransferBufferSize)
+    , m_lastActivity(std::chrono::steady_clock::now())
+{
+    ensureCurlInitialised();
+    m_multi = curl_multi_init();
+    m_easy = curl_easy_init();
+    if (!m_multi || !m_easy) {
+        m_failed = m_finished = true;
+        return;
+    }
+
+    CURL* e = m_easy;
+    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(e, CURLOPT_USERAGENT, settings.agent.c_str());
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timeouts.connect.count()));
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kCurlReceiveBufferSize);
+    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CurlTransfer::onHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlTransfer::onBody);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+
+    if (settings.accessType == kOpenTypeDirect)
+        curl_easy_setopt(e, CURLOPT_PROXY, "");  // also ignores the proxy variables
+    else if (settings.accessType == kOpenTypeProxy)
+        curl_easy_setopt(e, CURLOPT_PROXY, settings.proxy.value_or("").c_str());
+    // kOpenTypePreconfig: curl takes the system's settings from the proxy variables itself.
+
+    if (settings.user) {
+        curl_easy_setopt(e, CURLOPT_USERNAME, settings.user->c_str());
+        curl_easy_setopt(e, CURLOPT_PASSWORD, settings.password.value_or("").c_str());
+    }
+    if (settings.port != 0)
+        curl_easy_setopt(e, CURLOPT_PORT, settings.port);
+    if (settings.head)
+        curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
+    if (settings.http10)
+        curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    if (settings.reload) {
+        m_headers = curl_slist_append(m_headers, "Cache-Control: no-cache");
+        m_headers = curl_slist_append(m_headers, "Pragma: no-cache");
+        curl_easy_setopt(e, CURLOPT_HTTPHEADER, m_headers);
+    }
+    if (settings.rangeFrom) {
+        const std::string range = std::to_string(*settings.rangeFrom) + "-";
+        curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());  // copied by curl
+    }
+
+    if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK)
+        m_failed = m_finished = true;
+}
+
+CurlTransfer::~CurlTransfer()
+{
+    if (m_multi && m_easy)
+        curl_multi_remove_handle(m_multi, m_easy);
+    if (m_easy)
+        curl_easy_cleanup(m_easy);
+    if (m_multi)
+        curl_multi_cleanup(m_multi);
+    curl_slist_free_all(m_headers);
+}
+
+std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t count, void* self)
+{
+    return static_cast<CurlTransfer*>(self)->headerLine(std::string_view(data, size * count));
+}
+
+std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count, void* self)
+{
+    return static_cast<CurlTransfer*>(self)->body(
+        std::span<const std::byte>(reinterpret_cast<const std::byte*>(data), size * count));
+}
+
+std::size_t CurlTransfer::headerLine(std::string_view line)
+{
+    m_lastActivity = std::chrono::steady_clock::now();
+    const std::string_view text = withoutLineEnd(line);
+    if (startsWithNoCase(text, "HTTP/")) {
+        m_currentBlock.assign(text);
+        m_currentBlock += "\r\n";
+        m_blockHasLocation = false;
+    } else if (text.empty()) {
+        long code = 0;
+        curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
+        const bool redirect = code >= 300 && code < 400 && m_blockHasLocation;
+        if (code >= 200 && !redirect) {
+            m_headerBlock = m_currentBlock + "\r\n";
+            m_statusCode = code;
+            m_headersDone = true;
+        }
+    } else {
+        m_currentBlock.append(text);
+        m_currentBlock += "\r\n";
+        if (startsWithNoCase(text, "location:"))
+            m_blockHasLocation = true;
+    }
+    return line.size();
+}
+
+std::size_t CurlTransfer::body(std::span<const std::byte> bytes)
+{
+    m_lastActivity = std::chrono::steady_clock::now();
+    m_headersDone = true;
+    if (bytes.size() > m_buffer.size() - m_end && m_begin > 0) {
+        std::memmove(m_buffer.data(), m_buffer.data() + m_begin, buffered());
+        m_end -= m_begin;
+        m_begin = 0;
+    }
+    if (bytes.size() > m_buffer.size() - m_end) {
+        m_paused = true;
+        return CURL_WRITEFUNC_PAUSE;  // curl keeps these bytes and offers them again on resume
+    }
+    std::memcpy(m_buffer.data() + m_end, bytes.data(), bytes.size());
+    m_end += bytes.size();
+    return bytes.size();
+}
+
+bool CurlTransfer::pump()
+{
+    if (m_finished)
+        return false;
+    int running = 0;
+    if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
+        m_failed = m_finished = true;
+        return false;
+    }
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(m_multi, &queued)) {
+        if (message->msg == CURLMSG_DONE) {
+            m_finished = true;
+            m_failed = message->data.result != CURLE_OK;
+        }
+    }
+    if (m_finished)
+        return false;
+
+    const auto now = std::chrono::steady_clock::now();
+    const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_lastActivity);
+    if (idle >= m_timeouts.stall) {
+        m_failed = m_finished = true;
+        return false;
+    }
+    const long wait = std::min<long>(kPollIntervalMs, static_cast<long>((m_timeouts.stall - idle).count()));
+    curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(std::max(wait, 1L)), nullptr);
+    return true;
+}
+
+bool CurlTransfer::waitForHeaders()
+{
+    m_lastActivity = std::chrono::steady_clock::now();
+    while (!m_headersDone && pump()) {
+    }
+    return m_headersDone;
+}
+
+bool CurlTransfer::finish()
+{
+    m_lastActivity = std::chrono::steady_clock::now();
+    while (pump()) {
+    }
+    return m_headersDone && !m_failed;
+}
+
+std::optional<std::string> CurlTransfer::header(std::string_view name) const
+{
+    std::string_view block = m_headerBlock;
+    while (!block.empty()) {
+        const auto end = block.find("\r\n");
+        const std::string_view line = block.substr(0, end);
+        if (line.size() > name.size() && line[name.size()] == ':' && startsWithNoCase(line, name)) {
+            std::string_view value = line.substr(name.size() + 1);
+            while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+                value.remove_prefix(1);
+            return std::string(value);
+        }
+        if (end == std::string_view::npos)
+            break;
+        block.remove_prefix(end + 2);
+    }
+    return std::nullopt;
+}
+
+bool CurlTransfer::read(std::span<std::byte> buffer, std::size_t& count)
+{
+    count = 0;
+    m_lastActivity = std::chrono::steady_clock::now();
+    while (count < buffer.size()) {
+        if (buffered() > 0) {
+            const std::size_t n = std::min(buffered(), buffer.size() - count);
+            std::memcpy(buffer.data() + count, m_buffer.data() + m_begin, n);
+            m_begin += n;
+            count += n;
+            if (m_begin == m_end)
+                m_begin = m_end = 0;
+            continue;
+        }
+        if (m_finished)
+            break;
+        if (m_paused) {
+            m_paused = false;
+            curl_easy_pause(m_easy, CURLPAUSE_CONT);
+            continue;
+        }
+        pump();
+    }
+    // Bytes already taken are delivered; a failure shows on the next read.
+    return count > 0 || !m_failed;
+}
+
+bool CurlTransfer::skip(std::int64_t count)
+{
+    std::vector<std::byte> scratch(16 * 1024);
+    while (count > 0) {
+        std::size_t got = 0;
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(count, static_cast<std::int64_t>(scratch.size())));
+        if (!read(std::span(scratch.data(), want), got) || got == 0)
+            return false;
+        count -= static_cast<std::int64_t>(got);
+    }
+    return true;
+}
+
+}  // namespace inet

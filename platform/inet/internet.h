@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+// A WinINet-shaped internet layer: synchronous calls on 32-bit handles, 0 meaning none. Texts
+// are byte strings in the system's code page (UTF-8 here). No call throws; failures are
+// reported by the return value, as the original API does.
+namespace inet {
+
+using Handle = std::uint32_t;
+
+inline constexpr std::uint32_t kOpenTypePreconfig = 0;
+inline constexpr std::uint32_t kOpenTypeDirect = 1;
+inline constexpr std::uint32_t kOpenTypeProxy = 3;
+
+inline constexpr std::uint16_t kInvalidPortNumber = 0;  // the service's default port
+inline constexpr std::uint32_t kServiceHttp = 3;
+
+inline constexpr std::uint32_t kFlagReload = 0x80000000;
+inline constexpr std::uint32_t kFlagExistingConnect = 0x20000000;
+
+inline constexpr std::uint32_t kQueryStatusCode = 19;
+inline constexpr std::uint32_t kQueryRawHeadersCrlf = 22;
+
+inline constexpr std::uint32_t kFileCurrent = 1;
+inline constexpr std::uint32_t kInvalidSetFilePointer = 0xFFFFFFFF;
+
+class Internet {
+public:
+    virtual ~Internet() = default;
+
+    // InternetOpen: a session. `proxy` is used only with kOpenTypeProxy.
+    virtual Handle openSession(const std::string& agent, std::uint32_t accessType,
+                               const std::optional<std::string>& proxy,
+                               const std::optional<std::string>& proxyBypass, std::uint32_t flags) = 0;
+
+    // InternetConnect: a connection to `server` (which may carry ":port"); port 0 is the
+    // service's default. No user (nullopt) sends no credentials; an empty one is a user name.
+    virtual Handle connect(Handle session, const std::string& server, std::uint16_t port,
+                           const std::optional<std::string>& user,
+                           const std::optional<std::string>& password, std::uint32_t service,
+                           std::uint32_t flags, std::uintptr_t context) = 0;
+
+    // HttpOpenRequest on a connection.
+    virtual Handle openRequest(Handle connection, const std::string& verb, const std::string& object,
+                               const std::string& version, const std::optional<std::string>& referrer,
+                               std::uint32_t flags, std::uintptr_t context) = 0;
+
+    // HttpSendRequest: sends the request and waits for the response headers.
+    virtual bool sendRequest(Handle request, const std::optional<std::string>& headers,
+                             std::span<const std::byte> optional) = 0;
+
+    // HttpQueryInfo into `buffer`, of which the first `length` bytes may be written. On success
+    // `length` is the count written (the closing NUL not counted); when the answer does not
+    // fit, the call fails and `length` tells the size needed.
+    virtual bool queryInfo(Handle request, std::uint32_t infoLevel, std::span<char> buffer,
+                           std::uint32_t& length, std::uint32_t& index) = 0;
+
+    // InternetOpenUrl: starts a GET of `url` and waits for the response headers.
+    virtual Handle openUrl(Handle session, const std::string& url,
+                           const std::optional<std::string>& headers, std::uint32_t flags,
+                           std::uintptr_t context) = 0;
+
+    // InternetSetFilePointer: the new position, or kInvalidSetFilePointer when refused.
+    virtual std::uint32_t setFilePointer(Handle file, std::int32_t distance, std::int32_t* distanceHigh,
+                                         std::uint32_t moveMethod, std::uintptr_t context) = 0;
+
+    // InternetReadFile: blocks until `buffer` is full or the resource ends. Success with
+    // bytesRead 0 is the end of the resource.
+    virtual bool readFile(Handle file, std::span<std::byte> buffer, std::uint32_t& bytesRead) = 0;
+
+    // InternetCloseHandle: closing a session or connection closes what was opened on it.
+    // Closing 0 or an unknown handle is harmless.
+    virtual bool closeHandle(Handle handle) = 0;
+};
+
+}  // namespace inet

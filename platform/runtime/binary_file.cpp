@@ -1,0 +1,151 @@
+#include "platform/runtime/binary_file.h"
+
+#include "platform/runtime/runtime_error.h"
+#include "platform/runtime/text.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace runtime {
+
+namespace {
+
+constexpr std::size_t kWriteBufferSize = 64 * 1024;
+
+int openError(int errnoValue)
+{
+    switch (errnoValue) {
+    case ENOENT:
+    case ENOTDIR: return error::kPathNotFound;
+    case ETXTBSY:
+    case EBUSY: return error::kPermissionDenied;
+    case ENOSPC:
+    case EDQUOT: return error::kDiskFull;
+    case ENAMETOOLONG: return error::kBadFileNameOrNumber;
+    default: return error::kPathFileAccessError;
+    }
+}
+
+int writeError(int errnoValue)
+{
+    switch (errnoValue) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return error::kDiskFull;
+    case EACCES:
+    case EPERM: return error::kPermissionDenied;
+    default: return error::kDeviceIoError;
+    }
+}
+
+}  // namespace
+
+std::string nativePath(std::u16string_view path)
+{
+    std::string native = toUtf8(path);
+    for (auto& c : native) {
+        if (c == '\\')
+            c = '/';
+    }
+    return native;
+}
+
+std::int32_t fileLength(std::u16string_view path)
+{
+    if (path.empty())
+        throw RuntimeError(error::kBadFileNameOrNumber);
+    struct stat info {};
+    if (::stat(nativePath(path).c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+        throw RuntimeError(error::kFileNotFound);
+    if (info.st_size > std::numeric_limits<std::int32_t>::max())
+        throw RuntimeError(error::kOverflow);
+    return static_cast<std::int32_t>(info.st_size);
+}
+
+BinaryFile::BinaryFile(std::u16string_view path)
+{
+    if (path.empty())
+        throw RuntimeError(error::kPathFileAccessError);
+    m_fd = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (m_fd < 0)
+        throw RuntimeError(openError(errno));
+    struct stat info {};
+    if (::fstat(m_fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(m_fd);
+        m_fd = -1;
+        throw RuntimeError(error::kPathFileAccessError);
+    }
+    m_buffer.reserve(kWriteBufferSize);
+}
+
+BinaryFile::~BinaryFile()
+{
+    if (m_fd >= 0) {
+        try {
+            flush();
+        } catch (const RuntimeError&) {
+            // The destructor only releases; a caller that needs the outcome calls close().
+        }
+        ::close(m_fd);
+    }
+}
+
+void BinaryFile::seek(std::int64_t offset)
+{
+    flush();
+    m_position = offset;
+}
+
+void BinaryFile::write(std::span<const std::byte> bytes)
+{
+    if (m_buffer.size() + bytes.size() > kWriteBufferSize)
+        flush();
+    if (bytes.size() >= kWriteBufferSize) {
+        m_buffer.assign(bytes.begin(), bytes.end());
+        flush();
+        return;
+    }
+    m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
+}
+
+void BinaryFile::truncateHere()
+{
+    flush();
+    if (::ftruncate(m_fd, m_position) != 0)
+        throw RuntimeError(writeError(errno));
+}
+
+void BinaryFile::close()
+{
+    if (m_fd < 0)
+        return;
+    flush();
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0)
+        throw RuntimeError(writeError(errno));
+}
+
+void BinaryFile::flush()
+{
+    std::size_t done = 0;
+    while (done < m_buffer.size()) {
+        const auto written = ::pwrite(m_fd, m_buffer.data() + done, m_buffer.size() - done,
+                                      static_cast<off_t>(m_position));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            const int code = writeError(errno);
+            m_buffer.clear();
+            throw RuntimeError(code);
+        }
+        done += static_cast<std::size_t>(written);
+        m_position += written;
+    }
+    m_buffer.clear();
+}
+
+}  // namespace runtime

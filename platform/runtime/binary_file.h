@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace runtime {
+
+// A path of the behaviour's form ("\" separators, as the updater composes them) in the form
+// of this operating system.
+std::string nativePath(std::u16string_view path);
+
+// FileLen: the length of a file in bytes. Raises 53 "File not found" when it does not exist,
+// 52 for an empty name, 6 "Overflow" beyond the 32-bit range.
+std::int32_t fileLength(std::u16string_view path);
+
+// A file opened for writing raw bytes ("Open ... For Binary Access Write"): created when
+// missing, its contents kept. Writes are buffered; every failure raises the run-time's file
+// error (61 "Disk full", 70 "Permission denied", 75 "Path/File access error",
+// 76 "Path not found", ...). Owns its descriptor; the destructor closes quietly.
+class BinaryFile {
+public:
+    explicit BinaryFile(std::u16string_view path);
+    ~BinaryFile();
+    BinaryFile(const BinaryFile&) = delete;
+    BinaryFile& operator=(const BinaryFile&) = delete;
+
+    // Moves the write position (0-based byte offset).
+    void seek(std::int64_t offset);
+    void write(std::span<const std::byte> bytes);
+    // Cuts the file at the current write position.
+    void truncateHere();
+    // Writes what is buffered and closes; raises when that fails.
+    void close();
+
+private:
+    void flush();
+
+    int m_fd = -1;
+    std::int64_t m_position = 0;
+    std::vector<std::byte> m_buffer;
+};
+
+}  // namespace runtime

@@ -1,0 +1,133 @@
+#include "platform/inet/curl_internet.h"
+#include "updater/frmGuncel.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+namespace {
+
+class FrmGuncelTest : public testing::Test {
+protected:
+    inet::CurlInternet internet;
+    frmGuncel window{internet};
+};
+
+TEST_F(FrmGuncelTest, WindowSettings)
+{
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Velkora Lirvane Güncelleme"));
+    EXPECT_EQ(window.size(), QSize(401, 206));
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());  // cannot be resized
+    const Qt::WindowFlags flags = window.windowFlags();
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(window.windowIcon().isNull());
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(std::abs(window.geometry().center().x() - screen.center().x()), 1);
+    EXPECT_LE(std::abs(window.geometry().center().y() - screen.center().y()), 1);
+}
+
+TEST_F(FrmGuncelTest, ControlsAreCreatedInTheirStoredOrder)
+{
+    const QStringList expected = {"WebBrowser1", "ctlIFile", "Frame2", "pbar", "btniptal", "cmdClose",
+                                  "basla", "bar1", "Inet1", "lblBilgi", "lblActive"};
+    EXPECT_EQ(window.creationOrder(), expected);
+}
+
+TEST_F(FrmGuncelTest, TextsAreExactlyAsStored)
+{
+    EXPECT_EQ(window.basla->text(), QStringLiteral("Şimdi Güncelle"));
+    EXPECT_EQ(window.btniptal->text(), QStringLiteral(" İptal"));
+    EXPECT_EQ(window.cmdClose->text(), QStringLiteral("Kapat"));
+    EXPECT_EQ(window.lblBilgi->text(), QStringLiteral("Güncellemeyi başlatmak için Şimdi Güncelle butonuna basınız"));
+    EXPECT_EQ(window.lblActive->text(), QStringLiteral("Programın Tamamını İndirmek için buraya tıklayınız"));
+    EXPECT_TRUE(window.Frame2->title().isEmpty());
+}
+
+TEST_F(FrmGuncelTest, GeometryComesFromTwipsAt15PerPixel)
+{
+    struct Expected {
+        QWidget* widget;
+        QRect rect;
+    };
+    const Expected table[] = {
+        {window.Frame2, {8, 24, 361, 49}},
+        {window.pbar, {8, 16, 345, 25}},
+        {window.btniptal, {132, 104, 113, 49}},
+        {window.cmdClose, {256, 104, 113, 49}},
+        {window.basla, {8, 104, 113, 49}},
+        {window.bar1, {0, 189, 401, 17}},
+        {window.WebBrowser1, {312, 120, 65, 57}},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(row.widget->geometry(), row.rect) << row.widget->objectName().toStdString();
+    EXPECT_EQ(window.lblActive->pos(), QPoint(8, 160));
+    EXPECT_GE(window.lblActive->width(), 234);
+    EXPECT_EQ(window.lblBilgi->pos(), QPoint(8, 80));
+    EXPECT_EQ(window.pbar->parentWidget(), window.Frame2);
+}
+
+TEST_F(FrmGuncelTest, InitialStates)
+{
+    window.show();
+    EXPECT_TRUE(window.basla->isEnabled());
+    EXPECT_TRUE(window.cmdClose->isEnabled());
+    EXPECT_FALSE(window.btniptal->isEnabled());
+    EXPECT_FALSE(window.WebBrowser1->isVisible());
+    EXPECT_FALSE(window.lblBilgi->isVisible());
+    EXPECT_TRUE(window.lblActive->isVisible());
+    EXPECT_EQ(window.bar1->panelCount(), 1);
+    EXPECT_EQ(window.bar1->panel(1)->width(), 399);
+    EXPECT_TRUE(window.bar1->panelText(1).isEmpty());
+    EXPECT_TRUE(window.pbar->caption().isEmpty());
+    EXPECT_FALSE(window.iptaledildi);
+}
+
+TEST_F(FrmGuncelTest, FontsAndColours)
+{
+    for (QWidget* bold : {static_cast<QWidget*>(window.basla), static_cast<QWidget*>(window.btniptal),
+                          static_cast<QWidget*>(window.cmdClose), static_cast<QWidget*>(window.lblBilgi),
+                          static_cast<QWidget*>(window.pbar)}) {
+        EXPECT_TRUE(bold->font().bold()) << bold->objectName().toStdString();
+        EXPECT_DOUBLE_EQ(bold->font().pointSizeF(), 8.25);
+    }
+    EXPECT_FALSE(window.lblActive->font().bold());
+    EXPECT_EQ(window.lblActive->palette().color(QPalette::WindowText), QColor(0, 0, 0xC0));
+    EXPECT_EQ(window.lblActive->cursor().hotSpot(), QPoint(12, 1));
+    EXPECT_EQ(window.lblActive->cursor().pixmap().size(), QSize(32, 32));
+    EXPECT_EQ(window.basla->iconSize(), QSize(32, 32));
+    EXPECT_FALSE(window.basla->icon().isNull());
+    EXPECT_TRUE(window.pbar->styleSheet().contains("#c0ffff"));
+    EXPECT_TRUE(window.pbar->isTextVisible());
+}
+
+TEST_F(FrmGuncelTest, TabOrderFollowsTheStoredIndexes)
+{
+    EXPECT_EQ(window.tabIndexOf("basla"), 1);
+    EXPECT_EQ(window.tabIndexOf("cmdClose"), 2);
+    EXPECT_EQ(window.tabIndexOf("btniptal"), 3);
+    EXPECT_EQ(window.tabIndexOf("lblActive"), 4);
+    EXPECT_EQ(window.tabIndexOf("WebBrowser1"), 8);
+    const auto nextTabStop = [](QWidget* widget) {
+        do
+            widget = widget->nextInFocusChain();
+        while (!(widget->focusPolicy() & Qt::TabFocus));
+        return widget;
+    };
+    EXPECT_EQ(nextTabStop(window.basla), window.cmdClose);
+    EXPECT_EQ(nextTabStop(window.cmdClose), window.btniptal);
+    EXPECT_EQ(nextTabStop(window.btniptal), window.basla);
+}
+
+TEST_F(FrmGuncelTest, DownloadControlLoadsItsDefaultsAndKeepsItsSize)
+{
+    ASSERT_NE(window.ctlIFile, nullptr);
+    EXPECT_EQ(window.ctlIFile->Port(), 80);
+    EXPECT_EQ(window.ctlIFile->ProxyPort(), 8080);
+    EXPECT_EQ(window.ctlIFile->Url(), u"");
+    EXPECT_EQ(window.ctlIFile->width(), 570);
+    EXPECT_EQ(window.ctlIFile->height(), 570);
+}
+
+}  // namespace
