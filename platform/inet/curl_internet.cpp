@@ -193,6 +193,13 @@ Handle CurlInternet::connect(Handle sessionHandle, const std::string& server, st
     const Session* session = find<Session>(sessionHandle);
     if (!session || service != kServiceHttp || server.empty())
         return 0;
+    // A ":" after the host must carry a port number ("https:" from a mistyped scheme does not).
+    const auto colon = server.rfind(':');
+    if (colon != std::string::npos && server.find(']') == std::string::npos
+        && (colon + 1 == server.size()
+            || !std::all_of(server.begin() + static_cast<std::ptrdiff_t>(colon) + 1, server.end(),
+                            [](char c) { return c >= '0' && c <= '9'; })))
+        return 0;
     // The server text goes into a URL: it must be a host with an optional port and nothing else.
     CURLU* parsed = curl_url();
     const std::string probe = "http://" + server + "/";

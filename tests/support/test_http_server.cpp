@@ -1,0 +1,185 @@
+#include "tests/support/test_http_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+namespace {
+
+std::string lower(std::string_view text)
+{
+    std::string result(text);
+    for (auto& c : result)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return result;
+}
+
+bool sendAll(int socket, std::string_view data)
+{
+    while (!data.empty()) {
+        const auto sent = ::send(socket, data.data(), data.size(), MSG_NOSIGNAL);
+        if (sent <= 0)
+            return false;
+        data.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> HttpRequest::header(std::string_view name) const
+{
+    const std::string wanted = lower(name) + ":";
+    std::size_t start = raw.find("\r\n");
+    while (start != std::string::npos && start + 2 < raw.size()) {
+        const std::size_t end = raw.find("\r\n", start + 2);
+        const std::string line = raw.substr(start + 2, end - start - 2);
+        if (lower(line).rfind(wanted, 0) == 0) {
+            std::string value = line.substr(wanted.size());
+            value.erase(0, value.find_first_not_of(' '));
+            return value;
+        }
+        start = end;
+    }
+    return std::nullopt;
+}
+
+HttpReply HttpReply::file(const HttpRequest& request, const std::string& body, bool ranges)
+{
+    HttpReply reply;
+    const auto range = request.header("Range");
+    if (ranges && range && range->rfind("bytes=", 0) == 0 && range->back() == '-') {
+        const std::size_t from = std::stoul(range->substr(6));
+        if (from >= body.size()) {
+            reply.status = 416;
+            reply.reason = "Range Not Satisfiable";
+            reply.headers.emplace_back("Content-Range", "bytes */" + std::to_string(body.size()));
+            return reply;
+        }
+        reply.status = 206;
+        reply.reason = "Partial Content";
+        reply.headers.emplace_back("Content-Range", "bytes " + std::to_string(from) + "-"
+                                                        + std::to_string(body.size() - 1) + "/"
+                                                        + std::to_string(body.size()));
+        reply.body = body.substr(from);
+        return reply;
+    }
+    reply.body = body;
+    return reply;
+}
+
+TestHttpServer::TestHttpServer(Handler handler)
+    : m_handler(std::move(handler))
+{
+    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int yes = 1;
+    ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+        || ::listen(m_listener, 16) != 0 || ::pipe(m_stopPipe) != 0)
+        throw std::runtime_error("test server cannot listen");
+    socklen_t length = sizeof address;
+    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { run(); });
+}
+
+TestHttpServer::~TestHttpServer()
+{
+    const char stop = 's';
+    (void)!::write(m_stopPipe[1], &stop, 1);
+    m_thread.join();
+    ::close(m_listener);
+    ::close(m_stopPipe[0]);
+    ::close(m_stopPipe[1]);
+}
+
+std::string TestHttpServer::url(const std::string& path) const
+{
+    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+std::vector<HttpRequest> TestHttpServer::requests() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+void TestHttpServer::run()
+{
+    for (;;) {
+        pollfd fds[2] = {{m_listener, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN))
+            return;
+        const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client >= 0) {
+            serve(client);
+            ::close(client);
+        }
+    }
+}
+
+void TestHttpServer::serve(int client)
+{
+    std::string received;
+    char buffer[4096];
+    while (received.find("\r\n\r\n") == std::string::npos) {
+        pollfd fds[2] = {{client, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN))
+            return;
+        const auto got = ::recv(client, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            return;
+        received.append(buffer, static_cast<std::size_t>(got));
+    }
+    HttpRequest request;
+    request.raw = received.substr(0, received.find("\r\n\r\n") + 2);
+    const std::string line = request.raw.substr(0, request.raw.find("\r\n"));
+    const auto first = line.find(' ');
+    const auto last = line.rfind(' ');
+    request.method = line.substr(0, first);
+    request.target = line.substr(first + 1, last - first - 1);
+    request.version = line.substr(last + 1);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_requests.push_back(request);
+    }
+
+    const HttpReply reply = m_handler(request);
+    std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
+    for (const auto& [name, value] : reply.headers)
+        head += name + ": " + value + "\r\n";
+    if (reply.sendContentLength)
+        head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    if (!sendAll(client, head) || request.method == "HEAD")
+        return;
+
+    std::size_t limit = reply.body.size();
+    if (reply.dropAfter)
+        limit = std::min(limit, *reply.dropAfter);
+    if (reply.stallAfter)
+        limit = std::min(limit, *reply.stallAfter);
+    if (!sendAll(client, std::string_view(reply.body).substr(0, limit)))
+        return;
+    if (reply.stallAfter) {
+        // Hold the connection open without sending until the client gives up or the test ends.
+        for (;;) {
+            pollfd fds[2] = {{client, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
+            if (::poll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN))
+                return;
+            if (::recv(client, buffer, sizeof buffer, 0) <= 0)
+                return;
+        }
+    }
+    if (reply.dropAfter)
+        ::shutdown(client, SHUT_RDWR);
+}

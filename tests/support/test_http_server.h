@@ -1,0 +1,61 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// A scripted HTTP server on loopback for network tests. It answers one connection at a time
+// with what the test's handler returns, and can misbehave on purpose: drop the connection in
+// the middle of a body, or stall without sending anything more.
+struct HttpRequest {
+    std::string method;
+    std::string target;
+    std::string version;
+    std::string raw;  // request line and headers as received
+    std::optional<std::string> header(std::string_view name) const;
+};
+
+struct HttpReply {
+    int status = 200;
+    std::string reason = "OK";
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+    bool sendContentLength = true;
+    std::optional<std::size_t> dropAfter;   // close after this many body bytes
+    std::optional<std::size_t> stallAfter;  // stop sending after this many body bytes
+
+    // A 200 with `body`, or the 206 part from the request's "Range: bytes=N-" when `ranges`.
+    static HttpReply file(const HttpRequest& request, const std::string& body, bool ranges = true);
+};
+
+class TestHttpServer {
+public:
+    using Handler = std::function<HttpReply(const HttpRequest&)>;
+
+    explicit TestHttpServer(Handler handler);
+    ~TestHttpServer();
+    TestHttpServer(const TestHttpServer&) = delete;
+    TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+    std::uint16_t port() const { return m_port; }
+    std::string url(const std::string& path) const;
+    std::vector<HttpRequest> requests() const;
+
+private:
+    void run();
+    void serve(int client);
+
+    Handler m_handler;
+    int m_listener = -1;
+    int m_stopPipe[2] = {-1, -1};
+    std::uint16_t m_port = 0;
+    mutable std::mutex m_mutex;
+    std::vector<HttpRequest> m_requests;
+    std::thread m_thread;
+};
