@@ -169,6 +169,7 @@ bool CurlTransfer::pump()
 {
     if (m_finished)
         return false;
+    const auto before = m_lastActivity;
     int running = 0;
     if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
         m_failed = m_finished = true;
@@ -183,6 +184,9 @@ bool CurlTransfer::pump()
     }
     if (m_finished)
         return false;
+    // Only wait when this step brought nothing: waiting with bytes at hand would idle the copy.
+    if (m_lastActivity != before || buffered() > 0 || m_paused)
+        return true;
 
     const auto now = std::chrono::steady_clock::now();
     const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_lastActivity);

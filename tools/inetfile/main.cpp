@@ -1,0 +1,199 @@
+// inetfile: drives the InternetFile download control from a shell.
+//
+//   inetfile info URL
+//   inetfile get URL FILE       (StartDownload)
+//   inetfile resume URL FILE    (ResumeDownload)
+//
+// Exit status: 0 after DownloadComplete (or info), 1 after DownloadError or DownloadCancelled,
+// 2 after a run-time error, 64 for a usage error.
+#include "download/internet_file.h"
+#include "platform/inet/curl_internet.h"
+#include "platform/runtime/conversions.h"
+#include "platform/runtime/runtime_error.h"
+#include "platform/runtime/text.h"
+
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr int kExitComplete = 0;
+constexpr int kExitEnded = 1;
+constexpr int kExitRuntimeError = 2;
+constexpr int kExitUsage = 64;
+
+constexpr char kUsage[] =
+    "usage: inetfile info URL\n"
+    "       inetfile get URL FILE\n"
+    "       inetfile resume URL FILE\n"
+    "options:\n"
+    "  --connect-type N     0 system settings, 1 named proxy, 2 direct\n"
+    "  --proxy-server S     proxy host for connect type 1\n"
+    "  --proxy-port N       proxy port for connect type 1 (default 8080)\n"
+    "  --site-user U        user name for the information request\n"
+    "  --site-password P    password for the information request\n"
+    "  --cancel-after K     cancel inside the K-th progress event\n"
+    "  --quiet              print only the line of the final event\n";
+
+struct Options {
+    std::string command;
+    std::vector<std::string> operands;
+    std::optional<std::int32_t> connectType;
+    std::optional<std::string> proxyServer;
+    std::optional<std::int32_t> proxyPort;
+    std::optional<std::string> siteUser;
+    std::optional<std::string> sitePassword;
+    std::optional<long> cancelAfter;
+    bool quiet = false;
+};
+
+std::optional<long> number(std::string_view text)
+{
+    long value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<Options> parse(int argc, char* argv[])
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argc)
+                return std::nullopt;
+            return std::string(argv[++i]);
+        };
+        if (arg == "--quiet") {
+            options.quiet = true;
+        } else if (arg == "--connect-type" || arg == "--proxy-port" || arg == "--cancel-after") {
+            const auto text = value();
+            const auto n = text ? number(*text) : std::nullopt;
+            if (!n)
+                return std::nullopt;
+            if (arg == "--connect-type")
+                options.connectType = static_cast<std::int32_t>(*n);
+            else if (arg == "--proxy-port")
+                options.proxyPort = static_cast<std::int32_t>(*n);
+            else
+                options.cancelAfter = *n;
+        } else if (arg == "--proxy-server" || arg == "--site-user" || arg == "--site-password") {
+            auto text = value();
+            if (!text)
+                return std::nullopt;
+            (arg == "--proxy-server" ? options.proxyServer : arg == "--site-user" ? options.siteUser
+                                                                                 : options.sitePassword) = text;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return std::nullopt;
+        } else if (options.command.empty()) {
+            options.command = arg;
+        } else {
+            options.operands.emplace_back(arg);
+        }
+    }
+    const bool info = options.command == "info" && options.operands.size() == 1;
+    const bool download = (options.command == "get" || options.command == "resume") && options.operands.size() == 2;
+    if (!info && !download)
+        return std::nullopt;
+    return options;
+}
+
+// Prints the control's events and cancels on request.
+class ShellSite : public controls::ControlSite {
+public:
+    ShellSite(InternetFile& control, const Options& options) : m_control(control), m_options(options) {}
+
+    int exitCode() const { return m_exitCode; }
+    bool ended() const { return m_ended; }
+
+    void propertyChanged(std::u16string_view) override {}
+
+    void raiseEvent(const controls::EventInfo& event, std::span<runtime::Variant> args) override
+    {
+        std::string line = runtime::toUtf8(event.name);
+        for (const auto& arg : args)
+            line += " " + runtime::toUtf8(runtime::toText(arg));
+        const bool progress = event.number == internet_file::event::DownloadProgress.number;
+        if (!progress) {
+            m_ended = true;
+            m_exitCode = event.number == internet_file::event::DownloadComplete.number ? kExitComplete : kExitEnded;
+        }
+        if (!progress || !m_options.quiet)
+            std::printf("%s\n", line.c_str());
+        if (progress && m_options.cancelAfter && ++m_progressCount == *m_options.cancelAfter)
+            m_control.CancelDownload();
+    }
+
+private:
+    InternetFile& m_control;
+    const Options& m_options;
+    long m_progressCount = 0;
+    bool m_ended = false;
+    int m_exitCode = kExitComplete;
+};
+
+int run(const Options& options)
+{
+    inet::CurlInternet internet;
+    InternetFile control(internet, [] {});
+    ShellSite site(control, options);
+    control.setSite(&site);
+    control.initNew();
+
+    try {
+        control.setUrl(runtime::fromUtf8(options.operands[0]));
+        if (options.connectType)
+            control.setConnectType(*options.connectType);
+        if (options.proxyServer)
+            control.setProxyServer(runtime::fromUtf8(*options.proxyServer));
+        if (options.proxyPort)
+            control.setProxyPort(runtime::toInteger(static_cast<double>(*options.proxyPort)));
+        if (options.siteUser)
+            control.setSiteUser(runtime::fromUtf8(*options.siteUser));
+        if (options.sitePassword)
+            control.setSitePassword(runtime::fromUtf8(*options.sitePassword));
+
+        if (options.command == "info") {
+            control.RequestInformation();
+            std::printf("FileExists=%s\nFileSize=%d\nLastModified=%s\n",
+                        control.FileExists() == runtime::True ? "True" : "False", control.FileSize(),
+                        runtime::toUtf8(control.LastModified()).c_str());
+            return kExitComplete;
+        }
+
+        control.setLocalFile(runtime::fromUtf8(options.operands[1]));
+        if (options.command == "get")
+            control.StartDownload();
+        else
+            control.ResumeDownload();
+    } catch (const runtime::RuntimeError& error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "Error %d: %s\n", error.number(), runtime::toUtf8(error.description()).c_str());
+        return kExitRuntimeError;
+    }
+    if (!site.ended()) {
+        // ResumeDownload swallowed an error that ended the download without an event.
+        std::fprintf(stderr, "The download ended without an event.\n");
+        return kExitRuntimeError;
+    }
+    return site.exitCode();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    const auto options = parse(argc, argv);
+    if (!options) {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    return run(*options);
+}
