@@ -77,7 +77,7 @@ TEST_F(InternetFileOverCurl, DroppedConnectionIsCouldNotReadUrlWithThePartialByt
     control.setUrl(runtime::fromUtf8(whole.url("/a.exe")));
     log.clear();
     control.ResumeDownload();
-    EXPECT_EQ(log.front(), "DownloadProgress 6292");
+    EXPECT_EQ(log.front(), "DownloadProgress 6244");
     EXPECT_EQ(log.back(), "DownloadComplete");
     EXPECT_EQ(local(), body);
 }
