@@ -3,7 +3,9 @@
 #include "platform/controls/property_bag.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QMouseEvent>
 #include <QFile>
 #include <QIcon>
 #include <QJsonArray>
@@ -67,10 +69,10 @@ controls::PropertyBag propertyBagFrom(const QJsonObject& properties)
 
 }  // namespace
 
-frmGuncel::frmGuncel(inet::Internet& internet, QWidget* parent)
+frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
                           | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
-    , m_internet(internet)
+    , m_services(std::move(services))
 {
     const QJsonObject layout = loadLayout();
     setObjectName(layout.value("name").toString());
@@ -92,7 +94,18 @@ frmGuncel::frmGuncel(inet::Internet& internet, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    Form_Load();
+    m_controller = std::make_unique<UpdateController>(
+        UpdaterEnvironment{*this, m_services.boxes, m_services.shell, m_services.Inet1, m_services.WebBrowser1,
+                           [] { QCoreApplication::processEvents(); }, m_services.endProgram,
+                           m_services.appFolder, m_services.updateHost, m_services.vendorHost},
+        *ctlIFile);
+    ctlIFile->setSite(m_controller.get());
+    connect(basla, &QToolButton::clicked, this, [this] { m_controller->basla_Click(); });
+    connect(btniptal, &QToolButton::clicked, this, [this] { m_controller->btniptal_Click(); });
+    connect(cmdClose, &QToolButton::clicked, this, [this] { m_controller->cmdClose_Click(); });
+    lblActive->installEventFilter(this);
+
+    m_controller->Form_Load();
 }
 
 frmGuncel::~frmGuncel()
@@ -101,9 +114,51 @@ frmGuncel::~frmGuncel()
         ctlIFile->setSite(nullptr);
 }
 
-void frmGuncel::Form_Load()
+void frmGuncel::closeEvent(QCloseEvent* event)
 {
-    iptaledildi = false;
+    m_controller->Form_QueryUnload();
+    event->accept();
+}
+
+bool frmGuncel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == lblActive && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton
+        && lblActive->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        m_controller->lblActive_Click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmGuncel::setStatusText(const std::u16string& text)
+{
+    bar1->setPanelText(1, QString::fromStdU16String(text));
+}
+
+void frmGuncel::setButtonEnabled(Button button, bool enabled)
+{
+    switch (button) {
+    case Button::basla: basla->setEnabled(enabled); break;
+    case Button::btniptal: btniptal->setEnabled(enabled); break;
+    case Button::cmdClose: cmdClose->setEnabled(enabled); break;
+    }
+}
+
+void frmGuncel::setProgressMax(std::int32_t maximum)
+{
+    pbar->setMaximum(maximum);
+}
+
+void frmGuncel::setProgressValue(std::int32_t value)
+{
+    // The bar shows a value beyond its range at the range's end rather than not at all.
+    pbar->setValue(std::clamp(value, pbar->minimum(), pbar->maximum()));
+}
+
+void frmGuncel::setProgressText(const std::u16string& text)
+{
+    pbar->setCaption(QString::fromStdU16String(text));
 }
 
 void frmGuncel::createControl(const QJsonObject& spec, QWidget* container)
@@ -119,8 +174,7 @@ void frmGuncel::createControl(const QJsonObject& spec, QWidget* container)
 
     QWidget* widget = nullptr;
     if (kind == u"updatelirvanePlus.InternetFile") {
-        ctlIFile = std::make_unique<InternetFile>(m_internet, [] { QCoreApplication::processEvents(); });
-        ctlIFile->setSite(this);
+        ctlIFile = std::make_unique<InternetFile>(m_services.internet, [] { QCoreApplication::processEvents(); });
         ctlIFile->load(propertyBagFrom(spec.value("properties").toObject()));
         const QJsonObject properties = spec.value("properties").toObject();
         // The container keeps the extent in HIMETRIC: 2540 per inch, 1440 twips per inch.
@@ -202,13 +256,4 @@ void frmGuncel::createControl(const QJsonObject& spec, QWidget* container)
 
     for (const QJsonValue child : spec.value("controls").toArray())
         createControl(child.toObject(), widget);
-}
-
-void frmGuncel::propertyChanged(std::u16string_view)
-{
-    // A running window keeps no stored properties of its controls to update.
-}
-
-void frmGuncel::raiseEvent(const controls::EventInfo&, std::span<runtime::Variant>)
-{
 }

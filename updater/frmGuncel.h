@@ -1,9 +1,12 @@
 #pragma once
 
 #include "download/internet_file.h"
-#include "platform/controls/control_site.h"
+#include "platform/shell/shell.h"
 #include "updater/progress_bar.h"
 #include "updater/status_bar.h"
+#include "updater/update_controller.h"
+#include "updater/update_view.h"
+#include "updater/url_readers.h"
 
 #include <QGroupBox>
 #include <QHash>
@@ -14,15 +17,29 @@
 
 class QJsonObject;
 
+// What the window is given by its program (main) or by a test.
+struct UpdaterServices {
+    inet::Internet& internet;
+    MessageBoxes& boxes;
+    shell::Shell& shell;
+    Inet1Control& Inet1;
+    WebBrowserControl& WebBrowser1;
+    std::function<void()> endProgram;  // ends the process at once
+    std::u16string appFolder;          // the updater's own folder, without a trailing separator
+    std::u16string updateHost;
+    std::u16string vendorHost;
+};
+
 // The updater's one window, created from its stored layout (the resource
 // ":/frmGuncel/frmGuncel.json"): every control in the layout's order with its text, position,
 // size, font, tab order and initial state. The download control `ctlIFile` is created as a
-// non-visual control that loads its stored properties.
-class frmGuncel : public QWidget, private controls::ControlSite {
+// non-visual control that loads its stored properties. The window shows and forwards; the
+// decisions are its UpdateController's.
+class frmGuncel : public QWidget, private UpdateView {
     Q_OBJECT
 public:
-    // `internet` is handed to ctlIFile and must outlive the window.
-    explicit frmGuncel(inet::Internet& internet, QWidget* parent = nullptr);
+    // The services must outlive the window.
+    explicit frmGuncel(UpdaterServices services, QWidget* parent = nullptr);
     ~frmGuncel() override;
 
     QToolButton* basla = nullptr;
@@ -41,18 +58,23 @@ public:
     // The tab index the layout gives a control, or -1.
     int tabIndexOf(const QString& name) const { return m_tabIndex.value(name, -1); }
 
-    // The window's form-level state.
-    bool iptaledildi = false;
+    UpdateController& controller() { return *m_controller; }
 
 protected:
-    void Form_Load();
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControl(const QJsonObject& spec, QWidget* container);
-    void propertyChanged(std::u16string_view name) override;
-    void raiseEvent(const controls::EventInfo& event, std::span<runtime::Variant> args) override;
 
-    inet::Internet& m_internet;
+    void setStatusText(const std::u16string& text) override;
+    void setButtonEnabled(Button button, bool enabled) override;
+    void setProgressMax(std::int32_t maximum) override;
+    void setProgressValue(std::int32_t value) override;
+    void setProgressText(const std::u16string& text) override;
+
+    UpdaterServices m_services;
+    std::unique_ptr<UpdateController> m_controller;
     QStringList m_creationOrder;
     QHash<QString, int> m_tabIndex;
     QHash<QString, QWidget*> m_tabbable;

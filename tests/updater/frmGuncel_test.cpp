@@ -1,4 +1,5 @@
 #include "platform/inet/curl_internet.h"
+#include "tests/support/updater_fakes.h"
 #include "updater/frmGuncel.h"
 
 #include <QApplication>
@@ -9,8 +10,14 @@ namespace {
 
 class FrmGuncelTest : public testing::Test {
 protected:
+    Log log;
     inet::CurlInternet internet;
-    frmGuncel window{internet};
+    RecordingBoxes boxes{log};
+    RecordingShell shell{log};
+    FakeInet1 inet1{log};
+    FakeBrowser browser{log};
+    frmGuncel window{UpdaterServices{internet, boxes, shell, inet1, browser, [this] { log.push_back("end"); },
+                                     u"/nonexistent", u"updates.example", u"www.example"}};
 };
 
 TEST_F(FrmGuncelTest, WindowSettings)
@@ -81,7 +88,7 @@ TEST_F(FrmGuncelTest, InitialStates)
     EXPECT_EQ(window.bar1->panel(1)->width(), 399);
     EXPECT_TRUE(window.bar1->panelText(1).isEmpty());
     EXPECT_TRUE(window.pbar->caption().isEmpty());
-    EXPECT_FALSE(window.iptaledildi);
+    EXPECT_FALSE(window.controller().iptaledildi);
 }
 
 TEST_F(FrmGuncelTest, FontsAndColours)

@@ -1,0 +1,211 @@
+#include "platform/runtime/binary_file.h"
+#include "platform/runtime/runtime_error.h"
+#include "platform/runtime/text.h"
+#include "platform/shell/shell.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+#include <unistd.h>
+
+namespace shell {
+
+namespace {
+
+using runtime::RuntimeError;
+namespace error = runtime::error;
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+int fileError(int errnoValue)
+{
+    switch (errnoValue) {
+    case ENOENT: return error::kFileNotFound;
+    case ENOTDIR: return error::kPathNotFound;
+    case ENOSPC:
+    case EDQUOT: return error::kDiskFull;
+    case EBUSY:
+    case ETXTBSY:
+    case EPERM: return error::kPermissionDenied;
+    case EIO: return error::kDeviceIoError;
+    default: return error::kPathFileAccessError;
+    }
+}
+
+bool copyContents(int from, int to)
+{
+    char buffer[64 * 1024];
+    for (;;) {
+        const auto got = ::read(from, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        for (ssize_t done = 0; done < got;) {
+            const auto written = ::write(to, buffer + done, static_cast<std::size_t>(got - done));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written < 0)
+                return false;
+            done += written;
+        }
+    }
+}
+
+// Starts a program detached from this process: it is not waited for, outlives the updater and
+// leaves no zombie behind (the intermediate child exits at once and is reaped here).
+bool spawnDetached(const std::string& program, const std::vector<std::string>& args, bool search)
+{
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child < 0)
+        return false;
+    if (child == 0) {
+        ::setsid();
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
+            if (search)
+                ::execvp(argv[0], argv.data());
+            else
+                ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::_exit(grandchild < 0 ? 1 : 0);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+bool PosixShell::copyFile(const std::u16string& from, const std::u16string& to, bool failIfExists)
+{
+    const Descriptor source(::open(runtime::nativePath(from).c_str(), O_RDONLY | O_CLOEXEC));
+    if (source.get() < 0)
+        return false;
+    struct stat info {};
+    if (::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
+    Descriptor target(::open(runtime::nativePath(to).c_str(), flags, info.st_mode & 07777));
+    if (target.get() < 0)
+        return false;
+    const bool copied = copyContents(source.get(), target.get());
+    return ::close(target.release()) == 0 && copied;
+}
+
+void PosixShell::deleteFile(const std::u16string& path)
+{
+    const std::string native = runtime::nativePath(path);
+    struct stat info {};
+    if (::lstat(native.c_str(), &info) != 0)
+        throw RuntimeError(error::kFileNotFound);
+    if (S_ISDIR(info.st_mode))
+        throw RuntimeError(error::kFileNotFound);
+    if (::unlink(native.c_str()) != 0)
+        throw RuntimeError(fileError(errno));
+}
+
+void PosixShell::replaceFile(const std::u16string& source, const std::u16string& target)
+{
+    const std::string sourcePath = runtime::nativePath(source);
+    const std::string targetPath = runtime::nativePath(target);
+    const Descriptor input(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (input.get() < 0)
+        throw RuntimeError(fileError(errno));
+
+    mode_t mode = 0755;
+    struct stat info {};
+    if (::stat(targetPath.c_str(), &info) == 0)
+        mode = info.st_mode & 07777;
+
+    const std::string temporary = targetPath + ".new-" + std::to_string(::getpid());
+    Descriptor output(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (output.get() < 0)
+        throw RuntimeError(fileError(errno));
+    const auto fail = [&](int errnoValue) {
+        ::unlink(temporary.c_str());
+        throw RuntimeError(fileError(errnoValue));
+    };
+    if (!copyContents(input.get(), output.get()))
+        fail(errno);
+    if (::fchmod(output.get(), mode) != 0 || ::fsync(output.get()) != 0)
+        fail(errno);
+    if (::close(output.release()) != 0)
+        fail(errno);
+    if (::rename(temporary.c_str(), targetPath.c_str()) != 0)
+        fail(errno);
+}
+
+void PosixShell::startProgram(const std::u16string& path)
+{
+    const std::string native = runtime::nativePath(path);
+    if (::access(native.c_str(), X_OK) != 0 || !spawnDetached(native, {}, false))
+        throw RuntimeError(error::kFileNotFound);
+}
+
+void PosixShell::openDocument(const std::u16string& address)
+{
+    spawnDetached("xdg-open", {runtime::toUtf8(address)}, true);
+}
+
+void PosixShell::sleep(std::chrono::milliseconds duration)
+{
+    std::this_thread::sleep_for(duration);
+}
+
+std::optional<std::int64_t> PosixShell::fileSize(const std::u16string& path)
+{
+    struct stat info {};
+    if (::stat(runtime::nativePath(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return info.st_size;
+}
+
+bool PosixShell::isExecutableProgram(const std::u16string& path)
+{
+    const Descriptor file(::open(runtime::nativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        return false;
+    char head[4] = {};
+    const auto got = ::read(file.get(), head, sizeof head);
+    if (got >= 4 && std::memcmp(head, "\x7F" "ELF", 4) == 0)
+        return true;
+    return got >= 2 && head[0] == '#' && head[1] == '!';
+}
+
+}  // namespace shell

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Files, programs and the user's desktop, as the updater uses them. Paths are texts of the
+// behaviour's form ("\" separators are taken as this system's). The calls that the behaviour
+// examines raise runtime::RuntimeError with the original run-time's file errors.
+namespace shell {
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+
+    // CopyFile: copies `from` to `to`, overwriting unless `failIfExists`. False on failure.
+    virtual bool copyFile(const std::u16string& from, const std::u16string& to, bool failIfExists) = 0;
+
+    // Kill: deletes a file. Raises 53 "File not found" when it is missing, 75 or 70 when it
+    // cannot be deleted.
+    virtual void deleteFile(const std::u16string& path) = 0;
+
+    // Puts a copy of `source` in place of `target` in one step: the copy is written beside
+    // `target` under a temporary name, flushed, given `target`'s permissions (an executable's,
+    // when `target` is new) and renamed over it. On failure `target` is untouched, no
+    // temporary file is left, and the run-time file error is raised.
+    virtual void replaceFile(const std::u16string& source, const std::u16string& target) = 0;
+
+    // Starts a program with a normal, focused window and does not wait for it. Raises
+    // 53 "File not found" when it cannot be started.
+    virtual void startProgram(const std::u16string& path) = 0;
+
+    // Opens a document or web address with the user's default handler. Nothing is reported.
+    virtual void openDocument(const std::u16string& address) = 0;
+
+    virtual void sleep(std::chrono::milliseconds duration) = 0;
+
+    // The size of a file, or nullopt when there is none.
+    virtual std::optional<std::int64_t> fileSize(const std::u16string& path) = 0;
+
+    // True when the file can be an executable program of this system: an ELF image or a
+    // script that starts with "#!" here, a file that starts with "MZ" on Windows.
+    virtual bool isExecutableProgram(const std::u16string& path) = 0;
+};
+
+// The shell of a POSIX desktop.
+class PosixShell : public Shell {
+public:
+    bool copyFile(const std::u16string& from, const std::u16string& to, bool failIfExists) override;
+    void deleteFile(const std::u16string& path) override;
+    void replaceFile(const std::u16string& source, const std::u16string& target) override;
+    void startProgram(const std::u16string& path) override;
+    void openDocument(const std::u16string& address) override;
+    void sleep(std::chrono::milliseconds duration) override;
+    std::optional<std::int64_t> fileSize(const std::u16string& path) override;
+    bool isExecutableProgram(const std::u16string& path) override;
+};
+
+}  // namespace shell

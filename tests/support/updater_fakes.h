@@ -1,0 +1,181 @@
+#pragma once
+
+#include "download/internet_file_interface.h"
+#include "platform/controls/dispatch.h"
+#include "platform/runtime/conversions.h"
+#include "platform/runtime/runtime_error.h"
+#include "platform/runtime/text.h"
+#include "platform/shell/shell.h"
+#include "updater/update_view.h"
+#include "updater/url_readers.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Recorders and fakes for the update procedure. They all write into one shared log, one line a
+// call, so that a test can check what happened in which order.
+using Log = std::vector<std::string>;
+
+inline std::string u8(const std::u16string& text)
+{
+    return runtime::toUtf8(text);
+}
+
+class RecordingView : public UpdateView {
+public:
+    explicit RecordingView(Log& log) : m_log(log) {}
+    void setStatusText(const std::u16string& text) override { m_log.push_back("status " + u8(text)); }
+    void setButtonEnabled(Button button, bool enabled) override
+    {
+        static const char* names[] = {"basla", "btniptal", "cmdClose"};
+        m_log.push_back(std::string(enabled ? "enable " : "disable ") + names[static_cast<int>(button)]);
+    }
+    void setProgressMax(std::int32_t maximum) override { m_log.push_back("max " + std::to_string(maximum)); }
+    void setProgressValue(std::int32_t value) override { m_log.push_back("value " + std::to_string(value)); }
+    void setProgressText(const std::u16string& text) override { m_log.push_back("caption " + u8(text)); }
+
+private:
+    Log& m_log;
+};
+
+class RecordingBoxes : public MessageBoxes {
+public:
+    explicit RecordingBoxes(Log& log) : m_log(log) {}
+    std::function<void()> onShow;  // runs while the box is "open"
+    void show(const std::u16string& text, const std::u16string& title, MessageIcon icon) override
+    {
+        static const char* icons[] = {"information", "exclamation", "critical"};
+        m_log.push_back("box " + std::string(icons[static_cast<int>(icon)]) + " [" + u8(title) + "] " + u8(text));
+        if (onShow)
+            onShow();
+    }
+
+private:
+    Log& m_log;
+};
+
+// The real shell on real files, with every call logged (paths shortened to the file name),
+// programs not really started, no real sleeping, and failures to order.
+class RecordingShell : public shell::PosixShell {
+public:
+    explicit RecordingShell(Log& log) : m_log(log) {}
+    bool failReplace = false;
+    bool failDelete = false;
+    bool startForReal = false;
+
+    bool copyFile(const std::u16string& from, const std::u16string& to, bool failIfExists) override
+    {
+        m_log.push_back("copy " + name(from) + " " + name(to));
+        return PosixShell::copyFile(from, to, failIfExists);
+    }
+    void deleteFile(const std::u16string& path) override
+    {
+        m_log.push_back("delete " + name(path));
+        if (failDelete)
+            throw runtime::RuntimeError(runtime::error::kPermissionDenied);
+        PosixShell::deleteFile(path);
+    }
+    void replaceFile(const std::u16string& source, const std::u16string& target) override
+    {
+        m_log.push_back("replace " + name(source) + " " + name(target));
+        if (failReplace)
+            throw runtime::RuntimeError(runtime::error::kPermissionDenied);
+        PosixShell::replaceFile(source, target);
+    }
+    void startProgram(const std::u16string& path) override
+    {
+        m_log.push_back("start " + name(path));
+        if (startForReal)
+            PosixShell::startProgram(path);
+    }
+    void openDocument(const std::u16string& address) override { m_log.push_back("open " + u8(address)); }
+    void sleep(std::chrono::milliseconds duration) override
+    {
+        m_log.push_back("sleep " + std::to_string(duration.count()));
+    }
+
+private:
+    static std::string name(const std::u16string& path)
+    {
+        const std::string text = u8(path);
+        return text.substr(text.find_last_of("\\/") + 1);
+    }
+    Log& m_log;
+};
+
+// Inet1 answering from a queue: a text, or nullopt for a failure.
+class FakeInet1 : public Inet1Control {
+public:
+    explicit FakeInet1(Log& log) : m_log(log) {}
+    std::deque<std::optional<std::u16string>> answers;
+    std::u16string OpenURL(const std::u16string& url) override
+    {
+        m_log.push_back("Inet1 " + u8(url));
+        std::optional<std::u16string> answer;
+        if (!answers.empty()) {
+            answer = answers.front();
+            answers.pop_front();
+        }
+        if (!answer)
+            throw runtime::RuntimeError(35754, u"Unable to connect to remote host");
+        return *answer;
+    }
+
+private:
+    Log& m_log;
+};
+
+class FakeBrowser : public WebBrowserControl {
+public:
+    explicit FakeBrowser(Log& log) : m_log(log) {}
+    std::optional<std::u16string> bodyText;  // nullopt: no document ready
+    void Navigate(const std::u16string& url) override { m_log.push_back("navigate " + u8(url)); }
+    std::u16string DocumentBodyInnerText() override
+    {
+        m_log.push_back("innertext");
+        if (!bodyText)
+            throw runtime::RuntimeError(91);
+        return *bodyText;
+    }
+
+private:
+    Log& m_log;
+};
+
+// Stands in for ctlIFile behind its dispatch identifiers: logs puts and calls, and runs the
+// test's script when StartDownload is called.
+class FakeDownloadControl : public controls::Dispatch {
+public:
+    explicit FakeDownloadControl(Log& log) : m_log(log) {}
+    std::int32_t fileSize = -1;
+    std::function<void()> onStartDownload;
+
+    runtime::Variant invoke(controls::DispId id, controls::InvokeKind kind, std::span<runtime::Variant> args) override
+    {
+        namespace d = internet_file::dispid;
+        static const std::map<controls::DispId, std::string> names = {
+            {d::Url, "Url"}, {d::Port, "Port"}, {d::ConnectType, "ConnectType"}, {d::LocalFile, "LocalFile"},
+            {d::FileSize, "FileSize"}, {d::StartDownload, "StartDownload"}, {d::CancelDownload, "CancelDownload"}};
+        const std::string name = names.count(id) ? names.at(id) : std::to_string(id);
+        if (kind == controls::InvokeKind::PropertyGet) {
+            if (id == d::FileSize)
+                return fileSize;
+            return {};
+        }
+        if (kind == controls::InvokeKind::PropertyPut) {
+            m_log.push_back("put " + name + " " + u8(runtime::toText(args[0])));
+            return {};
+        }
+        m_log.push_back("call " + name);
+        if (id == d::StartDownload && onStartDownload)
+            onStartDownload();
+        return {};
+    }
+
+private:
+    Log& m_log;
+};

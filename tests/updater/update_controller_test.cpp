@@ -1,0 +1,387 @@
+#include "tests/support/updater_fakes.h"
+#include "updater/update_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+namespace ev = internet_file::event;
+using runtime::Variant;
+
+namespace {
+
+constexpr char kCheckMessage[] =
+    "box information [Güncelleme Hatası] Lütfen internet bağlantınızı kontrol ederek yeniden deneyiniz.";
+constexpr char kCommunicationBox[] =
+    "box information [Bağlantı Hatası] İletişim Kurulamadı. Lütfen tekrar deneyiniz. Problem devam ederse ürün "
+    "kodununu e-posta ile bayinize iletiniz.";
+constexpr char kRestartBox[] =
+    "box information [Velkora] Güncelleştirme İşlemi Tamamlandı. Programınız Şimdi Yeniden Başlatılacak.";
+constexpr char kUnexpectedBox[] =
+    "box critical [Güncelleme Hatası] Beklenmedik Hata. Lirvane programınız çalışıyor olabilir. Hata Kodu:UPDT01";
+
+class UpdateControllerTest : public testing::Test {
+protected:
+    UpdateControllerTest() { controller.Form_Load(); }
+
+    static fs::path makeFolder()
+    {
+        // A folder whose path holds Turkish letters and spaces, like a user's.
+        fs::path folder = fs::temp_directory_path() / ("Güncel Klasör " + std::to_string(::getpid()));
+        fs::create_directories(folder);
+        return folder;
+    }
+    ~UpdateControllerTest() override { fs::remove_all(m_folder); }
+
+    std::u16string folder() const { return runtime::fromUtf8(m_folder.string()); }
+    void write(const std::string& name, const std::string& content, fs::perms perms = fs::perms::owner_all)
+    {
+        std::ofstream(m_folder / name, std::ios::binary) << content;
+        fs::permissions(m_folder / name, perms);
+    }
+    std::string read(const std::string& name) const
+    {
+        std::ifstream in(m_folder / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    bool exists(const std::string& name) const { return fs::exists(m_folder / name); }
+    bool logged(const std::string& line) const { return std::find(log.begin(), log.end(), line) != log.end(); }
+    std::size_t position(const std::string& line) const
+    {
+        return static_cast<std::size_t>(std::find(log.begin(), log.end(), line) - log.begin());
+    }
+    // Lines starting with `prefix`, in order.
+    std::vector<std::string> only(const std::string& prefix) const
+    {
+        std::vector<std::string> lines;
+        for (const auto& line : log) {
+            if (line.rfind(prefix, 0) == 0)
+                lines.push_back(line);
+        }
+        return lines;
+    }
+    void raise(const controls::EventInfo& event, Variant argument = {})
+    {
+        std::array<Variant, 1> args{argument};
+        static_cast<controls::ControlSite&>(controller).raiseEvent(event, event.number == ev::DownloadComplete.number ? std::span<Variant>() : args);
+    }
+
+    fs::path m_folder = makeFolder();
+    Log log;
+    RecordingView view{log};
+    RecordingBoxes boxes{log};
+    RecordingShell shell{log};
+    FakeInet1 inet1{log};
+    FakeBrowser browser{log};
+    FakeDownloadControl control{log};
+    UpdateController controller{
+        UpdaterEnvironment{view, boxes, shell, inet1, browser, [this] { log.push_back("doEvents"); },
+                           [this] { log.push_back("end"); }, folder(), u"updates.example", u"www.example"},
+        control};
+};
+
+TEST_F(UpdateControllerTest, AddressesAreBuiltFromTheHosts)
+{
+    EXPECT_EQ(controller.versionFileUrl(), u"http://updates.example/lirvane/lirvanesurumPlus2.txt");
+    EXPECT_EQ(controller.fileNameFileUrl(), u"http://updates.example/lirvane/lirvanedosyaPlus2.txt");
+    EXPECT_EQ(controller.baseUrl(), u"http://updates.example/lirvane/");
+    EXPECT_FALSE(controller.iptaledildi);
+}
+
+TEST_F(UpdateControllerTest, BlankVersionTextIsNoConnection)
+{
+    inet1.answers = {u"   "};
+    controller.basla_Click();
+    const Log expected = {"status İnternet bağlantınız kontrol ediliyor",
+                          "Inet1 http://updates.example/lirvane/lirvanesurumPlus2.txt", kCheckMessage,
+                          "status İnternet bağlantısı sağlanamadı"};
+    EXPECT_EQ(log, expected);
+}
+
+TEST_F(UpdateControllerTest, AnyVersionTextStartsTheDownloadWithTheNameAsRead)
+{
+    inet1.answers = {u"no", u"  VelkoraLirvane.exe\r\n"};
+    controller.basla_Click();
+    const std::string down = u8(folder()) + "\\VelkoraLirvane_down.exe";
+    const Log expected = {"status İnternet bağlantınız kontrol ediliyor",
+                          "Inet1 http://updates.example/lirvane/lirvanesurumPlus2.txt",
+                          "enable btniptal", "disable basla", "disable cmdClose",
+                          "Inet1 http://updates.example/lirvane/lirvanedosyaPlus2.txt",
+                          "put Url http://updates.example/lirvane/VelkoraLirvane.exe\r\n",
+                          "put Port 80", "put ConnectType 0", "put LocalFile " + down, "call StartDownload"};
+    EXPECT_EQ(log, expected);
+}
+
+TEST_F(UpdateControllerTest, FailedFileNameReadDownloadsTheBareBase)
+{
+    inet1.answers = {u"2.0", std::nullopt, std::nullopt};
+    controller.basla_Click();
+    EXPECT_EQ(only("box"), Log{kCommunicationBox});
+    EXPECT_TRUE(logged("put Url http://updates.example/lirvane/"));
+    EXPECT_TRUE(logged("call StartDownload"));
+}
+
+TEST_F(UpdateControllerTest, UrlOkuReturnsPlainTextAsIs)
+{
+    inet1.answers = {u" 2.0\r\n"};
+    bool browserokundu = true;
+    EXPECT_EQ(controller.UrlOku(u"  http://h/v.txt ", browserokundu), u" 2.0\r\n");
+    EXPECT_FALSE(browserokundu);
+    EXPECT_EQ(log, Log{"Inet1 http://h/v.txt"});  // trimmed for Inet1
+}
+
+TEST_F(UpdateControllerTest, UrlOkuTakesTheBrowserWayForHtml)
+{
+    inet1.answers = {u"file.html"};
+    browser.bodyText = u"visible text";
+    bool browserokundu = false;
+    EXPECT_EQ(controller.UrlOku(u" http://h/v.txt", browserokundu), u"visible text");
+    EXPECT_TRUE(browserokundu);
+    const Log expected = {"Inet1 http://h/v.txt", "navigate  http://h/v.txt", "sleep 1", "doEvents", "innertext"};
+    EXPECT_EQ(log, expected);  // the browser gets the untrimmed address
+
+    inet1.answers = {u"<HTML>only capitals</HTML>"};
+    EXPECT_EQ(controller.UrlOku(u"http://h/v.txt", browserokundu), u"<HTML>only capitals</HTML>");
+    EXPECT_FALSE(browserokundu);
+
+    inet1.answers = {u"<html>x</html>"};
+    browser.bodyText = u"still html here";
+    EXPECT_EQ(controller.UrlOku(u"http://h/v.txt", browserokundu), u"no");
+}
+
+TEST_F(UpdateControllerTest, UrlOkuRetriesOnceAndShowsOneMessage)
+{
+    inet1.answers = {std::nullopt, u"second"};
+    bool browserokundu = false;
+    EXPECT_EQ(controller.UrlOku(u"http://h/v.txt", browserokundu), u"second");
+    EXPECT_TRUE(only("box").empty());
+
+    inet1.answers = {std::nullopt, std::nullopt, u"never asked"};
+    EXPECT_EQ(controller.UrlOku(u"http://h/v.txt", browserokundu), u"");
+    EXPECT_EQ(only("box"), Log{kCommunicationBox});
+    EXPECT_EQ(inet1.answers.size(), 1u);
+
+    // A browser that has no document ready counts as a failed attempt.
+    log.clear();
+    inet1.answers = {u"html", u"html"};
+    browser.bodyText.reset();
+    EXPECT_EQ(controller.UrlOku(u"http://h/v.txt", browserokundu), u"");
+    EXPECT_EQ(only("box"), Log{kCommunicationBox});
+}
+
+TEST_F(UpdateControllerTest, CancelWhenNothingRunsStillResetsTheWindow)
+{
+    controller.btniptal_Click();
+    const Log expected = {"call CancelDownload", "box exclamation [Velkora] Güncelleme iptal edildi", "caption ",
+                          "status Güncelleme iptal edildi", "disable btniptal", "enable basla", "enable cmdClose"};
+    EXPECT_EQ(log, expected);
+    EXPECT_TRUE(controller.iptaledildi);
+}
+
+TEST_F(UpdateControllerTest, CloseRequestDeletesThePartialFileOnlyAfterACancel)
+{
+    write("VelkoraLirvane_down.exe", "part");
+    controller.Form_QueryUnload();
+    EXPECT_TRUE(exists("VelkoraLirvane_down.exe"));
+
+    controller.btniptal_Click();
+    controller.Form_QueryUnload();
+    EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
+    controller.Form_QueryUnload();  // a missing file is passed over
+}
+
+TEST_F(UpdateControllerTest, CloseButtonEndsAndDeletesNothing)
+{
+    write("VelkoraLirvane_down.exe", "part");
+    controller.btniptal_Click();
+    log.clear();
+    controller.cmdClose_Click();
+    EXPECT_EQ(log, Log{"end"});
+    EXPECT_TRUE(exists("VelkoraLirvane_down.exe"));
+}
+
+TEST_F(UpdateControllerTest, StartAgainAfterACancelRunsTheWholeCheck)
+{
+    controller.btniptal_Click();
+    log.clear();
+    inet1.answers = {u""};
+    controller.basla_Click();
+    EXPECT_EQ(log.front(), "status İnternet bağlantınız kontrol ediliyor");
+    EXPECT_EQ(log.back(), "status İnternet bağlantısı sağlanamadı");
+}
+
+TEST_F(UpdateControllerTest, LinkOpensTheVendorSite)
+{
+    controller.lblActive_Click();
+    EXPECT_EQ(log, Log{"open http://www.example"});
+}
+
+struct ProgressCase {
+    std::int32_t size;
+    std::int32_t bytes;
+    std::string caption;  // empty: nothing shown
+};
+
+class ProgressTest : public UpdateControllerTest, public testing::WithParamInterface<ProgressCase> {};
+
+TEST_P(ProgressTest, ShowsThePercentage)
+{
+    control.fileSize = GetParam().size;
+    raise(ev::DownloadProgress, GetParam().bytes);
+    if (GetParam().caption.empty()) {
+        EXPECT_TRUE(log.empty());
+        return;
+    }
+    const Log expected = {"max " + std::to_string(GetParam().size), "value " + std::to_string(GetParam().bytes),
+                          "status Dosya İndiriliyor Lütfen Bekleyiniz", "caption " + GetParam().caption,
+                          "sleep 10", "doEvents"};
+    EXPECT_EQ(log, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ProgressTest, testing::Values(
+    ProgressCase{-1, 2048, ""},
+    ProgressCase{0, 2048, ""},
+    ProgressCase{2048, 1024, "%50"},
+    ProgressCase{2048, 2047, "%99"},
+    ProgressCase{2048, 2048, "%100"},
+    ProgressCase{2048, 0, "%0"},
+    ProgressCase{200'000'000, 100'000'000, "%50"},
+    ProgressCase{2'147'483'647, 2'147'483'647, "%100"}));
+
+TEST_F(UpdateControllerTest, DownloadErrorShowsItsDescriptionAndChangesNothing)
+{
+    raise(ev::DownloadError, u"Could not find Url");
+    EXPECT_EQ(log, Log{"box exclamation [] Dosya İndirme Hatası Oluştu:\r\nCould not find Url"});
+}
+
+TEST_F(UpdateControllerTest, CancelledEventEmptiesTheBar)
+{
+    raise(ev::DownloadCancelled, std::int32_t{4096});
+    EXPECT_EQ(log, Log{"value 0"});
+}
+
+TEST_F(UpdateControllerTest, ErrorWithoutAnEventIsShownAndTheWindowIsIdleAgain)
+{
+    inet1.answers = {u"2.0", u"a.exe"};
+    control.onStartDownload = [] { throw runtime::RuntimeError(runtime::error::kPathNotFound); };
+    controller.basla_Click();
+    const auto boxAt = position("box exclamation [] Dosya İndirme Hatası Oluştu:\r\nPath not found");
+    ASSERT_LT(boxAt, log.size());
+    const Log tail(log.begin() + static_cast<std::ptrdiff_t>(boxAt) + 1, log.end());
+    EXPECT_EQ(tail, (Log{"disable btniptal", "enable basla", "enable cmdClose"}));
+}
+
+TEST_F(UpdateControllerTest, ClosingDuringATransferCancelsItAndDropsThePart)
+{
+    inet1.answers = {u"2.0", u"a.exe"};
+    control.onStartDownload = [&] {
+        write("VelkoraLirvane_down.exe", "partial");
+        controller.Form_QueryUnload();  // the close box, clicked inside the transfer
+        raise(ev::DownloadCancelled, std::int32_t{7});
+    };
+    controller.basla_Click();
+    EXPECT_LT(position("call CancelDownload"), position("value 0"));
+    EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
+    EXPECT_TRUE(only("box").empty());
+}
+
+class CompletionTest : public UpdateControllerTest {
+protected:
+    static constexpr char kNewProgram[] = "#!/bin/sh\necho new\n";
+    static constexpr char kOldProgram[] = "#!/bin/sh\necho old\n";
+
+    void SetUp() override
+    {
+        write("VelkoraLirvane.exe", kOldProgram, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+        write("VelkoraLirvane_down.exe", kNewProgram);
+        control.fileSize = static_cast<std::int32_t>(std::strlen(kNewProgram));
+        boxes.onShow = [this] {
+            // While the box is open nothing has been touched yet.
+            if (log.back().find("Tamamlandı") != std::string::npos) {
+                EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
+            }
+        };
+    }
+};
+
+TEST_F(CompletionTest, SwapsBacksUpStartsAndEnds)
+{
+    controller.iptaledildi = true;
+    raise(ev::DownloadComplete);
+    const Log expected = {"status Güncelleme başarıyla tamamlandı", kRestartBox,
+                          "copy VelkoraLirvane.exe VelkoraLirvane_old.exe",
+                          "replace VelkoraLirvane_down.exe VelkoraLirvane.exe", "delete VelkoraLirvane_down.exe",
+                          "start VelkoraLirvane.exe", "end"};
+    EXPECT_EQ(log, expected);
+    EXPECT_FALSE(controller.iptaledildi);
+    EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
+    EXPECT_EQ(read("VelkoraLirvane_old.exe"), kOldProgram);
+    EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
+    EXPECT_EQ(fs::status(m_folder / "VelkoraLirvane.exe").permissions(),
+              fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+}
+
+TEST_F(CompletionTest, SecondUpdateOverwritesTheBackup)
+{
+    raise(ev::DownloadComplete);
+    boxes.onShow = nullptr;
+    write("VelkoraLirvane_down.exe", "#!/bin/sh\necho newer\n");
+    control.fileSize = -1;
+    raise(ev::DownloadComplete);
+    EXPECT_EQ(read("VelkoraLirvane_old.exe"), kNewProgram);
+    EXPECT_EQ(read("VelkoraLirvane.exe"), "#!/bin/sh\necho newer\n");
+}
+
+TEST_F(CompletionTest, FailedDeletionShowsUpdt01AndDoesNotStart)
+{
+    shell.failDelete = true;
+    raise(ev::DownloadComplete);
+    EXPECT_EQ(log.back(), kUnexpectedBox);
+    EXPECT_FALSE(logged("start VelkoraLirvane.exe"));
+    EXPECT_FALSE(logged("end"));
+    EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
+    EXPECT_TRUE(exists("VelkoraLirvane_down.exe"));
+}
+
+TEST_F(CompletionTest, FailedSwapLeavesTheOldProgramAndKeepsTheDownload)
+{
+    shell.failReplace = true;
+    raise(ev::DownloadComplete);
+    EXPECT_EQ(log.back(), kUnexpectedBox);
+    EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
+    EXPECT_TRUE(exists("VelkoraLirvane_down.exe"));
+    EXPECT_FALSE(logged("start VelkoraLirvane.exe"));
+    EXPECT_FALSE(logged("end"));
+}
+
+struct Refusal {
+    std::string download;
+    std::int32_t fileSize;
+};
+
+class RefusalTest : public CompletionTest, public testing::WithParamInterface<Refusal> {};
+
+TEST_P(RefusalTest, InvalidDownloadIsNeverInstalled)
+{
+    write("VelkoraLirvane_down.exe", GetParam().download);
+    control.fileSize = GetParam().fileSize;
+    raise(ev::DownloadComplete);
+    const Log expected = {
+        "box critical [Güncelleme Hatası] İndirilen dosya geçerli bir program değil. Programınız değiştirilmedi.",
+        "delete VelkoraLirvane_down.exe", "disable btniptal", "enable basla", "enable cmdClose"};
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
+    EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
+    EXPECT_FALSE(exists("VelkoraLirvane_old.exe"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RefusalTest, testing::Values(
+    Refusal{"", -1},
+    Refusal{"<html><body>404 File Not Found</body></html>", -1},
+    Refusal{"#!/bin/sh\necho half", 4000},
+    Refusal{"\x7F" "EL", -1}));
+
+}  // namespace

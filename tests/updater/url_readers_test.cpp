@@ -1,0 +1,53 @@
+#include "platform/runtime/runtime_error.h"
+#include "platform/runtime/text.h"
+#include "tests/support/test_http_server.h"
+#include "updater/url_readers.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(VisibleText, TakesWhatABrowserShows)
+{
+    const HtmlText page = visibleText(
+        "<html><head><title>T</title><style>p{}</style></head><body><p>First  line</p>"
+        "<script>var html = 1;</script><div>Second<br>third</div> tail</body></html>");
+    EXPECT_TRUE(page.hasBody);
+    EXPECT_EQ(page.text, "First line\r\nSecond\r\nthird\r\ntail");
+    EXPECT_EQ(visibleText("plain text").text, "plain text");
+}
+
+TEST(CurlInet1, DecodesUtf8OrWindows1254AndFailsWithoutAServer)
+{
+    TestHttpServer server([](const HttpRequest& request) {
+        HttpReply reply;
+        reply.body = request.target == "/utf8" ? "Şimdi" : "\xDE\x69mdi";
+        return reply;
+    });
+    CurlInet1 inet1;
+    EXPECT_EQ(inet1.OpenURL(runtime::fromUtf8(server.url("/utf8"))), u"Şimdi");
+    EXPECT_EQ(inet1.OpenURL(runtime::fromUtf8(server.url("/1254"))), u"Şimdi");
+
+    std::uint16_t closed = 0;
+    {
+        TestHttpServer gone([](const HttpRequest&) { return HttpReply{}; });
+        closed = gone.port();
+    }
+    EXPECT_THROW(inet1.OpenURL(u"http://127.0.0.1:" + runtime::fromUtf8(std::to_string(closed)) + u"/"),
+                 runtime::RuntimeError);
+}
+
+TEST(HtmlBrowser, NavigateLoadsThePageAndItsBodyText)
+{
+    TestHttpServer server([](const HttpRequest&) {
+        HttpReply reply;
+        reply.body = "<html><body><h1>Sürüm</h1><p>2.0</p></body></html>";
+        return reply;
+    });
+    HtmlBrowser browser;
+    EXPECT_THROW(browser.DocumentBodyInnerText(), runtime::RuntimeError);
+    browser.Navigate(u" " + runtime::fromUtf8(server.url("/page")) + u" ");
+    EXPECT_EQ(browser.DocumentBodyInnerText(), u"Sürüm\r\n2.0");
+}
+
+}  // namespace

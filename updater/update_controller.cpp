@@ -1,0 +1,301 @@
+#include "updater/update_controller.h"
+
+#include "download/internet_file_interface.h"
+#include "platform/runtime/conversions.h"
+#include "platform/runtime/runtime_error.h"
+#include "platform/runtime/text.h"
+
+#include <array>
+#include <cmath>
+
+namespace {
+
+namespace dispid = internet_file::dispid;
+using runtime::Variant;
+
+constexpr std::u16string_view kCheckingConnection = u"İnternet bağlantınız kontrol ediliyor";
+constexpr std::u16string_view kCheckConnectionMessage = u"Lütfen internet bağlantınızı kontrol ederek yeniden deneyiniz.";
+constexpr std::u16string_view kNoConnection = u"İnternet bağlantısı sağlanamadı";
+constexpr std::u16string_view kUpdateErrorTitle = u"Güncelleme Hatası";
+constexpr std::u16string_view kCancelled = u"Güncelleme iptal edildi";
+constexpr std::u16string_view kVelkora = u"Velkora";
+constexpr std::u16string_view kDownloading = u"Dosya İndiriliyor Lütfen Bekleyiniz";
+constexpr std::u16string_view kDownloadErrorPrefix = u"Dosya İndirme Hatası Oluştu:\r\n";
+constexpr std::u16string_view kCompleted = u"Güncelleme başarıyla tamamlandı";
+constexpr std::u16string_view kRestartMessage =
+    u"Güncelleştirme İşlemi Tamamlandı. Programınız Şimdi Yeniden Başlatılacak.";
+constexpr std::u16string_view kUnexpectedError =
+    u"Beklenmedik Hata. Lirvane programınız çalışıyor olabilir. Hata Kodu:UPDT01";
+constexpr std::u16string_view kInvalidDownload =
+    u"İndirilen dosya geçerli bir program değil. Programınız değiştirilmedi.";
+constexpr std::u16string_view kCommunicationFailed =
+    u"İletişim Kurulamadı. Lütfen tekrar deneyiniz. Problem devam ederse ürün kodununu e-posta ile bayinize iletiniz.";
+constexpr std::u16string_view kConnectionErrorTitle = u"Bağlantı Hatası";
+
+constexpr std::u16string_view kDownloadFile = u"\\VelkoraLirvane_down.exe";
+constexpr std::u16string_view kApplicationFile = u"\\VelkoraLirvane.exe";
+constexpr std::u16string_view kBackupFile = u"\\VelkoraLirvane_old.exe";
+
+std::u16string text(std::u16string_view view)
+{
+    return std::u16string(view);
+}
+
+}  // namespace
+
+UpdateController::UpdateController(UpdaterEnvironment environment, controls::Dispatch& ctlIFile)
+    : m_env(std::move(environment)), m_ctlIFile(ctlIFile)
+{
+}
+
+std::u16string UpdateController::versionFileUrl() const
+{
+    return u"http://" + m_env.updateHost + u"/lirvane/lirvanesurumPlus2.txt";
+}
+
+std::u16string UpdateController::fileNameFileUrl() const
+{
+    return u"http://" + m_env.updateHost + u"/lirvane/lirvanedosyaPlus2.txt";
+}
+
+std::u16string UpdateController::baseUrl() const
+{
+    return u"http://" + m_env.updateHost + u"/lirvane/";
+}
+
+void UpdateController::Form_Load()
+{
+    iptaledildi = false;
+}
+
+void UpdateController::basla_Click()
+{
+    m_env.view.setStatusText(text(kCheckingConnection));
+    bool browserokundu = false;
+    const std::u16string surum = runtime::trimSpaces(UrlOku(versionFileUrl(), browserokundu));
+    if (m_closing)
+        return;
+    if (surum.empty()) {
+        m_env.boxes.show(text(kCheckConnectionMessage), text(kUpdateErrorTitle), MessageIcon::Information);
+        m_env.view.setStatusText(text(kNoConnection));
+        return;
+    }
+
+    showDownloadButtons();
+    const std::u16string dosyaadi = runtime::trimSpaces(UrlOku(fileNameFileUrl(), browserokundu));
+    if (m_closing)
+        return;
+    std::u16string dosya = m_env.appFolder + text(kDownloadFile);
+    std::u16string yol = baseUrl() + dosyaadi;
+    try {
+        indir(yol, dosya);
+    } catch (const runtime::RuntimeError& error) {
+        // The control ended without an event (local file, size or count error): say so and
+        // let the user try again.
+        m_env.boxes.show(text(kDownloadErrorPrefix) + error.description(), u"", MessageIcon::Exclamation);
+        showIdleButtons();
+    }
+}
+
+void UpdateController::indir(std::u16string& yol, std::u16string& dosya)
+{
+    UrlAyarla(yol);
+    controls::dispatchPut(m_ctlIFile, dispid::LocalFile, runtime::trimSpaces(dosya));
+    m_downloading = true;
+    try {
+        controls::dispatchCall(m_ctlIFile, dispid::StartDownload);
+    } catch (...) {
+        m_downloading = false;
+        throw;
+    }
+    m_downloading = false;
+    if (m_closing) {
+        // The window was closed during the transfer, which was cancelled: drop its part.
+        try {
+            m_env.shell.deleteFile(m_env.appFolder + text(kDownloadFile));
+        } catch (const runtime::RuntimeError&) {
+        }
+    }
+}
+
+void UpdateController::UrlAyarla(std::u16string& yol)
+{
+    controls::dispatchPut(m_ctlIFile, dispid::Url, yol);
+    controls::dispatchPut(m_ctlIFile, dispid::Port, std::int32_t{80});
+    controls::dispatchPut(m_ctlIFile, dispid::ConnectType, std::int32_t{0});
+}
+
+std::u16string UpdateController::UrlOku(const std::u16string& Url, bool& browserokundu)
+{
+    std::u16string result;
+    for (bool retried = false;; retried = true) {
+        try {
+            std::u16string document = m_env.Inet1.OpenURL(runtime::trimSpaces(Url));
+            browserokundu = false;
+            if (runtime::findText(document, u"html") > 0) {
+                m_env.WebBrowser1.Navigate(Url);
+                m_env.shell.sleep(std::chrono::milliseconds(1));
+                m_env.doEvents();
+                document = m_env.WebBrowser1.DocumentBodyInnerText();
+                browserokundu = true;
+                if (runtime::findText(document, u"html") > 0)
+                    document = u"no";
+            }
+            return document;
+        } catch (const runtime::RuntimeError&) {
+            if (retried)
+                break;
+        }
+    }
+    m_env.boxes.show(text(kCommunicationFailed), text(kConnectionErrorTitle), MessageIcon::Information);
+    return result;
+}
+
+void UpdateController::btniptal_Click()
+{
+    controls::dispatchCall(m_ctlIFile, dispid::CancelDownload);
+    m_env.boxes.show(text(kCancelled), text(kVelkora), MessageIcon::Exclamation);
+    m_env.view.setProgressText(u"");
+    iptaledildi = true;
+    m_env.view.setStatusText(text(kCancelled));
+    showIdleButtons();
+}
+
+void UpdateController::cmdClose_Click()
+{
+    m_env.endProgram();
+}
+
+void UpdateController::Form_QueryUnload()
+{
+    if (m_downloading) {
+        // Closing during a transfer stops it; its part is deleted once it has ended.
+        m_closing = true;
+        try {
+            controls::dispatchCall(m_ctlIFile, dispid::CancelDownload);
+        } catch (const runtime::RuntimeError&) {
+        }
+    }
+    if (!iptaledildi)
+        return;
+    try {
+        m_env.shell.deleteFile(m_env.appFolder + text(kDownloadFile));
+    } catch (const runtime::RuntimeError&) {
+    }
+}
+
+void UpdateController::lblActive_Click()
+{
+    m_env.shell.openDocument(runtime::trimSpaces(u"http://" + m_env.vendorHost));
+}
+
+void UpdateController::ctlIFile_DownloadProgress(std::int32_t& lBytesRead)
+{
+    const std::int32_t size = runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize));
+    // An unknown size (-1) shows no progress, and neither does 0, which no percentage can use.
+    if (size <= 0)
+        return;
+    m_env.view.setProgressMax(size);
+    m_env.view.setProgressValue(lBytesRead);
+    m_env.view.setStatusText(text(kDownloading));
+    const auto percent = static_cast<std::int64_t>(
+        std::floor(static_cast<double>(static_cast<std::int64_t>(lBytesRead) * 100) / size));
+    m_env.view.setProgressText(u"%" + runtime::fromUtf8(std::to_string(percent)));
+    m_env.shell.sleep(std::chrono::milliseconds(10));
+    m_env.doEvents();
+}
+
+void UpdateController::ctlIFile_DownloadError(std::u16string& sErrorDescription)
+{
+    m_env.boxes.show(text(kDownloadErrorPrefix) + sErrorDescription, u"", MessageIcon::Exclamation);
+}
+
+void UpdateController::ctlIFile_DownloadCancelled(std::int32_t&)
+{
+    m_env.view.setProgressValue(0);
+}
+
+void UpdateController::ctlIFile_DownloadComplete()
+{
+    try {
+        iptaledildi = false;
+        if (!downloadLooksValid()) {
+            m_env.boxes.show(text(kInvalidDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
+            try {
+                m_env.shell.deleteFile(m_env.appFolder + text(kDownloadFile));
+            } catch (const runtime::RuntimeError&) {
+            }
+            showIdleButtons();
+            return;
+        }
+        m_env.view.setStatusText(text(kCompleted));
+        m_env.boxes.show(text(kRestartMessage), text(kVelkora), MessageIcon::Information);
+        m_env.shell.copyFile(m_env.appFolder + text(kApplicationFile), m_env.appFolder + text(kBackupFile), false);
+        m_env.shell.replaceFile(m_env.appFolder + text(kDownloadFile), m_env.appFolder + text(kApplicationFile));
+        m_env.shell.deleteFile(m_env.appFolder + text(kDownloadFile));
+        ProgramiBaslat();
+        m_env.endProgram();
+    } catch (const runtime::RuntimeError&) {
+        m_env.boxes.show(text(kUnexpectedError), text(kUpdateErrorTitle), MessageIcon::Critical);
+    }
+}
+
+bool UpdateController::downloadLooksValid()
+{
+    // An error page or half a file must never replace the application.
+    const std::u16string path = m_env.appFolder + text(kDownloadFile);
+    const auto length = m_env.shell.fileSize(path);
+    if (!length || *length == 0)
+        return false;
+    const std::int32_t expected = runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize));
+    if (expected > 0 && *length < expected)
+        return false;
+    return m_env.shell.isExecutableProgram(path);
+}
+
+void UpdateController::ProgramiBaslat()
+{
+    try {
+        m_env.shell.startProgram(m_env.appFolder + text(kApplicationFile));
+    } catch (const runtime::RuntimeError&) {
+    }
+}
+
+void UpdateController::showIdleButtons()
+{
+    m_env.view.setButtonEnabled(Button::btniptal, false);
+    m_env.view.setButtonEnabled(Button::basla, true);
+    m_env.view.setButtonEnabled(Button::cmdClose, true);
+}
+
+void UpdateController::showDownloadButtons()
+{
+    m_env.view.setButtonEnabled(Button::btniptal, true);
+    m_env.view.setButtonEnabled(Button::basla, false);
+    m_env.view.setButtonEnabled(Button::cmdClose, false);
+}
+
+void UpdateController::propertyChanged(std::u16string_view)
+{
+    // A running window stores no properties of its controls.
+}
+
+void UpdateController::raiseEvent(const controls::EventInfo& event, std::span<Variant> args)
+{
+    namespace ev = internet_file::event;
+    if (event.number == ev::DownloadProgress.number && args.size() == 1) {
+        std::int32_t lBytesRead = runtime::toLong(args[0]);
+        ctlIFile_DownloadProgress(lBytesRead);
+        args[0] = lBytesRead;
+    } else if (event.number == ev::DownloadError.number && args.size() == 1) {
+        std::u16string sErrorDescription = runtime::toText(args[0]);
+        ctlIFile_DownloadError(sErrorDescription);
+        args[0] = sErrorDescription;
+    } else if (event.number == ev::DownloadCancelled.number && args.size() == 1) {
+        std::int32_t lPosition = runtime::toLong(args[0]);
+        ctlIFile_DownloadCancelled(lPosition);
+        args[0] = lPosition;
+    } else if (event.number == ev::DownloadComplete.number) {
+        ctlIFile_DownloadComplete();
+    }
+}

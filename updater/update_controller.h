@@ -1,0 +1,75 @@
+#pragma once
+
+#include "platform/controls/control_site.h"
+#include "platform/controls/dispatch.h"
+#include "platform/shell/shell.h"
+#include "updater/update_view.h"
+#include "updater/url_readers.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// Everything the update procedure works with besides the download control.
+struct UpdaterEnvironment {
+    UpdateView& view;
+    MessageBoxes& boxes;
+    shell::Shell& shell;
+    Inet1Control& Inet1;
+    WebBrowserControl& WebBrowser1;
+    std::function<void()> doEvents;    // processes the window's pending events once
+    std::function<void()> endProgram;  // ends the process at once; does not return in production
+    std::u16string appFolder;          // the updater's own folder, without a trailing separator
+    std::u16string updateHost;         // host (optionally host:port) of the update server
+    std::u16string vendorHost;         // host of the vendor's web site
+};
+
+// The logic behind the window frmGuncel: its load and close handling, the buttons, the link
+// label, the reading of the server's texts and the reactions to the download control's events,
+// up to the swap of the application's executable. It reaches the download control `ctlIFile`
+// only through its dispatch identifiers and receives its events as the control's site.
+// Everything runs on the window's thread; handlers nest inside the `basla` click while a
+// download runs.
+class UpdateController : public controls::ControlSite {
+public:
+    UpdateController(UpdaterEnvironment environment, controls::Dispatch& ctlIFile);
+
+    // Handlers of the window.
+    void Form_Load();
+    void basla_Click();
+    void btniptal_Click();
+    void cmdClose_Click();
+    void Form_QueryUnload();
+    void lblActive_Click();
+
+    void indir(std::u16string& yol, std::u16string& dosya);
+    std::u16string UrlOku(const std::u16string& Url, bool& browserokundu);
+
+    // Handlers of ctlIFile's events.
+    void ctlIFile_DownloadProgress(std::int32_t& lBytesRead);
+    void ctlIFile_DownloadError(std::u16string& sErrorDescription);
+    void ctlIFile_DownloadCancelled(std::int32_t& lPosition);
+    void ctlIFile_DownloadComplete();
+
+    bool iptaledildi = false;
+
+    // The fixed addresses, as built from the hosts.
+    std::u16string versionFileUrl() const;
+    std::u16string fileNameFileUrl() const;
+    std::u16string baseUrl() const;
+
+private:
+    void UrlAyarla(std::u16string& yol);
+    void ProgramiBaslat();
+    bool downloadLooksValid();
+    void showIdleButtons();
+    void showDownloadButtons();
+
+    void propertyChanged(std::u16string_view name) override;
+    void raiseEvent(const controls::EventInfo& event, std::span<runtime::Variant> args) override;
+
+    UpdaterEnvironment m_env;
+    controls::Dispatch& m_ctlIFile;
+    bool m_downloading = false;
+    bool m_closing = false;
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+
+// The two URL readers of the window: `Inet1` fetches a document as text, `WebBrowser1` loads
+// a page and yields its visible text. Failures raise runtime::RuntimeError.
+class Inet1Control {
+public:
+    virtual ~Inet1Control() = default;
+    // The whole document at `url` as text; raises when the address cannot be reached.
+    virtual std::u16string OpenURL(const std::u16string& url) = 0;
+};
+
+class WebBrowserControl {
+public:
+    virtual ~WebBrowserControl() = default;
+    // Starts loading `url` as the current document.
+    virtual void Navigate(const std::u16string& url) = 0;
+    // The visible text of the current document's body; raises 91 when there is no document
+    // or no body yet.
+    virtual std::u16string DocumentBodyInnerText() = 0;
+};
+
+// Inet1 on libcurl: bytes that are valid UTF-8 are read as UTF-8, others as Windows-1254.
+class CurlInet1 : public Inet1Control {
+public:
+    std::u16string OpenURL(const std::u16string& url) override;
+};
+
+// WebBrowser1 as a hidden HTML reader: navigating loads and parses the page with a real HTML
+// parser; the body's text is what a browser would show of it.
+class HtmlBrowser : public WebBrowserControl {
+public:
+    void Navigate(const std::u16string& url) override;
+    std::u16string DocumentBodyInnerText() override;
+
+private:
+    bool m_hasBody = false;
+    std::u16string m_bodyText;
+};
+
+// The visible text of an HTML document's body (nullopt when it has none): text outside
+// scripts, styles and other hidden elements, blanks collapsed, block elements on lines of
+// their own.
+struct HtmlText {
+    bool hasBody = false;
+    std::string text;
+};
+HtmlText visibleText(const std::string& html);
