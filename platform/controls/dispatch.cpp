@@ -15,6 +15,11 @@ Variant dispatchGet(Dispatch& target, DispId id)
     return target.invoke(id, InvokeKind::PropertyGet, {});
 }
 
+Variant dispatchGet(Dispatch& target, DispId id, std::span<Variant> args)
+{
+    return target.invoke(id, InvokeKind::PropertyGet, args);
+}
+
 void dispatchPut(Dispatch& target, DispId id, Variant value)
 {
     target.invoke(id, InvokeKind::PropertyPut, std::span<Variant>(&value, 1));
@@ -27,12 +32,17 @@ Variant dispatchCall(Dispatch& target, DispId id)
 
 void DispatchTable::addProperty(DispId id, std::u16string name, Getter getter, Setter setter)
 {
-    m_members[id] = Member{std::move(name), std::move(getter), std::move(setter), {}};
+    m_members[id] = Member{std::move(name), std::move(getter), std::move(setter), {}, {}};
+}
+
+void DispatchTable::addIndexedProperty(DispId id, std::u16string name, IndexedGetter getter)
+{
+    m_members[id] = Member{std::move(name), {}, {}, {}, std::move(getter)};
 }
 
 void DispatchTable::addMethod(DispId id, std::u16string name, Method method)
 {
-    m_members[id] = Member{std::move(name), {}, {}, std::move(method)};
+    m_members[id] = Member{std::move(name), {}, {}, std::move(method), {}};
 }
 
 Variant DispatchTable::invoke(DispId id, InvokeKind kind, std::span<Variant> args) const
@@ -43,13 +53,15 @@ Variant DispatchTable::invoke(DispId id, InvokeKind kind, std::span<Variant> arg
     const Member& member = it->second;
     switch (kind) {
     case InvokeKind::PropertyGet:
+        if (member.indexed)
+            return member.indexed(args);
         if (!member.getter)
             throw RuntimeError(kObjectDoesNotSupport);
         if (!args.empty())
             throw RuntimeError(kWrongNumberOfArguments);
         return member.getter();
     case InvokeKind::PropertyPut:
-        if (!member.getter && !member.setter)
+        if (!member.getter && !member.setter && !member.indexed)
             throw RuntimeError(kObjectDoesNotSupport);
         if (!member.setter)
             throw RuntimeError(kSetNotSupported);

@@ -25,6 +25,8 @@ public:
 };
 
 runtime::Variant dispatchGet(Dispatch& target, DispId id);
+// A property get with arguments, such as an indexed property.
+runtime::Variant dispatchGet(Dispatch& target, DispId id, std::span<runtime::Variant> args);
 void dispatchPut(Dispatch& target, DispId id, runtime::Variant value);
 runtime::Variant dispatchCall(Dispatch& target, DispId id);
 
@@ -35,8 +37,11 @@ public:
     using Getter = std::function<runtime::Variant()>;
     using Setter = std::function<void(const runtime::Variant&)>;
     using Method = std::function<void()>;
+    using IndexedGetter = std::function<runtime::Variant(std::span<runtime::Variant>)>;
 
     void addProperty(DispId id, std::u16string name, Getter getter, Setter setter = {});
+    // A read-only property whose get takes arguments (an index).
+    void addIndexedProperty(DispId id, std::u16string name, IndexedGetter getter);
     void addMethod(DispId id, std::u16string name, Method method);
 
     runtime::Variant invoke(DispId id, InvokeKind kind, std::span<runtime::Variant> args) const;
@@ -51,6 +56,7 @@ private:
         Getter getter;
         Setter setter;
         Method method;
+        IndexedGetter indexed;
     };
     std::map<DispId, Member> m_members;
 };

@@ -1,0 +1,65 @@
+// The exports of tavorix.ocx, the module's only boundary: plain C linkage, COM result codes,
+// and no exception crosses it.
+#include "clock/module/server.h"
+#include "clock/module/tavorix_library.h"
+
+#include <dlfcn.h>
+#include <string>
+
+namespace {
+
+std::string modulePath()
+{
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&modulePath), &info) == 0 || !info.dli_fname)
+        return {};
+    return info.dli_fname;
+}
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) com::HResult DllRegisterServer()
+{
+    try {
+        const std::string path = modulePath();
+        if (path.empty())
+            return com::SELFREG_E_CLASS;
+        return tavorix::registerServer(path) ? com::S_OK : com::SELFREG_E_CLASS;
+    } catch (...) {
+        return com::SELFREG_E_CLASS;
+    }
+}
+
+__attribute__((visibility("default"))) com::HResult DllUnregisterServer()
+{
+    try {
+        return tavorix::unregisterServer() ? com::S_OK : com::SELFREG_E_CLASS;
+    } catch (...) {
+        return com::SELFREG_E_CLASS;
+    }
+}
+
+__attribute__((visibility("default"))) com::HResult DllGetClassObject(const com::Guid& clsid, const com::Guid& iid,
+                                                                      void** object)
+{
+    try {
+        if (!object)
+            return com::E_POINTER;
+        *object = nullptr;
+        if (clsid != tavorix::CLSID_UserControl1)
+            return com::CLASS_E_CLASSNOTAVAILABLE;
+        return tavorix::classFactory().QueryInterface(iid, object);
+    } catch (...) {
+        return com::E_FAIL;
+    }
+}
+
+__attribute__((visibility("default"))) com::HResult DllCanUnloadNow()
+{
+    const auto& counts = tavorix::moduleCounts();
+    return counts.objects == 0 && counts.locks == 0 ? com::S_OK : com::S_FALSE;
+}
+
+}  // extern "C"

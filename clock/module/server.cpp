@@ -1,0 +1,200 @@
+#include "clock/module/server.h"
+
+#include "clock/module/tavorix_library.h"
+#include "clock/user_control1.h"
+#include "platform/runtime/runtime_error.h"
+
+#include <QWidget>
+#include <memory>
+
+namespace tavorix {
+
+namespace {
+
+// A UserControl1 as a COM object: IDispatch for its properties, IEmbeddedControl for the
+// container, and the container's notices passed on as IPropertyNotifySink::OnChanged.
+class UserControl1Object final : public com::IDispatch, public com::IEmbeddedControl, private controls::ControlSite {
+public:
+    UserControl1Object()
+        : m_control(std::make_unique<UserControl1>())
+    {
+        m_control->setSite(this);
+        ++moduleCounts().objects;
+    }
+    ~UserControl1Object()
+    {
+        --moduleCounts().objects;
+    }
+
+    com::HResult QueryInterface(const com::Guid& iid, void** object) override
+    {
+        if (!object)
+            return com::E_POINTER;
+        if (iid == com::IID_IUnknown || iid == com::IID_IDispatch || iid == IID__UserControl1)
+            *object = static_cast<com::IDispatch*>(this);
+        else if (iid == com::IID_IEmbeddedControl)
+            *object = static_cast<com::IEmbeddedControl*>(this);
+        else {
+            *object = nullptr;
+            return com::E_NOINTERFACE;
+        }
+        AddRef();
+        return com::S_OK;
+    }
+    std::uint32_t AddRef() override { return ++m_references; }
+    std::uint32_t Release() override
+    {
+        const std::uint32_t left = --m_references;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+    com::HResult GetTypeInfo(const com::TypeLibrary** library, std::u16string* interfaceName) override
+    {
+        if (!library)
+            return com::E_POINTER;
+        *library = &typeLibrary();
+        if (interfaceName)
+            *interfaceName = u"_UserControl1";
+        return com::S_OK;
+    }
+
+    com::HResult Invoke(controls::DispId id, controls::InvokeKind kind, std::span<runtime::Variant> args,
+                        runtime::Variant* result, com::ExceptionInfo* exception) override
+    {
+        try {
+            runtime::Variant value = m_control->invoke(id, kind, args);
+            if (result)
+                *result = std::move(value);
+            return com::S_OK;
+        } catch (const runtime::RuntimeError& error) {
+            if (error.number() == runtime::error::kObjectDoesNotSupport)
+                return com::DISP_E_MEMBERNOTFOUND;
+            if (exception)
+                *exception = {error.number(), error.description()};
+            return com::DISP_E_EXCEPTION;
+        } catch (...) {
+            return com::E_FAIL;
+        }
+    }
+
+    com::HResult SetSite(com::IPropertyNotifySink* site) override
+    {
+        m_sink = site;
+        return com::S_OK;
+    }
+    com::HResult InitNew() override { return guarded([&] { m_control->initNew(); }); }
+    com::HResult Load(const controls::PropertyStore& store) override
+    {
+        return guarded([&] { m_control->load(store); });
+    }
+    com::HResult Save(controls::PropertyStore& store) override { return guarded([&] { m_control->save(store); }); }
+    com::HResult Activate(void* parentWindow) override
+    {
+        auto* parent = static_cast<QWidget*>(parentWindow);
+        m_control->setParent(parent);
+        m_control->show();
+        return com::S_OK;
+    }
+    com::HResult SetExtent(int width, int height) override
+    {
+        return guarded([&] { m_control->setExtent(width, height); });
+    }
+    com::HResult GetExtent(int* width, int* height) override
+    {
+        if (!width || !height)
+            return com::E_POINTER;
+        *width = m_control->QWidget::width() * 15;
+        *height = m_control->QWidget::height() * 15;
+        return com::S_OK;
+    }
+
+private:
+    template <typename F>
+    com::HResult guarded(F&& step)
+    {
+        try {
+            step();
+            return com::S_OK;
+        } catch (...) {
+            return com::E_FAIL;
+        }
+    }
+
+    void propertyChanged(std::u16string_view name) override
+    {
+        if (!m_sink)
+            return;
+        for (const auto& property : typeLibrary().find(u"_UserControl1")->properties) {
+            if (property.name == name)
+                m_sink->OnChanged(property.id);
+        }
+    }
+    void raiseEvent(const controls::EventInfo&, std::span<runtime::Variant>) override {}
+
+    std::unique_ptr<UserControl1> m_control;
+    com::IPropertyNotifySink* m_sink = nullptr;
+    std::uint32_t m_references = 1;
+};
+
+class UserControl1Factory final : public com::IClassFactory {
+public:
+    com::HResult QueryInterface(const com::Guid& iid, void** object) override
+    {
+        if (!object)
+            return com::E_POINTER;
+        if (iid != com::IID_IUnknown && iid != com::IID_IClassFactory) {
+            *object = nullptr;
+            return com::E_NOINTERFACE;
+        }
+        *object = static_cast<com::IClassFactory*>(this);
+        return com::S_OK;
+    }
+    // The factory lives as long as the module; its count does not keep the module loaded.
+    std::uint32_t AddRef() override { return 2; }
+    std::uint32_t Release() override { return 1; }
+
+    com::HResult CreateInstance(com::IUnknown* outer, const com::Guid& iid, void** object) override
+    {
+        if (!object)
+            return com::E_POINTER;
+        *object = nullptr;
+        if (outer)
+            return com::CLASS_E_NOAGGREGATION;
+        try {
+            auto* created = new UserControl1Object();
+            const com::HResult result = created->QueryInterface(iid, object);
+            static_cast<com::IDispatch*>(created)->Release();
+            return result;
+        } catch (const std::bad_alloc&) {
+            return com::E_OUTOFMEMORY;
+        } catch (...) {
+            return com::E_FAIL;
+        }
+    }
+    com::HResult LockServer(bool lock) override
+    {
+        if (lock)
+            ++moduleCounts().locks;
+        else if (moduleCounts().locks > 0)
+            --moduleCounts().locks;
+        return com::S_OK;
+    }
+};
+
+}  // namespace
+
+ModuleCounts& moduleCounts()
+{
+    static ModuleCounts counts;
+    return counts;
+}
+
+com::IClassFactory& classFactory()
+{
+    static UserControl1Factory factory;
+    return factory;
+}
+
+}  // namespace tavorix

@@ -1,0 +1,108 @@
+#include "clock/module/tavorix_library.h"
+
+#include "platform/com/registry.h"
+
+#include <filesystem>
+
+namespace tavorix {
+
+namespace {
+
+using com::TypeDescription;
+
+std::string versionKey(std::uint16_t major, std::uint16_t minor)
+{
+    // Type library versions are registered in hexadecimal: 17.0 is "11.0".
+    char text[16];
+    std::snprintf(text, sizeof text, "%x.%x", major, minor);
+    return text;
+}
+
+}  // namespace
+
+const com::TypeLibrary& typeLibrary()
+{
+    static const com::TypeLibrary library = [] {
+        com::TypeLibrary lib;
+        lib.name = u"Tavorix";
+        lib.helpString = u"Tavorix";
+        lib.guid = LIBID_Tavorix;
+        lib.lcid = 0;
+        lib.majorVersion = 17;
+        lib.minorVersion = 0;
+        lib.flags = com::LIBFLAG_FCONTROL;
+
+        TypeDescription coclass{TypeDescription::Kind::CoClass, u"UserControl1", CLSID_UserControl1,
+                                static_cast<std::uint16_t>(com::TYPEFLAG_FCONTROL), {}, {}, u"_UserControl1",
+                                u"__UserControl1"};
+        TypeDescription dual{TypeDescription::Kind::Dispatch, u"_UserControl1", IID__UserControl1,
+                             static_cast<std::uint16_t>(com::TYPEFLAG_FHIDDEN | com::TYPEFLAG_FDUAL
+                                                        | com::TYPEFLAG_FNONEXTENSIBLE | com::TYPEFLAG_FOLEAUTOMATION),
+                             {{u"Style", 0x68030000, u"renk", true, true, 0}}, {}, {}, {}};
+        TypeDescription source{TypeDescription::Kind::Dispatch, u"__UserControl1", DIID___UserControl1,
+                               static_cast<std::uint16_t>(com::TYPEFLAG_FHIDDEN | com::TYPEFLAG_FNONEXTENSIBLE),
+                               {}, {}, {}, {}};
+        TypeDescription colours{TypeDescription::Kind::Enumeration, u"renk", GUID_renk, 0, {},
+                                {{u"Yeşil", 0}, {u"Kırmızı", 1}, {u"Mavi", 2}}, {}, {}};
+        lib.types = {coclass, dual, source, colours};
+        return lib;
+    }();
+    return library;
+}
+
+const VersionInfo& versionInfo()
+{
+    static const VersionInfo info{{1, 0, 0, 0}, {1, 0, 0, 0}, "1.00", "1.00", true};
+    return info;
+}
+
+bool registerServer(const std::string& modulePath)
+{
+    const com::TypeLibrary& lib = typeLibrary();
+    const std::string clsid = CLSID_UserControl1.toString();
+    const std::string libid = LIBID_Tavorix.toString();
+    const std::string version = versionKey(lib.majorVersion, lib.minorVersion);
+    const std::string classKey = "CLSID\\" + clsid;
+
+    com::Registry registry;
+    registry.setValue(kProgId, "", "UserControl1");
+    registry.setValue(std::string(kProgId) + "\\CLSID", "", clsid);
+    registry.setValue(classKey, "", kProgId);
+    registry.setValue(classKey + "\\InprocServer32", "", modulePath);
+    registry.setValue(classKey + "\\InprocServer32", "ThreadingModel", "Apartment");
+    registry.setValue(classKey + "\\ProgID", "", kProgId);
+    registry.setValue(classKey + "\\Control", "", "");
+    registry.setValue(classKey + "\\MiscStatus", "", "0");
+    registry.setValue(classKey + "\\MiscStatus\\1", "", std::to_string(kMiscStatus));
+    registry.setValue(classKey + "\\ToolboxBitmap32", "", modulePath + ", " + std::to_string(kToolboxBitmapId));
+    registry.setValue(classKey + "\\TypeLib", "", libid);
+    registry.setValue(classKey + "\\Version", "", std::to_string(lib.majorVersion) + "." + std::to_string(lib.minorVersion));
+
+    const std::string libKey = "TypeLib\\" + libid + "\\" + version;
+    registry.setValue(libKey, "", "Tavorix");
+    registry.setValue(libKey + "\\0\\linux64", "", modulePath + "\\1");
+    registry.setValue(libKey + "\\FLAGS", "", std::to_string(lib.flags));
+    registry.setValue(libKey + "\\HELPDIR", "", std::filesystem::path(modulePath).parent_path().string());
+
+    for (const auto& [iid, name] : {std::pair{IID__UserControl1, "_UserControl1"},
+                                    std::pair{DIID___UserControl1, "__UserControl1"}}) {
+        const std::string key = "Interface\\" + iid.toString();
+        registry.setValue(key, "", name);
+        registry.setValue(key + "\\TypeLib", "", libid);
+        registry.setValue(key + "\\TypeLib", "Version", version);
+    }
+    return registry.save();
+}
+
+bool unregisterServer()
+{
+    com::Registry registry;
+    registry.removeTree(kProgId);
+    registry.removeTree("CLSID\\" + CLSID_UserControl1.toString());
+    registry.removeTree("TypeLib\\" + LIBID_Tavorix.toString());
+    registry.removeTree("Interface\\" + IID__UserControl1.toString());
+    registry.removeTree("Interface\\" + DIID___UserControl1.toString());
+    return registry.save();
+}
+
+}  // namespace tavorix

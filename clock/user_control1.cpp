@@ -1,0 +1,89 @@
+#include "clock/user_control1.h"
+
+#include "clock/picture.h"
+#include "clock/strip_pictures.h"
+#include "platform/runtime/conversions.h"
+#include "platform/runtime/runtime_error.h"
+
+#include <QFile>
+#include <QTime>
+
+namespace {
+
+constexpr int kTimerInterval = 1000;  // ms
+constexpr int kTwipsPerPixel = 15;
+
+ClockTime systemTime()
+{
+    const QTime now = QTime::currentTime();
+    return {now.hour(), now.minute(), now.second()};
+}
+
+QImage strip(const std::string& name)
+{
+    QImage image(QStringLiteral(":/tavorix/") + QString::fromStdString(name));
+    if (image.isNull())
+        qFatal("A strip picture of the clock is missing from its resources");
+    return image;
+}
+
+}  // namespace
+
+UserControl1::UserControl1(std::function<ClockTime()> now, QWidget* parent)
+    : QWidget(parent)
+    , imgDigits(this)
+    , imgPunctuation(this)
+    , imgClock(this)
+    , m_now(now ? std::move(now) : systemTime)
+    , m_renderer(clpDigits, clpPunctuation, imgDigits, imgPunctuation, imgClock, [this] { return m_now(); })
+{
+    resize(kDesignWidth / kTwipsPerPixel, kDesignHeight / kTwipsPerPixel);
+    for (int style = 0; style < strips::kStyles; ++style) {
+        imgDigits.add(std::make_unique<HeldPicture>(pictureVariant(strip(strips::digitStripName(style)))));
+        imgPunctuation.add(std::make_unique<HeldPicture>(pictureVariant(strip(strips::punctuationStripName(style)))));
+    }
+    auto* first = new QLabel(this);
+    first->move(0, 0);
+    imgClock.add(std::make_unique<LabelImageElement>(first));
+
+    m_members.addProperty(kStyleId, u"Style", [this] { return runtime::Variant(m_Style); },
+                          [this](const runtime::Variant& v) { setStyle(runtime::toLong(v)); });
+
+    // The creation sequence.
+    clpDigits.setCols(strips::kDigitCells);
+    clpPunctuation.setCols(strips::kPunctuationCells);
+    m_renderer.ApplyStyle(0, false);
+    m_renderer.buildClockRow();
+    m_renderer.ShowTime(m_now());
+
+    Timer1.setInterval(kTimerInterval);
+    connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    Timer1.start();
+}
+
+void UserControl1::setStyle(std::int32_t New_Style)
+{
+    m_Style = New_Style;
+    propertyChanged(u"Style");
+    const std::int16_t index = runtime::toInteger(static_cast<double>(New_Style));
+    m_renderer.ApplyStyle(index, true);
+}
+
+void UserControl1::initProperties()
+{
+    m_Style = 0;
+}
+
+void UserControl1::Timer1_Timer()
+{
+    try {
+        m_renderer.ShowTime(m_now());
+    } catch (const runtime::RuntimeError&) {
+        // A tick that fails draws nothing more; the next tick tries again.
+    }
+}
+
+runtime::Variant UserControl1::invoke(controls::DispId id, controls::InvokeKind kind, std::span<runtime::Variant> args)
+{
+    return m_members.invoke(id, kind, args);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "clock/clock_renderer.h"
+#include "clock/picture_clip.h"
+#include "clock/qt_image_elements.h"
+#include "platform/controls/dispatch.h"
+#include "platform/controls/user_control.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+// The colour sets of the clock, as the type library names them.
+enum renk : std::int32_t { Yesil = 0, Kirmizi = 1, Mavi = 2 };
+
+// UserControl1: a digital clock showing the local time in seven-segment pictures, redrawn by
+// its own timer once a second, in the colour set chosen by `Style`. The widget is the
+// control's window; a container places it. Lives on the container's GUI thread.
+class UserControl1 : public QWidget, public controls::UserControl, public controls::Dispatch {
+    Q_OBJECT
+public:
+    static constexpr controls::DispId kStyleId = 0x68030000;
+    static constexpr int kDesignWidth = 4800;  // twips
+    static constexpr int kDesignHeight = 3600;
+
+    // Runs the creation sequence. `now` gives the local time (the system clock by default).
+    explicit UserControl1(std::function<ClockTime()> now = {}, QWidget* parent = nullptr);
+
+    std::int32_t Style() const { return m_Style; }
+    // Stores, notifies the container, then converts to 16 bits (6 "Overflow") and applies the
+    // style (340 for an index without strips); raises to the caller.
+    void setStyle(std::int32_t New_Style);
+
+    runtime::Variant invoke(controls::DispId id, controls::InvokeKind kind, std::span<runtime::Variant> args) override;
+
+    QTimer Timer1;
+    PictureClip clpDigits;
+    PictureClip clpPunctuation;
+    OwnedElementArray imgDigits;
+    OwnedElementArray imgPunctuation;
+    OwnedElementArray imgClock;
+
+    const ClockRenderer& renderer() const { return m_renderer; }
+
+    // The tick of Timer1: shows the time now.
+    void Timer1_Timer();
+
+protected:
+    void initProperties() override;
+
+private:
+    std::function<ClockTime()> m_now;
+    ClockRenderer m_renderer;
+    controls::DispatchTable m_members;
+    std::int32_t m_Style = 0;
+};

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/com/com.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The description of a type library, as a module embeds it and a container reads it.
+namespace com {
+
+inline constexpr std::uint16_t LIBFLAG_FCONTROL = 0x2;
+
+inline constexpr std::uint16_t TYPEFLAG_FCANCREATE = 0x2;
+inline constexpr std::uint16_t TYPEFLAG_FHIDDEN = 0x10;
+inline constexpr std::uint16_t TYPEFLAG_FCONTROL = 0x20;
+inline constexpr std::uint16_t TYPEFLAG_FDUAL = 0x40;
+inline constexpr std::uint16_t TYPEFLAG_FNONEXTENSIBLE = 0x80;
+inline constexpr std::uint16_t TYPEFLAG_FOLEAUTOMATION = 0x100;
+
+struct PropertyDescription {
+    std::u16string name;
+    controls::DispId id;
+    std::u16string type;  // the type's name: a base type or an enumeration of the library
+    bool get;
+    bool put;
+    std::uint16_t flags = 0;
+};
+
+struct TypeDescription {
+    enum class Kind { CoClass, Dispatch, Enumeration };
+    Kind kind;
+    std::u16string name;
+    Guid guid;
+    std::uint16_t flags = 0;
+    std::vector<PropertyDescription> properties;                    // interfaces
+    std::vector<std::pair<std::u16string, std::int32_t>> constants;  // enumerations
+    std::u16string defaultInterface;                                 // classes
+    std::u16string defaultSource;                                    // classes
+};
+
+struct TypeLibrary {
+    std::u16string name;
+    std::u16string helpString;
+    Guid guid;
+    std::uint32_t lcid = 0;
+    std::uint16_t majorVersion = 0;
+    std::uint16_t minorVersion = 0;
+    std::uint16_t flags = 0;
+    std::vector<TypeDescription> types;
+
+    // The type named `name`, or nullptr.
+    const TypeDescription* find(std::u16string_view name) const;
+};
+
+}  // namespace com
