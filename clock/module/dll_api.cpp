@@ -3,6 +3,7 @@
 #include "clock/module/server.h"
 #include "clock/module/tavorix_library.h"
 
+#include <cstdlib>
 #include <dlfcn.h>
 #include <string>
 
@@ -13,7 +14,13 @@ std::string modulePath()
     Dl_info info{};
     if (::dladdr(reinterpret_cast<void*>(&modulePath), &info) == 0 || !info.dli_fname)
         return {};
-    return info.dli_fname;
+    // The registration must name the module wherever the container runs from.
+    char* resolved = ::realpath(info.dli_fname, nullptr);
+    if (!resolved)
+        return {};
+    std::string path(resolved);
+    std::free(resolved);
+    return path;
 }
 
 }  // namespace

@@ -42,10 +42,10 @@ Registry::Registry(std::filesystem::path file)
     while (std::getline(in, line)) {
         if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
             key = line.substr(1, line.size() - 2);
-            m_keys[folded(key)];
+            m_keys[folded(key)].spelling = key;
         } else if (const auto equals = line.find('='); equals != std::string::npos && !key.empty()) {
             std::string name = line.substr(0, equals);
-            m_keys[folded(key)][name == "@" ? "" : name] = line.substr(equals + 1);
+            m_keys[folded(key)].values[name == "@" ? "" : name] = line.substr(equals + 1);
         }
     }
 }
@@ -55,15 +55,18 @@ std::optional<std::string> Registry::value(const std::string& key, const std::st
     const auto found = m_keys.find(folded(key));
     if (found == m_keys.end())
         return std::nullopt;
-    const auto value = found->second.find(name);
-    if (value == found->second.end())
+    const auto value = found->second.values.find(name);
+    if (value == found->second.values.end())
         return std::nullopt;
     return value->second;
 }
 
 void Registry::setValue(const std::string& key, const std::string& name, const std::string& value)
 {
-    m_keys[folded(key)][name] = value;
+    Key& entry = m_keys[folded(key)];
+    if (entry.spelling.empty())
+        entry.spelling = key;
+    entry.values[name] = value;
 }
 
 void Registry::removeTree(const std::string& key)
@@ -89,9 +92,9 @@ bool Registry::save() const
     const std::filesystem::path temporary = m_file.string() + ".new-" + std::to_string(::getpid());
     {
         std::ofstream out(temporary, std::ios::trunc);
-        for (const auto& [key, values] : m_keys) {
-            out << '[' << key << "]\n";
-            for (const auto& [name, value] : values)
+        for (const auto& [folded, key] : m_keys) {
+            out << '[' << key.spelling << "]\n";
+            for (const auto& [name, value] : key.values)
                 out << (name.empty() ? "@" : name) << '=' << value << '\n';
         }
         out.flush();

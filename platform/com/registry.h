@@ -29,8 +29,12 @@ public:
     bool save() const;
 
 private:
+    struct Key {
+        std::string spelling;  // as first written
+        std::map<std::string, std::string> values;
+    };
     std::filesystem::path m_file;
-    std::map<std::string, std::map<std::string, std::string>> m_keys;
+    std::map<std::string, Key> m_keys;  // by the key folded to lower case
 };
 
 }  // namespace com

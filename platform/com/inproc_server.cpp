@@ -1,0 +1,71 @@
+#include "platform/com/inproc_server.h"
+
+#include "platform/com/registry.h"
+
+#include <cstdio>
+#include <dlfcn.h>
+
+namespace com {
+
+std::unique_ptr<InprocServer> InprocServer::load(const std::filesystem::path& module, std::string& error)
+{
+    void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* reason = ::dlerror();
+        error = "cannot load " + module.string() + ": " + (reason ? reason : "unknown reason");
+        return nullptr;
+    }
+    std::unique_ptr<InprocServer> server(new InprocServer());
+    server->m_handle = handle;
+    server->m_register = reinterpret_cast<DllRegisterServerFn>(::dlsym(handle, "DllRegisterServer"));
+    server->m_unregister = reinterpret_cast<DllUnregisterServerFn>(::dlsym(handle, "DllUnregisterServer"));
+    server->m_getClassObject = reinterpret_cast<DllGetClassObjectFn>(::dlsym(handle, "DllGetClassObject"));
+    server->m_canUnloadNow = reinterpret_cast<DllCanUnloadNowFn>(::dlsym(handle, "DllCanUnloadNow"));
+    if (!server->m_register || !server->m_unregister || !server->m_getClassObject || !server->m_canUnloadNow) {
+        error = module.string() + " is no in-process server: its exports are missing";
+        return nullptr;
+    }
+    return server;
+}
+
+InprocServer::~InprocServer()
+{
+    if (m_handle && (!m_canUnloadNow || m_canUnloadNow() == S_OK))
+        ::dlclose(m_handle);
+}
+
+std::optional<RegisteredClass> findClass(const std::string& progId)
+{
+    const Registry registry;
+    const auto clsidText = registry.value(progId + "\\CLSID");
+    const auto clsid = clsidText ? Guid::parse(*clsidText) : std::nullopt;
+    if (!clsid)
+        return std::nullopt;
+    const auto module = registry.value("CLSID\\" + clsid->toString() + "\\InprocServer32");
+    if (!module)
+        return std::nullopt;
+    return RegisteredClass{*clsid, *module};
+}
+
+std::string describe(HResult result)
+{
+    const char* meaning = "failure";
+    switch (result) {
+    case S_OK: meaning = "success"; break;
+    case E_NOINTERFACE: meaning = "interface not supported"; break;
+    case E_POINTER: meaning = "null pointer"; break;
+    case E_OUTOFMEMORY: meaning = "out of memory"; break;
+    case CLASS_E_CLASSNOTAVAILABLE: meaning = "class not available"; break;
+    case CLASS_E_NOAGGREGATION: meaning = "no aggregation"; break;
+    case SELFREG_E_CLASS: meaning = "the class could not be registered"; break;
+    case SELFREG_E_TYPELIB: meaning = "the type library could not be registered"; break;
+    case DISP_E_MEMBERNOTFOUND: meaning = "member not found"; break;
+    case DISP_E_EXCEPTION: meaning = "the member raised an error"; break;
+    default: break;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "0x%08X (%s)", static_cast<unsigned>(result), meaning);
+    return text;
+}
+
+}  // namespace com

@@ -1,0 +1,245 @@
+#include "tools/control-container/control_form.h"
+
+#include "platform/runtime/conversions.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kStageWidth = 320;
+constexpr int kStageHeight = 240;
+
+}  // namespace
+
+ControlForm::ControlForm(QWidget* parent)
+    : QWidget(parent)
+{
+    auto* layout = new QHBoxLayout(this);
+    m_stage = new QWidget(this);
+    m_stage->setFixedSize(kStageWidth, kStageHeight);
+    m_stage->setAutoFillBackground(true);
+    layout->addWidget(m_stage, 0, Qt::AlignTop);
+
+    auto* side = new QVBoxLayout();
+    m_choices = new QWidget(this);
+    new QFormLayout(m_choices);
+    side->addWidget(m_choices);
+    auto* save = new QPushButton(QStringLiteral("Save form"), this);
+    auto* restore = new QPushButton(QStringLiteral("Restore form"), this);
+    side->addWidget(save);
+    side->addWidget(restore);
+    side->addWidget(new QLabel(QStringLiteral("Property-changed notices:"), this));
+    m_noticeList = new QListWidget(this);
+    side->addWidget(m_noticeList, 1);
+    layout->addLayout(side);
+
+    connect(save, &QPushButton::clicked, this, [this] { saveForm(); });
+    connect(restore, &QPushButton::clicked, this, [this] {
+        QString error;
+        restoreForm(error);
+    });
+    setWindowTitle(QStringLiteral("Control container"));
+}
+
+ControlForm::~ControlForm()
+{
+    release();
+}
+
+bool ControlForm::place(const std::string& progId, QString& error)
+{
+    const auto registered = com::findClass(progId);
+    if (!registered) {
+        error = QStringLiteral("%1 is not registered").arg(QString::fromStdString(progId));
+        return false;
+    }
+    std::string loadError;
+    m_server = com::InprocServer::load(registered->module, loadError);
+    if (!m_server) {
+        error = QString::fromStdString(loadError);
+        return false;
+    }
+    m_progId = progId;
+    if (!create(error))
+        return false;
+    if (!com::succeeded(m_control->InitNew())) {
+        error = QStringLiteral("the control refused to start as new");
+        return false;
+    }
+    buildChoices();
+    setWindowTitle(QStringLiteral("Control container: %1").arg(QString::fromStdString(progId)));
+    return true;
+}
+
+bool ControlForm::create(QString& error)
+{
+    const auto registered = com::findClass(m_progId);
+    com::IClassFactory* factory = nullptr;
+    com::HResult result = m_server->getClassObject(registered->clsid, com::IID_IClassFactory,
+                                                   reinterpret_cast<void**>(&factory));
+    if (!com::succeeded(result)) {
+        error = QStringLiteral("no class factory: %1").arg(QString::fromStdString(com::describe(result)));
+        return false;
+    }
+    result = factory->CreateInstance(nullptr, com::IID_IEmbeddedControl, reinterpret_cast<void**>(&m_control));
+    factory->Release();
+    if (!com::succeeded(result)) {
+        error = QStringLiteral("the control could not be created: %1").arg(QString::fromStdString(com::describe(result)));
+        return false;
+    }
+    m_control->QueryInterface(com::IID_IDispatch, reinterpret_cast<void**>(&m_dispatch));
+    if (!m_dispatch || !com::succeeded(m_dispatch->GetTypeInfo(&m_library, &m_interface))) {
+        error = QStringLiteral("the control has no type information");
+        release();
+        return false;
+    }
+    m_control->SetSite(this);
+    m_control->Activate(m_stage);
+    return true;
+}
+
+void ControlForm::release()
+{
+    if (m_control) {
+        m_control->SetSite(nullptr);
+        m_control->Release();
+        m_control = nullptr;
+    }
+    if (m_dispatch) {
+        m_dispatch->Release();
+        m_dispatch = nullptr;
+    }
+}
+
+QWidget* ControlForm::controlWindow() const
+{
+    const auto children = m_stage->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    return children.isEmpty() ? nullptr : children.front();
+}
+
+const com::PropertyDescription* ControlForm::describe(const std::u16string& name) const
+{
+    const com::TypeDescription* type = m_library ? m_library->find(m_interface) : nullptr;
+    if (!type)
+        return nullptr;
+    for (const auto& property : type->properties) {
+        if (property.name == name)
+            return &property;
+    }
+    return nullptr;
+}
+
+bool ControlForm::putProperty(const std::u16string& name, const runtime::Variant& value, QString& error)
+{
+    const com::PropertyDescription* property = describe(name);
+    if (!property || !m_dispatch) {
+        error = QStringLiteral("no property %1").arg(QString::fromStdU16String(name));
+        return false;
+    }
+    runtime::Variant argument = value;
+    com::ExceptionInfo exception;
+    const com::HResult result = m_dispatch->Invoke(property->id, controls::InvokeKind::PropertyPut,
+                                                   std::span<runtime::Variant>(&argument, 1), nullptr, &exception);
+    if (result == com::DISP_E_EXCEPTION) {
+        error = QStringLiteral("Error %1: %2").arg(exception.number).arg(QString::fromStdU16String(exception.description));
+        return false;
+    }
+    if (!com::succeeded(result)) {
+        error = QString::fromStdString(com::describe(result));
+        return false;
+    }
+    return true;
+}
+
+std::optional<runtime::Variant> ControlForm::property(const std::u16string& name)
+{
+    const com::PropertyDescription* property = describe(name);
+    if (!property || !m_dispatch)
+        return std::nullopt;
+    runtime::Variant result;
+    if (!com::succeeded(m_dispatch->Invoke(property->id, controls::InvokeKind::PropertyGet, {}, &result, nullptr)))
+        return std::nullopt;
+    return result;
+}
+
+QComboBox* ControlForm::choiceFor(const std::u16string& property) const
+{
+    for (const auto& [name, box] : m_choiceBoxes) {
+        if (name == property)
+            return box;
+    }
+    return nullptr;
+}
+
+void ControlForm::buildChoices()
+{
+    auto* form = static_cast<QFormLayout*>(m_choices->layout());
+    while (form->rowCount() > 0)
+        form->removeRow(0);
+    m_choiceBoxes.clear();
+    const com::TypeDescription* type = m_library->find(m_interface);
+    for (const auto& property : type->properties) {
+        const com::TypeDescription* enumeration = m_library->find(property.type);
+        if (!enumeration || enumeration->kind != com::TypeDescription::Kind::Enumeration || !property.put)
+            continue;
+        auto* box = new QComboBox(m_choices);
+        for (const auto& [constant, value] : enumeration->constants)
+            box->addItem(QString::fromStdU16String(constant), value);
+        if (const auto current = this->property(property.name))
+            box->setCurrentIndex(box->findData(runtime::toLong(*current)));
+        const std::u16string name = property.name;
+        connect(box, &QComboBox::activated, this, [this, box, name](int index) {
+            QString error;
+            if (!putProperty(name, runtime::Variant(static_cast<std::int32_t>(box->itemData(index).toInt())), error))
+                m_noticeList->addItem(error);
+        });
+        form->addRow(QString::fromStdU16String(property.name), box);
+        m_choiceBoxes.emplace_back(property.name, box);
+    }
+}
+
+void ControlForm::saveForm()
+{
+    m_saved = controls::PropertyBag();
+    if (m_control)
+        m_control->Save(m_saved);
+}
+
+bool ControlForm::restoreForm(QString& error)
+{
+    if (!m_server) {
+        error = QStringLiteral("no control is placed");
+        return false;
+    }
+    release();
+    if (!create(error))
+        return false;
+    if (!com::succeeded(m_control->Load(m_saved))) {
+        error = QStringLiteral("the control could not read the saved form");
+        return false;
+    }
+    buildChoices();
+    return true;
+}
+
+void ControlForm::OnChanged(controls::DispId id)
+{
+    QString name = QString::number(id, 16);
+    const com::TypeDescription* type = m_library ? m_library->find(m_interface) : nullptr;
+    for (const auto& property : type ? type->properties : std::vector<com::PropertyDescription>{}) {
+        if (property.id != id)
+            continue;
+        name = QString::fromStdU16String(property.name);
+        QComboBox* box = choiceFor(property.name);
+        const auto value = this->property(property.name);
+        if (box && value)
+            box->setCurrentIndex(box->findData(runtime::toLong(*value)));
+    }
+    const QString notice = QStringLiteral("%1 changed (0x%2)").arg(name).arg(static_cast<unsigned>(id), 8, 16, QChar('0'));
+    m_notices << notice;
+    m_noticeList->addItem(notice);
+}
