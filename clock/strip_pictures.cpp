@@ -31,6 +31,47 @@ constexpr std::array<std::uint8_t, 11> kDigitSegments = {
     0b1101111, 0b0000000,
 };
 
+// Appends little-endian values, as the BMP format stores them.
+class ByteWriter {
+public:
+    explicit ByteWriter(std::vector<std::uint8_t>& out) : m_out(out) {}
+    void u8(std::uint8_t v) { m_out.push_back(v); }
+    void u16(std::uint32_t v)
+    {
+        u8(static_cast<std::uint8_t>(v));
+        u8(static_cast<std::uint8_t>(v >> 8));
+    }
+    void u32(std::uint32_t v)
+    {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    }
+
+private:
+    std::vector<std::uint8_t>& m_out;
+};
+
+// The file header and BITMAPINFOHEADER of an uncompressed, bottom-up BMP.
+void writeBmpHeaders(ByteWriter& out, int width, int height, int bitsPerPixel, int offset, int imageSize)
+{
+    out.u8('B');
+    out.u8('M');
+    out.u32(static_cast<std::uint32_t>(offset + imageSize));
+    out.u32(0);
+    out.u32(static_cast<std::uint32_t>(offset));
+    out.u32(40);
+    out.u32(static_cast<std::uint32_t>(width));
+    out.u32(static_cast<std::uint32_t>(height));  // positive: rows stored bottom-up
+    out.u16(1);
+    out.u16(static_cast<std::uint32_t>(bitsPerPixel));
+    out.u32(0);  // no compression
+    out.u32(static_cast<std::uint32_t>(imageSize));
+    out.u32(0);
+    out.u32(0);
+    out.u32(0);
+    out.u32(0);
+}
+
 class Canvas {
 public:
     Canvas(int width, int height) : m_width(width), m_height(height), m_pixels(width * height, kBlack) {}
@@ -49,30 +90,8 @@ public:
         const int imageSize = rowBytes * m_height;
         const int offset = 14 + 40 + 16 * 4;
         std::vector<std::uint8_t> out;
-        const auto u16 = [&](std::uint32_t v) {
-            out.push_back(static_cast<std::uint8_t>(v));
-            out.push_back(static_cast<std::uint8_t>(v >> 8));
-        };
-        const auto u32 = [&](std::uint32_t v) {
-            u16(v & 0xFFFF);
-            u16(v >> 16);
-        };
-        out.push_back('B');
-        out.push_back('M');
-        u32(static_cast<std::uint32_t>(offset + imageSize));
-        u32(0);
-        u32(offset);
-        u32(40);
-        u32(static_cast<std::uint32_t>(m_width));
-        u32(static_cast<std::uint32_t>(m_height));  // positive: rows stored bottom-up
-        u16(1);
-        u16(4);
-        u32(0);  // no compression
-        u32(static_cast<std::uint32_t>(imageSize));
-        u32(0);
-        u32(0);
-        u32(0);
-        u32(0);
+        ByteWriter writer(out);
+        writeBmpHeaders(writer, m_width, m_height, 4, offset, imageSize);
         for (const std::uint32_t rgb : kPalette) {
             out.push_back(static_cast<std::uint8_t>(rgb));
             out.push_back(static_cast<std::uint8_t>(rgb >> 8));
@@ -154,30 +173,8 @@ std::vector<std::uint8_t> drawToolboxBitmap()
     constexpr int height = 15;
     constexpr int rowBytes = ((width * 24 + 31) / 32) * 4;
     std::vector<std::uint8_t> out;
-    const auto u16 = [&](std::uint32_t v) {
-        out.push_back(static_cast<std::uint8_t>(v));
-        out.push_back(static_cast<std::uint8_t>(v >> 8));
-    };
-    const auto u32 = [&](std::uint32_t v) {
-        u16(v & 0xFFFF);
-        u16(v >> 16);
-    };
-    out.push_back('B');
-    out.push_back('M');
-    u32(54 + rowBytes * height);
-    u32(0);
-    u32(54);
-    u32(40);
-    u32(width);
-    u32(height);
-    u16(1);
-    u16(24);
-    u32(0);
-    u32(rowBytes * height);
-    u32(0);
-    u32(0);
-    u32(0);
-    u32(0);
+    ByteWriter writer(out);
+    writeBmpHeaders(writer, width, height, 24, 54, rowBytes * height);
     // A black face with a green "88" of two small seven-segment digits.
     for (int y = height - 1; y >= 0; --y) {
         for (int x = 0; x < width; ++x) {

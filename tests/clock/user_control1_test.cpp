@@ -4,6 +4,8 @@
 #include "tests/support/recording_site.h"
 
 #include <QImage>
+#include "tests/support/error_of.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,15 +21,6 @@ protected:
 
     // The colour shown at a pixel of the control's window.
     QRgb shown(int x, int y) { return control.grab().toImage().pixel(x, y); }
-    int errorOf(const std::function<void()>& call)
-    {
-        try {
-            call();
-        } catch (const runtime::RuntimeError& error) {
-            return error.number();
-        }
-        return 0;
-    }
 
     std::vector<std::string> log;
     RecordingSite site{log};

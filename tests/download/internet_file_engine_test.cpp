@@ -5,6 +5,8 @@
 #include "tests/support/fake_internet.h"
 #include "tests/support/recording_site.h"
 
+#include "tests/support/error_of.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -50,16 +52,6 @@ protected:
         return result;
     }
     bool logged(const std::string& line) const { return std::find(log.begin(), log.end(), line) != log.end(); }
-
-    static int errorOf(const std::function<void()>& call)
-    {
-        try {
-            call();
-        } catch (const runtime::RuntimeError& error) {
-            return error.number();
-        }
-        return 0;
-    }
 
     fs::path m_dir;
     std::vector<std::string> log;

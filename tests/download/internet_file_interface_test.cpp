@@ -5,6 +5,8 @@
 #include "tests/support/fake_internet.h"
 #include "tests/support/recording_site.h"
 
+#include "tests/support/error_of.h"
+
 #include <gtest/gtest.h>
 
 using controls::PropertyBag;
@@ -43,16 +45,6 @@ protected:
     RecordingSite site{log};
     InternetFile control{internet, [] {}};
 };
-
-int errorOf(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const runtime::RuntimeError& error) {
-        return error.number();
-    }
-    return 0;
-}
 
 TEST_F(InternetFileInterface, NewInstanceHasTheInitialValuesAndSendsNoNotice)
 {

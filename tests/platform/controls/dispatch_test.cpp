@@ -1,6 +1,7 @@
 #include "platform/controls/dispatch.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
+#include "tests/support/error_of.h"
 
 #include <gtest/gtest.h>
 
@@ -26,16 +27,6 @@ public:
     std::int16_t m_value = 0;
     DispatchTable m_table;
 };
-
-int errorOf(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const RuntimeError& error) {
-        return error.number();
-    }
-    return 0;
-}
 
 TEST(DispatchTable, GetPutAndCallByIdentifier)
 {

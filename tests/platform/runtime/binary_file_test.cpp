@@ -2,6 +2,8 @@
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
 
+#include "tests/support/error_of.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -34,16 +36,6 @@ protected:
 
     fs::path m_dir;
 };
-
-int errorOf(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const RuntimeError& error) {
-        return error.number();
-    }
-    return 0;
-}
 
 TEST_F(BinaryFileTest, KeepsExistingBytesAndWritesAtThePosition)
 {

@@ -1,21 +1,12 @@
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
+#include "tests/support/error_of.h"
 
 #include <gtest/gtest.h>
 
 using namespace runtime;
 
 namespace {
-
-int errorOf(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const RuntimeError& error) {
-        return error.number();
-    }
-    return 0;
-}
 
 struct IntegerCase {
     Variant input;

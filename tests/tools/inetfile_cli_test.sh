@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# inetfile from the shell against nginx on loopback: each outcome with its lines and exit status.
+#   usage: inetfile_cli_test.sh INETFILE SOURCE_DIR
+set -uo pipefail
+inetfile=$1
+source_dir=$2
+work=$(mktemp -d)
+trap 'kill "$(cat "$work/nginx/nginx.pid" 2>/dev/null)" 2>/dev/null; rm -rf "$work"' EXIT
+
+mkdir -p "$work/root"
+head -c 5000 /dev/urandom > "$work/root/a.bin"
+port=$("$source_dir/tests/support/nginx-on-loopback" "$work/root" "$work/nginx") || exit 1
+url="http://127.0.0.1:$port"
+passed=0
+failed=0
+
+check() {  # check NAME EXPECTED_STATUS EXPECTED_OUTPUT -- COMMAND...
+    local name=$1 status=$2 expected=$3
+    shift 4
+    local output actual
+    output=$("$@" 2>&1)
+    actual=$?
+    if [[ $actual == "$status" && $output == "$expected" ]]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        printf 'FAILED %s: status %s, output:\n%s\n' "$name" "$actual" "$output"
+    fi
+}
+
+check info 0 $'FileExists=True\nFileSize=5000\nLastModified='"$(date -u -r "$work/root/a.bin" '+%a, %d %b %Y %H:%M:%S GMT')" \
+    -- "$inetfile" info "$url/a.bin"
+check get 0 $'DownloadProgress 2048\nDownloadProgress 4096\nDownloadProgress 5000\nDownloadProgress 5000\nDownloadComplete' \
+    -- "$inetfile" get "$url/a.bin" "$work/a.out"
+cmp -s "$work/a.out" "$work/root/a.bin" || { failed=$((failed + 1)); echo "FAILED get: file differs"; }
+head -c 3000 "$work/root/a.bin" > "$work/part.out"
+check resume 0 $'DownloadProgress 5000\nDownloadProgress 5000\nDownloadComplete' \
+    -- "$inetfile" resume "$url/a.bin" "$work/part.out"
+cmp -s "$work/part.out" "$work/root/a.bin" || { failed=$((failed + 1)); echo "FAILED resume: file differs"; }
+check cancel 1 $'DownloadProgress 2048\nDownloadProgress 4096\nDownloadCancelled 4096' \
+    -- "$inetfile" get --cancel-after 2 "$url/a.bin" "$work/c.out"
+check quiet 0 'DownloadComplete' -- "$inetfile" --quiet get "$url/a.bin" "$work/q.out"
+check unreachable 1 'DownloadError Could not find Url' -- "$inetfile" get --quiet "http://127.0.0.1:1/a.bin" "$work/u.out"
+check local-error 2 'Error 76: Path not found' -- "$inetfile" get --quiet "$url/a.bin" "$work/missing/x.out"
+check proxy-port 2 'Error 6: Overflow' -- "$inetfile" get --proxy-port 40000 "$url/a.bin" "$work/p.out"
+check usage 64 "$("$inetfile" 2>&1)" -- "$inetfile" fetch "$url/a.bin"
+
+echo "$passed passed, $failed failed"
+((failed == 0))
