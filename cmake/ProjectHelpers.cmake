@@ -34,7 +34,8 @@ function(project_add_test name)
     project_target_defaults(${name})
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+        # Loopback test servers must be reached directly, whatever proxy the machine names.
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;no_proxy=127.0.0.1,localhost;NO_PROXY=127.0.0.1,localhost")
 endfunction()
 
 include(GoogleTest)

@@ -287,13 +287,23 @@ TEST_F(CurlInternetTest, PreconfiguredTakesTheProxyVariablesAndDirectIgnoresThem
         reply.body = "origin";
         return reply;
     });
+    // Only this test's proxy: the machine's own proxy settings are set aside and put back.
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "no_proxy", "NO_PROXY"}) {
+        const char* value = std::getenv(name);
+        saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+        ::unsetenv(name);
+    }
     ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(proxy.port())).c_str(), 1);
-    ::unsetenv("no_proxy");
-    ::unsetenv("NO_PROXY");
     const Handle preconfig = internet.openSession(kAgent, kOpenTypePreconfig, std::nullopt, std::nullopt, 0);
     EXPECT_EQ(readAll(internet, internet.openUrl(preconfig, origin.url("/"), std::nullopt, 0, 0)), "proxy");
     EXPECT_EQ(readAll(internet, internet.openUrl(session, origin.url("/"), std::nullopt, 0, 0)), "origin");
-    ::unsetenv("http_proxy");
+    for (const auto& [name, value] : saved) {
+        if (value)
+            ::setenv(name.c_str(), value->c_str(), 1);
+        else
+            ::unsetenv(name.c_str());
+    }
 }
 
 TEST_F(CurlInternetTest, ClosingASessionReleasesEverythingOpenedOnIt)
