@@ -39,9 +39,9 @@ private:
     std::u16string m_bodyText;
 };
 
-// The visible text of an HTML document's body (nullopt when it has none): text outside
-// scripts, styles and other hidden elements, blanks collapsed, block elements on lines of
-// their own.
+// The visible text of an HTML document's body: text outside scripts, styles and other hidden
+// elements, blanks collapsed, block elements on lines of their own. `hasBody` is false when
+// the document has no body to read.
 struct HtmlText {
     bool hasBody = false;
     std::string text;
