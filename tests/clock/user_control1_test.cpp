@@ -31,6 +31,7 @@ protected:
 // Pixel (x, y) of segment g of the hour-units digit "2", and of the upper colon dot.
 constexpr QPoint kSegmentG{18 + 8, 13};
 constexpr QPoint kSegmentE{18 + 3, 18};  // lit in "2"
+constexpr QPoint kSegmentF{18 + 3, 6};   // unlit in "2"
 constexpr QPoint kColonDot{36 + 2, 9};
 constexpr QPoint kGround{18 + 0, 0};
 
@@ -43,6 +44,7 @@ TEST_F(UserControl1Test, NewControlShowsGreenDigitsAndDimColons)
     EXPECT_EQ(shown(kSegmentE.x(), kSegmentE.y()), qRgb(0, 0xFF, 0));
     EXPECT_EQ(shown(kColonDot.x(), kColonDot.y()), qRgb(0, 0x80, 0));  // creation draws them dim
     EXPECT_EQ(shown(kGround.x(), kGround.y()), qRgb(0, 0, 0));
+    EXPECT_EQ(shown(kSegmentF.x(), kSegmentF.y()), qRgb(0, 0x80, 0));  // unlit in "2": dim
     EXPECT_EQ(control.renderer().colonPhase(), runtime::True);
 }
 
