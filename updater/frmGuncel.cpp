@@ -1,6 +1,8 @@
 #include "updater/frmGuncel.h"
 
 #include "platform/controls/property_bag.h"
+#include "platform/runtime/runtime_error.h"
+#include "platform/runtime/text.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -100,9 +102,9 @@ frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
                            m_services.appFolder, m_services.updateHost, m_services.vendorHost},
         *ctlIFile);
     ctlIFile->setSite(m_controller.get());
-    connect(basla, &QToolButton::clicked, this, [this] { m_controller->basla_Click(); });
-    connect(btniptal, &QToolButton::clicked, this, [this] { m_controller->btniptal_Click(); });
-    connect(cmdClose, &QToolButton::clicked, this, [this] { m_controller->cmdClose_Click(); });
+    connect(basla, &QToolButton::clicked, this, [this] { handle([this] { m_controller->basla_Click(); }); });
+    connect(btniptal, &QToolButton::clicked, this, [this] { handle([this] { m_controller->btniptal_Click(); }); });
+    connect(cmdClose, &QToolButton::clicked, this, [this] { handle([this] { m_controller->cmdClose_Click(); }); });
     lblActive->installEventFilter(this);
 
     m_controller->Form_Load();
@@ -114,9 +116,22 @@ frmGuncel::~frmGuncel()
         ctlIFile->setSite(nullptr);
 }
 
+void frmGuncel::handle(const std::function<void()>& handler)
+{
+    // No error may leave a handler into the event loop: one that no step traps is reported as
+    // the run-time reports it, and the window goes on.
+    try {
+        handler();
+    } catch (const runtime::RuntimeError& error) {
+        m_services.boxes.show(u"Run-time error '" + runtime::fromUtf8(std::to_string(error.number())) + u"':\r\n\r\n"
+                                  + error.description(),
+                              u"", MessageIcon::Critical);
+    }
+}
+
 void frmGuncel::closeEvent(QCloseEvent* event)
 {
-    m_controller->Form_QueryUnload();
+    handle([this] { m_controller->Form_QueryUnload(); });
     event->accept();
 }
 
@@ -125,7 +140,7 @@ bool frmGuncel::eventFilter(QObject* watched, QEvent* event)
     if (watched == lblActive && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton
         && lblActive->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
-        m_controller->lblActive_Click();
+        handle([this] { m_controller->lblActive_Click(); });
         return true;
     }
     return QWidget::eventFilter(watched, event);

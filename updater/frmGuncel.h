@@ -66,6 +66,7 @@ protected:
 
 private:
     void createControl(const QJsonObject& spec, QWidget* container);
+    void handle(const std::function<void()>& handler);
 
     void setStatusText(const std::u16string& text) override;
     void setButtonEnabled(Button button, bool enabled) override;

@@ -4,12 +4,26 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QTest>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
 class FrmGuncelTest : public testing::Test {
 protected:
+    ~FrmGuncelTest() override { std::filesystem::remove_all(m_folder); }
+
+    static std::filesystem::path makeFolder()
+    {
+        auto folder = std::filesystem::temp_directory_path() / ("frmGuncel " + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder);
+        return folder;
+    }
+
+    std::filesystem::path m_folder = makeFolder();
     Log log;
     inet::CurlInternet internet;
     RecordingBoxes boxes{log};
@@ -17,7 +31,7 @@ protected:
     FakeInet1 inet1{log};
     FakeBrowser browser{log};
     frmGuncel window{UpdaterServices{internet, boxes, shell, inet1, browser, [this] { log.push_back("end"); },
-                                     u"/nonexistent", u"updates.example", u"www.example"}};
+                                     runtime::fromUtf8(m_folder.string()), u"updates.example", u"www.example"}};
 };
 
 TEST_F(FrmGuncelTest, WindowSettings)
@@ -135,6 +149,33 @@ TEST_F(FrmGuncelTest, DownloadControlLoadsItsDefaultsAndKeepsItsSize)
     EXPECT_EQ(window.ctlIFile->Url(), u"");
     EXPECT_EQ(window.ctlIFile->width(), 570);
     EXPECT_EQ(window.ctlIFile->height(), 570);
+}
+
+TEST_F(FrmGuncelTest, LinkLabelOpensTheVendorSite)
+{
+    window.show();
+    QTest::mouseClick(window.lblActive, Qt::LeftButton);
+    EXPECT_EQ(log, Log{"open http://www.example"});
+}
+
+TEST_F(FrmGuncelTest, ClosingAfterACancelDeletesThePartialDownload)
+{
+    std::ofstream(m_folder / "VelkoraLirvane_down.exe") << "part";
+    window.show();
+    window.btniptal->setEnabled(true);
+    QTest::mouseClick(window.btniptal, Qt::LeftButton);
+    EXPECT_EQ(window.bar1->panelText(1), QStringLiteral("Güncelleme iptal edildi"));
+    EXPECT_FALSE(window.btniptal->isEnabled());
+    EXPECT_TRUE(std::filesystem::exists(m_folder / "VelkoraLirvane_down.exe"));
+    window.close();
+    EXPECT_FALSE(std::filesystem::exists(m_folder / "VelkoraLirvane_down.exe"));
+}
+
+TEST_F(FrmGuncelTest, CloseButtonEndsTheProgram)
+{
+    window.show();
+    QTest::mouseClick(window.cmdClose, Qt::LeftButton);
+    EXPECT_EQ(log, Log{"end"});
 }
 
 }  // namespace
