@@ -73,7 +73,7 @@ void UpdateController::basla_Click()
     m_env.view.setStatusText(text(kCheckingConnection));
     bool browserokundu = false;
     const std::u16string surum = runtime::trimSpaces(UrlOku(versionFileUrl(), browserokundu));
-    if (m_closing)
+    if (m_windowClosed)
         return;
     if (surum.empty()) {
         m_env.boxes.show(text(kCheckConnectionMessage), text(kUpdateErrorTitle), MessageIcon::Information);
@@ -83,7 +83,7 @@ void UpdateController::basla_Click()
 
     showDownloadButtons();
     const std::u16string dosyaadi = runtime::trimSpaces(UrlOku(fileNameFileUrl(), browserokundu));
-    if (m_closing)
+    if (m_windowClosed)
         return;
     std::u16string dosya = m_env.appFolder + text(kDownloadFile);
     std::u16string yol = baseUrl() + dosyaadi;
@@ -109,7 +109,7 @@ void UpdateController::indir(std::u16string& yol, std::u16string& dosya)
         throw;
     }
     m_downloading = false;
-    if (m_closing) {
+    if (m_windowClosed) {
         // The window was closed during the transfer, which was cancelled: drop its part.
         try {
             m_env.shell.deleteFile(m_env.appFolder + text(kDownloadFile));
@@ -168,9 +168,10 @@ void UpdateController::cmdClose_Click()
 
 void UpdateController::Form_QueryUnload()
 {
+    // A window closed inside a running handler (the check or the transfer) ends that handler's
+    // work; a transfer is cancelled, and its part deleted once it has ended.
+    m_windowClosed = true;
     if (m_downloading) {
-        // Closing during a transfer stops it; its part is deleted once it has ended.
-        m_closing = true;
         try {
             controls::dispatchCall(m_ctlIFile, dispid::CancelDownload);
         } catch (const runtime::RuntimeError&) {

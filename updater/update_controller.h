@@ -71,5 +71,5 @@ private:
     UpdaterEnvironment m_env;
     controls::Dispatch& m_ctlIFile;
     bool m_downloading = false;
-    bool m_closing = false;
+    bool m_windowClosed = false;
 };

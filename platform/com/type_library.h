@@ -12,7 +12,6 @@ namespace com {
 
 inline constexpr std::uint16_t LIBFLAG_FCONTROL = 0x2;
 
-inline constexpr std::uint16_t TYPEFLAG_FCANCREATE = 0x2;
 inline constexpr std::uint16_t TYPEFLAG_FHIDDEN = 0x10;
 inline constexpr std::uint16_t TYPEFLAG_FCONTROL = 0x20;
 inline constexpr std::uint16_t TYPEFLAG_FDUAL = 0x40;

@@ -4,17 +4,6 @@
 
 namespace runtime {
 
-bool Variant::isNumeric() const noexcept
-{
-    switch (kind()) {
-    case Kind::Boolean:
-    case Kind::Integer:
-    case Kind::Long:
-    case Kind::Double: return true;
-    default: return false;
-    }
-}
-
 bool operator==(const Variant& a, const Variant& b)
 {
     using Kind = Variant::Kind;

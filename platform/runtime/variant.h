@@ -34,7 +34,6 @@ public:
 
     Kind kind() const noexcept { return static_cast<Kind>(m_value.index()); }
     bool isEmpty() const noexcept { return kind() == Kind::Empty; }
-    bool isNumeric() const noexcept;
 
     // Direct access for a known kind; nullptr when the Variant holds another kind.
     template <typename T>

@@ -112,9 +112,12 @@ class FakeInet1 : public Inet1Control {
 public:
     explicit FakeInet1(Log& log) : m_log(log) {}
     std::deque<std::optional<std::u16string>> answers;
+    std::function<void()> onOpen;  // runs inside the fetch, as window events may
     std::u16string OpenURL(const std::u16string& url) override
     {
         m_log.push_back("Inet1 " + u8(url));
+        if (onOpen)
+            onOpen();
         std::optional<std::u16string> answer;
         if (!answers.empty()) {
             answer = answers.front();

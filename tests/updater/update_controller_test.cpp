@@ -213,6 +213,15 @@ TEST_F(UpdateControllerTest, StartAgainAfterACancelRunsTheWholeCheck)
     EXPECT_EQ(log.back(), "status İnternet bağlantısı sağlanamadı");
 }
 
+TEST_F(UpdateControllerTest, ClosingDuringTheCheckStartsNoDownload)
+{
+    inet1.answers = {u"2.0"};
+    inet1.onOpen = [this] { controller.Form_QueryUnload(); };
+    controller.basla_Click();
+    EXPECT_FALSE(logged("enable btniptal"));
+    EXPECT_FALSE(logged("call StartDownload"));
+}
+
 TEST_F(UpdateControllerTest, LinkOpensTheVendorSite)
 {
     controller.lblActive_Click();
