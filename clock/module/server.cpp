@@ -4,8 +4,8 @@
 #include "clock/user_control1.h"
 #include "platform/runtime/runtime_error.h"
 
+#include <QPointer>
 #include <QWidget>
-#include <memory>
 
 namespace tavorix {
 
@@ -16,13 +16,18 @@ namespace {
 class UserControl1Object final : public com::IDispatch, public com::IEmbeddedControl, private controls::ControlSite {
 public:
     UserControl1Object()
-        : m_control(std::make_unique<UserControl1>())
+        : m_control(new UserControl1())
     {
         m_control->setSite(this);
         ++moduleCounts().objects;
     }
     ~UserControl1Object()
     {
+        // The container may have destroyed the window that held the control already.
+        if (m_control) {
+            m_control->setSite(nullptr);
+            delete m_control.data();
+        }
         --moduleCounts().objects;
     }
 
@@ -63,6 +68,8 @@ public:
     com::HResult Invoke(controls::DispId id, controls::InvokeKind kind, std::span<runtime::Variant> args,
                         runtime::Variant* result, com::ExceptionInfo* exception) override
     {
+        if (!m_control)
+            return com::E_UNEXPECTED;
         try {
             runtime::Variant value = m_control->invoke(id, kind, args);
             if (result)
@@ -92,6 +99,8 @@ public:
     com::HResult Save(controls::PropertyStore& store) override { return guarded([&] { m_control->save(store); }); }
     com::HResult Activate(void* parentWindow) override
     {
+        if (!m_control)
+            return com::E_UNEXPECTED;
         auto* parent = static_cast<QWidget*>(parentWindow);
         m_control->setParent(parent);
         m_control->show();
@@ -105,6 +114,8 @@ public:
     {
         if (!width || !height)
             return com::E_POINTER;
+        if (!m_control)
+            return com::E_UNEXPECTED;
         *width = m_control->QWidget::width() * 15;
         *height = m_control->QWidget::height() * 15;
         return com::S_OK;
@@ -114,6 +125,8 @@ private:
     template <typename F>
     com::HResult guarded(F&& step)
     {
+        if (!m_control)
+            return com::E_UNEXPECTED;
         try {
             step();
             return com::S_OK;
@@ -133,7 +146,7 @@ private:
     }
     void raiseEvent(const controls::EventInfo&, std::span<runtime::Variant>) override {}
 
-    std::unique_ptr<UserControl1> m_control;
+    QPointer<UserControl1> m_control;  // owned; Qt clears it if the control's parent deletes it
     com::IPropertyNotifySink* m_sink = nullptr;
     std::uint32_t m_references = 1;
 };

@@ -136,6 +136,25 @@ TEST_F(TavorixModule, ClassFactoryAndUnloadCounts)
     EXPECT_EQ(server->canUnloadNow(), com::S_OK);
 }
 
+TEST_F(TavorixModule, ControlOutlivingItsWindowIsReleasedSafely)
+{
+    com::IClassFactory* factory = nullptr;
+    ASSERT_EQ(server->getClassObject(tavorix::CLSID_UserControl1, com::IID_IClassFactory,
+                                     reinterpret_cast<void**>(&factory)),
+              com::S_OK);
+    com::IEmbeddedControl* control = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, com::IID_IEmbeddedControl, reinterpret_cast<void**>(&control)),
+              com::S_OK);
+    auto* window = new QWidget();
+    EXPECT_EQ(control->Activate(window), com::S_OK);
+    delete window;  // takes the control's window with it
+    int width = 0;
+    int height = 0;
+    EXPECT_EQ(control->GetExtent(&width, &height), com::E_UNEXPECTED);
+    EXPECT_EQ(control->Release(), 0u);
+    EXPECT_EQ(server->canUnloadNow(), com::S_OK);
+}
+
 TEST_F(TavorixModule, ContainerPlacesTheClockByItsProgramId)
 {
     ASSERT_EQ(server->registerServer(), com::S_OK);
