@@ -63,7 +63,7 @@ bool ControlForm::place(const std::string& progId, QString& error)
         error = QString::fromStdString(loadError);
         return false;
     }
-    m_progId = progId;
+    m_clsid = registered->clsid;
     if (!create(error))
         return false;
     if (!com::succeeded(m_control->InitNew())) {
@@ -77,9 +77,8 @@ bool ControlForm::place(const std::string& progId, QString& error)
 
 bool ControlForm::create(QString& error)
 {
-    const auto registered = com::findClass(m_progId);
     com::IClassFactory* factory = nullptr;
-    com::HResult result = m_server->getClassObject(registered->clsid, com::IID_IClassFactory,
+    com::HResult result = m_server->getClassObject(m_clsid, com::IID_IClassFactory,
                                                    reinterpret_cast<void**>(&factory));
     if (!com::succeeded(result)) {
         error = QStringLiteral("no class factory: %1").arg(QString::fromStdString(com::describe(result)));

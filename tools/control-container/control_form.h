@@ -46,7 +46,7 @@ private:
     const com::PropertyDescription* describe(const std::u16string& name) const;
     void OnChanged(controls::DispId id) override;
 
-    std::string m_progId;
+    com::Guid m_clsid;
     std::unique_ptr<com::InprocServer> m_server;
     com::IEmbeddedControl* m_control = nullptr;
     com::IDispatch* m_dispatch = nullptr;
