@@ -90,7 +90,7 @@ void ClockRenderer::buildClockRow()
         const bool colon = i == 2 || i == 5;
         element.setPicture(colon ? cellPicture(m_clpPunctuation, kPlaceholderColon) : cellPicture(m_clpDigits, 0));
         ImageElement& previous = m_imgClock.at(i - 1);
-        // The original sums in single precision, in twips.
+        // Lefts are summed in single precision, in twips, as a container stores them.
         element.setLeft(previous.left() + previous.width());
         element.setVisible(true);
     }

@@ -5,7 +5,7 @@
 #include <QImage>
 #include <memory>
 
-// A picture object (the IPictureDisp of the original) as a Variant carries it.
+// A picture object (what IPictureDisp is to a COM container) as a Variant carries it.
 class Picture : public runtime::Object {
 public:
     explicit Picture(QImage image) : m_image(std::move(image)) {}

@@ -1,10 +1,10 @@
 #include "download/internet_file.h"
 
+#include "download/url_helpers.h"
 #include "platform/runtime/binary_file.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
-#include "updater/basGlobal.h"
 
 #include <array>
 #include <limits>
@@ -252,6 +252,18 @@ void InternetFile::resized()
 
 void InternetFile::OpenInternetSession()
 {
+    openSessionOfConnectType();
+    // While the layer waits on the network the host's events go on, and a cancel request
+    // gives the wait up.
+    if (m_SessionHandle != 0)
+        m_internet.setWaitCallback(m_SessionHandle, [this] {
+            m_doEvents();
+            return !m_CancelRequested;
+        });
+}
+
+void InternetFile::openSessionOfConnectType()
+{
     switch (m_ConnectType) {
     case 0:
         m_SessionHandle = m_internet.openSession(kUserAgent, inet::kOpenTypePreconfig, std::nullopt,
@@ -275,10 +287,13 @@ void InternetFile::OpenInternetSession()
 void InternetFile::RequestInformation()
 {
     m_InfoRequested = true;
+    // A cancel request gives up a waiting request; one made before a direct call is stale.
+    if (!m_Downloading)
+        m_CancelRequested = false;
 
     std::u16string host = m_Url;
     std::u16string path;
-    basGlobal::SplitUrl(host, path);
+    url_helpers::SplitUrl(host, path);
     m_doEvents();
 
     if (m_SessionHandle == 0)
@@ -330,7 +345,7 @@ void InternetFile::RequestInformation()
             // The failed query reported the size it needed; the buffer is still 1024 long.
             length = kHeaderBufferLength;
             if (m_internet.queryInfo(request, inet::kQueryStatusCode, buffer, length, index))
-                m_FileExists = runtime::Bool16(basGlobal::CutAtNull(runtime::fromUtf8(buffer)) == u"200");
+                m_FileExists = runtime::Bool16(url_helpers::CutAtNull(runtime::fromUtf8(buffer)) == u"200");
             else
                 m_FileExists = runtime::False;
             m_LastModified = kNotAvailable;
@@ -397,6 +412,11 @@ void InternetFile::CancelDownload()
 void InternetFile::RunDownload()
 {
     m_CancelRequested = false;
+    m_Downloading = true;
+    struct Running {
+        bool& flag;
+        ~Running() { flag = false; }
+    } running{m_Downloading};
     m_doEvents();
 
     if (m_SessionHandle == 0)
@@ -412,22 +432,42 @@ void InternetFile::RunDownload()
     m_CloseSessionAfterInfo = true;
     m_doEvents();
 
+    std::int32_t total = 0;
+    // Every byte counted is on the file before the event, so that a write error ends the
+    // download without one: a download has exactly one ending.
+    const auto cancelled = [&] {
+        m_doEvents();
+        if (held.file)
+            held.file->flush();
+        std::array<Variant, 1> position{Variant(total)};
+        raiseEvent(event::DownloadCancelled, position);
+        held.closeHandles();
+        if (held.file)
+            held.file->close();
+    };
+    // A network wait given up because of a cancel request ends as the cancel, never as a
+    // failure of the server or as the end of the resource.
+    const auto error = [&](std::u16string_view message) {
+        std::array<Variant, 1> args{Variant(std::u16string(message))};
+        raiseEvent(event::DownloadError, args);
+    };
+
     held.holdUrl(m_internet.openUrl(session, ansi(m_Url), std::nullopt, inet::kFlagExistingConnect, 0));
     if (held.url() == 0) {
+        if (m_CancelRequested)
+            return cancelled();
         held.leaveSessionOpen();
-        std::array<Variant, 1> args{Variant(std::u16string(kCouldNotFindUrl))};
-        raiseEvent(event::DownloadError, args);
-        return;
+        return error(kCouldNotFindUrl);
     }
 
-    std::int32_t total = 0;
     if (m_ResumePosition != 0) {
         m_doEvents();
         const std::uint32_t position =
             m_internet.setFilePointer(held.url(), m_ResumePosition, nullptr, inet::kFileCurrent, 0);
         if (position == inet::kInvalidSetFilePointer) {
-            std::array<Variant, 1> args{Variant(std::u16string(kErrorSettingPosition))};
-            raiseEvent(event::DownloadError, args);
+            if (m_CancelRequested)
+                return cancelled();
+            error(kErrorSettingPosition);
             held.closeHandles();
             return;
         }
@@ -449,12 +489,12 @@ void InternetFile::RunDownload()
         m_doEvents();
         std::uint32_t count = 0;
         if (!m_internet.readFile(held.url(), chunk, count)) {
+            if (m_CancelRequested)
+                return cancelled();
             m_doEvents();
             held.closeHandles();
             held.file->close();
-            std::array<Variant, 1> args{Variant(std::u16string(kCouldNotReadUrl))};
-            raiseEvent(event::DownloadError, args);
-            return;
+            return error(kCouldNotReadUrl);
         }
         m_doEvents();
         total = addChecked(total, count);
@@ -468,14 +508,8 @@ void InternetFile::RunDownload()
         total = runtime::toLong(progress[0]);
         m_doEvents();
 
-        if (m_CancelRequested) {
-            m_doEvents();
-            std::array<Variant, 1> position{Variant(total)};
-            raiseEvent(event::DownloadCancelled, position);
-            held.closeHandles();
-            held.file->close();
-            return;
-        }
+        if (m_CancelRequested)
+            return cancelled();
         m_doEvents();
     }
 

@@ -56,10 +56,12 @@ public:
     void StartDownload();
     // Continues after the bytes already in LocalFile; never throws a run-time error.
     void ResumeDownload();
-    // Marks a cancel request that a running download sees after its current chunk.
+    // Marks a cancel request that a running download sees after its current chunk, or at once
+    // when it is waiting on the network; it then ends with DownloadCancelled.
     void CancelDownload();
     // One HEAD request for Url: fills FileExists, FileSize and LastModified. Throws the
-    // conversion error of a Content-Length that is no 32-bit number.
+    // conversion error of a Content-Length that is no 32-bit number. A cancel request made
+    // while it waits on the network gives the request up, as a server that does not answer.
     void RequestInformation();
 
     runtime::Variant invoke(controls::DispId id, controls::InvokeKind kind,
@@ -76,6 +78,7 @@ protected:
 
 private:
     void OpenInternetSession();
+    void openSessionOfConnectType();
     void RunDownload();
     void parseHeaders(const std::u16string& headers);
 
@@ -102,4 +105,5 @@ private:
     std::int32_t m_ResumePosition = 0;
     bool m_InfoRequested = false;
     bool m_CloseSessionAfterInfo = false;
+    bool m_Downloading = false;
 };

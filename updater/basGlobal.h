@@ -1,19 +1,12 @@
 #pragma once
 
-#include <string>
+#include "download/url_helpers.h"
 
-// The updater's shared module: text helpers for the download control's information request.
+// The updater's shared module. Its two URL helpers live with the download control, which is
+// their one user; the module offers them to the updater's code under its own name.
 namespace basGlobal {
 
-// Splits `url` in place into its host (left in `url`) and object path (written to `path`).
-// A leading "http://" (exactly this case) is dropped first; the host ends before the first
-// "/", and the path runs from that "/" to the end. Without a "/" the path keeps what it held.
-// Raises 6 "Overflow" when the first "/" lies beyond position 32,767; `url` has then already
-// lost its "http://".
-void SplitUrl(std::u16string& url, std::u16string& path);
-
-// The part of `text` before its first NUL character. Raises 5 "Invalid procedure call or
-// argument" when there is none.
-std::u16string CutAtNull(const std::u16string& text);
+using url_helpers::CutAtNull;
+using url_helpers::SplitUrl;
 
 }  // namespace basGlobal

@@ -6,7 +6,7 @@
 #include <vector>
 
 // Stands in for MSComctlLib.StatusBar: a bar of text panels along the bottom of a window.
-// Panels are addressed from 1, as the original's collection numbers them.
+// Panels are addressed from 1, as the update procedure numbers them.
 class StatusBar : public QWidget {
     Q_OBJECT
 public:

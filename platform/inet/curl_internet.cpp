@@ -71,6 +71,7 @@ struct Session : CurlInternet::Object {
     std::string agent;
     std::uint32_t accessType = kOpenTypePreconfig;
     std::optional<std::string> proxy;
+    WaitCallback wait;
 };
 
 struct Connection : CurlInternet::Object {
@@ -142,6 +143,22 @@ std::optional<std::int64_t> rangeStart(const std::optional<std::string>& content
 
 }  // namespace
 
+// Marks a call in progress, so that handles closed by a wait callback outlive the call.
+class CurlInternet::CallScope {
+public:
+    explicit CallScope(CurlInternet& internet) : m_internet(internet) { ++m_internet.m_callDepth; }
+    ~CallScope()
+    {
+        if (--m_internet.m_callDepth == 0)
+            m_internet.m_closedDuringCall.clear();
+    }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+private:
+    CurlInternet& m_internet;
+};
+
 CurlInternet::CurlInternet(Timeouts timeouts)
     : m_timeouts(timeouts)
 {
@@ -149,6 +166,25 @@ CurlInternet::CurlInternet(Timeouts timeouts)
 }
 
 CurlInternet::~CurlInternet() = default;
+
+bool CurlInternet::setWaitCallback(Handle sessionHandle, WaitCallback callback)
+{
+    Session* session = find<Session>(sessionHandle);
+    if (!session)
+        return false;
+    session->wait = std::move(callback);
+    return true;
+}
+
+WaitCallback CurlInternet::waitOf(Handle sessionHandle)
+{
+    // Looked up at each wait: the callback may be set after a handle was opened, and a session
+    // closed during a wait ends every wait on it.
+    return [this, sessionHandle] {
+        const Session* session = find<Session>(sessionHandle);
+        return session && (!session->wait || session->wait());
+    };
+}
 
 template <typename T>
 T* CurlInternet::find(Handle handle)
@@ -245,12 +281,14 @@ Handle CurlInternet::openRequest(Handle connectionHandle, const std::string& ver
 
 bool CurlInternet::sendRequest(Handle requestHandle, const std::optional<std::string>&, std::span<const std::byte>)
 {
+    const CallScope call(*this);
     Request* request = find<Request>(requestHandle);
     if (!request)
         return false;
     try {
         const Connection& connection = *request->connection;
         TransferSettings settings = settingsOf(*connection.session);
+        settings.wait = waitOf(connection.parent);
         settings.user = connection.user;
         settings.password = connection.password;
         settings.port = connection.port;
@@ -259,7 +297,10 @@ bool CurlInternet::sendRequest(Handle requestHandle, const std::optional<std::st
         settings.reload = request->reload;
         const std::string object = request->object.front() == '/' ? request->object : "/" + request->object;
         CurlTransfer transfer(cleanUrl("http://" + connection.server + object), settings, m_timeouts);
-        request->answered = transfer.finish();
+        const bool answered = transfer.finish();
+        if (!find<Request>(requestHandle))
+            return false;  // closed while waiting
+        request->answered = answered;
         request->statusCode = transfer.statusCode();
         request->headerBlock = transfer.headerBlock();
         return request->answered;
@@ -284,6 +325,7 @@ bool CurlInternet::queryInfo(Handle requestHandle, std::uint32_t infoLevel, std:
 Handle CurlInternet::openUrl(Handle sessionHandle, const std::string& url, const std::optional<std::string>&,
                              std::uint32_t, std::uintptr_t)
 {
+    const CallScope call(*this);
     const Session* session = find<Session>(sessionHandle);
     if (!session)
         return 0;
@@ -291,8 +333,9 @@ Handle CurlInternet::openUrl(Handle sessionHandle, const std::string& url, const
         auto file = std::make_unique<UrlFile>(sessionHandle);
         file->url = cleanUrl(url);
         file->settings = settingsOf(*session);
+        file->settings.wait = waitOf(sessionHandle);
         file->transfer = std::make_unique<CurlTransfer>(file->url, file->settings, m_timeouts);
-        if (!file->transfer->waitForHeaders())
+        if (!file->transfer->waitForHeaders() || !find<Session>(sessionHandle))
             return 0;
         return add(std::move(file));
     } catch (const std::bad_alloc&) {
@@ -303,6 +346,7 @@ Handle CurlInternet::openUrl(Handle sessionHandle, const std::string& url, const
 std::uint32_t CurlInternet::setFilePointer(Handle fileHandle, std::int32_t distance, std::int32_t* distanceHigh,
                                            std::uint32_t moveMethod, std::uintptr_t)
 {
+    const CallScope call(*this);
     UrlFile* file = find<UrlFile>(fileHandle);
     if (!file || file->readStarted || moveMethod != kFileCurrent || distance < 0
         || (distanceHigh && *distanceHigh != 0))
@@ -333,6 +377,8 @@ std::uint32_t CurlInternet::setFilePointer(Handle fileHandle, std::int32_t dista
         } else {
             return kInvalidSetFilePointer;
         }
+        if (!find<UrlFile>(fileHandle))
+            return kInvalidSetFilePointer;  // closed while waiting
         file->transfer = std::move(transfer);
         return static_cast<std::uint32_t>(distance);
     } catch (const std::bad_alloc&) {
@@ -342,6 +388,7 @@ std::uint32_t CurlInternet::setFilePointer(Handle fileHandle, std::int32_t dista
 
 bool CurlInternet::readFile(Handle fileHandle, std::span<std::byte> buffer, std::uint32_t& bytesRead)
 {
+    const CallScope call(*this);
     bytesRead = 0;
     UrlFile* file = find<UrlFile>(fileHandle);
     if (!file || file->failed)
@@ -350,7 +397,10 @@ bool CurlInternet::readFile(Handle fileHandle, std::span<std::byte> buffer, std:
     if (!file->transfer)
         return true;  // an empty remainder after a move to the very end
     std::size_t count = 0;
-    if (!file->transfer->read(buffer, count)) {
+    const bool read = file->transfer->read(buffer, count);
+    if (!find<UrlFile>(fileHandle))
+        return false;  // closed while waiting
+    if (!read) {
         file->failed = true;
         file->transfer.reset();
         return false;
@@ -370,7 +420,10 @@ bool CurlInternet::closeHandle(Handle handle)
     }
     for (const Handle child : children)
         closeHandle(child);
-    m_objects.erase(handle);
+    const auto it = m_objects.find(handle);
+    if (m_callDepth > 0)
+        m_closedDuringCall.push_back(std::move(it->second));
+    m_objects.erase(it);
     return true;
 }
 

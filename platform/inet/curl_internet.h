@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace inet {
 
@@ -16,6 +17,9 @@ struct Timeouts {
     std::chrono::milliseconds connect{30'000};
     // A transfer that delivers no byte for this long has failed.
     std::chrono::milliseconds stall{60'000};
+    // A server that has not finished the final response's headers by then has failed, however
+    // slowly it keeps sending them.
+    std::chrono::milliseconds headers{60'000};
 };
 
 inline constexpr Timeouts kDefaultTimeouts{};
@@ -37,6 +41,7 @@ public:
     CurlInternet(const CurlInternet&) = delete;
     CurlInternet& operator=(const CurlInternet&) = delete;
 
+    bool setWaitCallback(Handle session, WaitCallback callback) override;
     Handle openSession(const std::string& agent, std::uint32_t accessType, const std::optional<std::string>& proxy,
                        const std::optional<std::string>& proxyBypass, std::uint32_t flags) override;
     Handle connect(Handle session, const std::string& server, std::uint16_t port,
@@ -65,6 +70,13 @@ private:
     template <typename T>
     T* find(Handle handle);
     Handle add(std::unique_ptr<Object> object);
+    WaitCallback waitOf(Handle session);
+
+    // A wait callback may close handles that a waiting call still works on: while any call
+    // runs, closed objects are kept here and freed when the outermost call returns.
+    class CallScope;
+    int m_callDepth = 0;
+    std::vector<std::unique_ptr<Object>> m_closedDuringCall;
 
     Timeouts m_timeouts;
     std::unordered_map<Handle, std::unique_ptr<Object>> m_objects;

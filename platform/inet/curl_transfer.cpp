@@ -1,6 +1,7 @@
 #include "platform/inet/curl_transfer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace inet {
@@ -8,7 +9,6 @@ namespace inet {
 namespace {
 
 constexpr long kCurlReceiveBufferSize = 64 * 1024;
-constexpr long kPollIntervalMs = 200;
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
@@ -28,6 +28,28 @@ std::string_view withoutLineEnd(std::string_view line)
     return line;
 }
 
+std::string_view headerValue(std::string_view line)
+{
+    line.remove_prefix(line.find(':') + 1);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+        line.remove_prefix(1);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+        line.remove_suffix(1);
+    return line;
+}
+
+bool allDigits(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+using Clock = std::chrono::steady_clock;
+
+long millisecondsBetween(Clock::time_point from, Clock::time_point to)
+{
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
+}
+
 }  // namespace
 
 void ensureCurlInitialised()
@@ -43,7 +65,11 @@ void ensureCurlInitialised()
 CurlTransfer::CurlTransfer(const std::string& url, const TransferSettings& settings, const Timeouts& timeouts)
     : m_timeouts(timeouts)
     , m_buffer(kTransferBufferSize)
-    , m_lastActivity(std::chrono::steady_clock::now())
+    , m_head(settings.head)
+    , m_wait(settings.wait)
+    , m_started(Clock::now())
+    , m_lastActivity(m_started)
+    , m_lastWait(m_started)
 {
     ensureCurlInitialised();
     m_multi = curl_multi_init();
@@ -55,7 +81,8 @@ CurlTransfer::CurlTransfer(const std::string& url, const TransferSettings& setti
 
     CURL* e = m_easy;
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(e, CURLOPT_USERAGENT, settings.agent.c_str());
+    if (!settings.agent.empty())
+        curl_easy_setopt(e, CURLOPT_USERAGENT, settings.agent.c_str());
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -81,8 +108,14 @@ CurlTransfer::CurlTransfer(const std::string& url, const TransferSettings& setti
     }
     if (settings.port != 0)
         curl_easy_setopt(e, CURLOPT_PORT, settings.port);
-    if (settings.head)
+    if (settings.head) {
         curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
+        // An answer without a body has no length to check: its header block goes to the
+        // caller whatever its Content-Length says.
+        curl_easy_setopt(e, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+    }
+    if (settings.totalLimit)
+        curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(settings.totalLimit->count()));
     if (settings.http10)
         curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
     if (settings.reload) {
@@ -123,33 +156,51 @@ std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count
 
 std::size_t CurlTransfer::headerLine(std::string_view line)
 {
-    m_lastActivity = std::chrono::steady_clock::now();
+    m_lastActivity = Clock::now();
     const std::string_view text = withoutLineEnd(line);
     if (startsWithNoCase(text, "HTTP/")) {
         m_currentBlock.assign(text);
         m_currentBlock += "\r\n";
         m_blockHasLocation = false;
+        m_blockLength.reset();
+        m_blockLengthMalformed = false;
+        long code = 0;
+        curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
+        m_answered = m_answered || code >= 400 || (code >= 200 && code < 300);
     } else if (text.empty()) {
         long code = 0;
         curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
+        // curl follows a 3xx answer exactly when its Location is not blank.
         const bool redirect = code >= 300 && code < 400 && m_blockHasLocation;
         if (code >= 200 && !redirect) {
             m_headerBlock = m_currentBlock + "\r\n";
             m_statusCode = code;
             m_headersDone = true;
+            // curl reads a length like "1e3" or "12.5" as the number before the first stray
+            // character, which would end the body early: such a body cannot be read.
+            if (m_blockLengthMalformed && !m_head) {
+                fail();
+                return 0;
+            }
         }
     } else {
         m_currentBlock.append(text);
         m_currentBlock += "\r\n";
-        if (startsWithNoCase(text, "location:"))
+        if (startsWithNoCase(text, "location:") && !headerValue(text).empty())
             m_blockHasLocation = true;
+        if (startsWithNoCase(text, "content-length:")) {
+            const std::string_view value = headerValue(text);
+            if (!allDigits(value) || (m_blockLength && *m_blockLength != value))
+                m_blockLengthMalformed = true;
+            m_blockLength = std::string(value);
+        }
     }
     return line.size();
 }
 
 std::size_t CurlTransfer::body(std::span<const std::byte> bytes)
 {
-    m_lastActivity = std::chrono::steady_clock::now();
+    m_lastActivity = Clock::now();
     m_headersDone = true;
     if (bytes.size() > m_buffer.size() - m_end && m_begin > 0) {
         std::memmove(m_buffer.data(), m_buffer.data() + m_begin, buffered());
@@ -165,6 +216,24 @@ std::size_t CurlTransfer::body(std::span<const std::byte> bytes)
     return bytes.size();
 }
 
+void CurlTransfer::fail()
+{
+    m_failed = m_finished = true;
+}
+
+bool CurlTransfer::keepWaiting(Clock::time_point now)
+{
+    if (!m_wait || now - m_lastWait < kWaitSlice)
+        return true;
+    const bool keep = m_wait();
+    // The callback may have run for long (a modal box): that time is the host's, and counts
+    // neither as a stall nor against the header limit.
+    m_lastWait = Clock::now();
+    m_lastActivity += m_lastWait - now;
+    m_started += m_lastWait - now;
+    return keep;
+}
+
 bool CurlTransfer::pump()
 {
     if (m_finished)
@@ -172,44 +241,51 @@ bool CurlTransfer::pump()
     const auto before = m_lastActivity;
     int running = 0;
     if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
-        m_failed = m_finished = true;
+        fail();
         return false;
     }
     int queued = 0;
     while (CURLMsg* message = curl_multi_info_read(m_multi, &queued)) {
         if (message->msg == CURLMSG_DONE) {
             m_finished = true;
-            m_failed = message->data.result != CURLE_OK;
+            m_failed = m_failed || message->data.result != CURLE_OK;
         }
     }
     if (m_finished)
         return false;
+
+    const auto now = Clock::now();
+    if (!keepWaiting(now) || (!m_headersDone && now - m_started >= m_timeouts.headers)) {
+        fail();
+        return false;
+    }
     // Only wait when this step brought nothing: waiting with bytes at hand would idle the copy.
     if (m_lastActivity != before || buffered() > 0 || m_paused)
         return true;
 
-    const auto now = std::chrono::steady_clock::now();
-    const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_lastActivity);
-    if (idle >= m_timeouts.stall) {
-        m_failed = m_finished = true;
+    const long idle = millisecondsBetween(m_lastActivity, now);
+    if (idle >= m_timeouts.stall.count()) {
+        fail();
         return false;
     }
-    const long wait = std::min<long>(kPollIntervalMs, static_cast<long>((m_timeouts.stall - idle).count()));
+    long wait = std::min<long>(m_timeouts.stall.count() - idle, kWaitSlice.count());
+    if (!m_headersDone)
+        wait = std::min(wait, static_cast<long>(m_timeouts.headers.count()) - millisecondsBetween(m_started, now));
     curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(std::max(wait, 1L)), nullptr);
     return true;
 }
 
 bool CurlTransfer::waitForHeaders()
 {
-    m_lastActivity = std::chrono::steady_clock::now();
+    m_lastActivity = Clock::now();
     while (!m_headersDone && pump()) {
     }
-    return m_headersDone;
+    return m_headersDone || m_answered;
 }
 
 bool CurlTransfer::finish()
 {
-    m_lastActivity = std::chrono::steady_clock::now();
+    m_lastActivity = Clock::now();
     while (pump()) {
     }
     return m_headersDone && !m_failed;
@@ -237,7 +313,7 @@ std::optional<std::string> CurlTransfer::header(std::string_view name) const
 bool CurlTransfer::read(std::span<std::byte> buffer, std::size_t& count)
 {
     count = 0;
-    m_lastActivity = std::chrono::steady_clock::now();
+    m_lastActivity = Clock::now();
     while (count < buffer.size()) {
         if (buffered() > 0) {
             const std::size_t n = std::min(buffered(), buffer.size() - count);
@@ -263,11 +339,12 @@ bool CurlTransfer::read(std::span<std::byte> buffer, std::size_t& count)
 
 bool CurlTransfer::skip(std::int64_t count)
 {
-    std::vector<std::byte> scratch(16 * 1024);
+    // Small steps: every step lets the wait callback run when its slice has passed.
+    std::array<std::byte, 2048> scratch{};
     while (count > 0) {
         std::size_t got = 0;
-        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(count, static_cast<std::int64_t>(scratch.size())));
-        if (!read(std::span(scratch.data(), want), got) || got == 0)
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(count, scratch.size()));
+        if (!read(std::span(scratch.data(), want), got) || got == 0 || !keepWaiting(Clock::now()))
             return false;
         count -= static_cast<std::int64_t>(got);
     }

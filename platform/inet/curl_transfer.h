@@ -28,6 +28,9 @@ struct TransferSettings {
     bool http10 = false;
     bool reload = false;
     std::optional<std::int64_t> rangeFrom;
+    // A limit on the whole transfer, headers and body, besides the stall and header limits.
+    std::optional<std::chrono::milliseconds> totalLimit;
+    WaitCallback wait;
 };
 
 // One HTTP transfer driven step by step through a curl multi handle, so that its body can be
@@ -40,8 +43,10 @@ public:
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
 
-    // Waits for the headers of the final response (redirects followed). False when the
-    // transfer failed before that: bad URL, unknown host, refused or stalled connection.
+    // Waits for the headers of the final response (redirects followed). False when no server
+    // answered: bad URL, unknown host, refused or stalled connection, a wait given up. An answer
+    // that is broken after its status line (a malformed Content-Length, say) counts as one:
+    // the failure then shows on the first read.
     bool waitForHeaders();
     // Runs the transfer to its end (for a HEAD request). False when it failed.
     bool finish();
@@ -53,7 +58,7 @@ public:
     std::optional<std::string> header(std::string_view name) const;
 
     // Reads until `buffer` is full or the body ends. False on a failure: a reset connection, a
-    // body shorter than announced, a stall.
+    // body shorter than announced or with a malformed length, a stall, a wait given up.
     bool read(std::span<std::byte> buffer, std::size_t& count);
     // Reads and drops `count` bytes; false when the body ends or fails before that.
     bool skip(std::int64_t count);
@@ -66,6 +71,10 @@ private:
 
     // Runs curl once and waits for activity; false once the transfer has ended or stalled.
     bool pump();
+    // Ends the transfer as failed; curl is not driven any further.
+    void fail();
+    // Runs the wait callback when a slice has passed since its last run; false to give up.
+    bool keepWaiting(std::chrono::steady_clock::time_point now);
     std::size_t buffered() const { return m_end - m_begin; }
 
     CURLM* m_multi = nullptr;
@@ -81,12 +90,19 @@ private:
     std::string m_currentBlock;
     std::string m_headerBlock;
     bool m_blockHasLocation = false;
+    std::optional<std::string> m_blockLength;  // the block's Content-Length, if any
+    bool m_blockLengthMalformed = false;
+    bool m_answered = false;  // a final answer's status line arrived
     bool m_headersDone = false;
     long m_statusCode = 0;
+    bool m_head = false;
 
     bool m_finished = false;
     bool m_failed = false;
+    WaitCallback m_wait;
+    std::chrono::steady_clock::time_point m_started;
     std::chrono::steady_clock::time_point m_lastActivity;
+    std::chrono::steady_clock::time_point m_lastWait;
 };
 
 }  // namespace inet

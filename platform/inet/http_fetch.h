@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/inet/internet.h"
+
 #include <chrono>
 #include <cstddef>
 #include <optional>
@@ -10,10 +12,11 @@ namespace inet {
 inline constexpr std::chrono::milliseconds kFetchTimeLimit{30'000};
 inline constexpr std::size_t kFetchSizeLimit = 16 * 1024 * 1024;
 
-// Fetches the whole document at `url` (cleaned as a browser cleans it, redirects followed),
-// whatever its HTTP status, within `timeLimit`. nullopt when it cannot be had: no connection,
-// a failed or over-long transfer, or more than `sizeLimit` bytes.
-std::optional<std::string> fetchDocument(const std::string& url,
+// Fetches the whole document at `url` (cleaned as a browser cleans it, redirects followed,
+// the system's proxy settings applied), whatever its HTTP status, within `timeLimit`. `wait`
+// runs while the fetch waits (see WaitCallback). nullopt when the document cannot be had: no
+// connection, a failed or over-long transfer, more than `sizeLimit` bytes, a wait given up.
+std::optional<std::string> fetchDocument(const std::string& url, const WaitCallback& wait = {},
                                          std::chrono::milliseconds timeLimit = kFetchTimeLimit,
                                          std::size_t sizeLimit = kFetchSizeLimit);
 

@@ -1,14 +1,16 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 
 // A WinINet-shaped internet layer: synchronous calls on 32-bit handles, 0 meaning none. Texts
 // are byte strings in the system's code page (UTF-8 here). No call throws; failures are
-// reported by the return value, as the original API does.
+// reported by the return value, which is what the download control examines.
 namespace inet {
 
 using Handle = std::uint32_t;
@@ -29,6 +31,12 @@ inline constexpr std::uint32_t kQueryRawHeadersCrlf = 22;
 inline constexpr std::uint32_t kFileCurrent = 1;
 inline constexpr std::uint32_t kInvalidSetFilePointer = 0xFFFFFFFF;
 
+// Runs while a call waits on the network, at least every kWaitSlice and never more often, so
+// that a host on one thread can process its pending events. Returning false gives the wait up:
+// the waiting call then fails (a read never reports the end of the resource because of it).
+using WaitCallback = std::function<bool()>;
+inline constexpr std::chrono::milliseconds kWaitSlice{100};
+
 class Internet {
 public:
     virtual ~Internet() = default;
@@ -37,6 +45,10 @@ public:
     virtual Handle openSession(const std::string& agent, std::uint32_t accessType,
                                const std::optional<std::string>& proxy,
                                const std::optional<std::string>& proxyBypass, std::uint32_t flags) = 0;
+
+    // InternetSetStatusCallback, for waits: `callback` serves every call on `session` and on the
+    // handles opened from it. False for a handle that is no session.
+    virtual bool setWaitCallback(Handle session, WaitCallback callback) = 0;
 
     // InternetConnect: a connection to `server` (which may carry ":port"); port 0 is the
     // service's default. No user (nullopt) sends no credentials; an empty one is a user name.

@@ -18,7 +18,8 @@ std::string nativePath(std::u16string_view path);
 std::int32_t fileLength(std::u16string_view path);
 
 // A file opened for writing raw bytes ("Open ... For Binary Access Write"): created when
-// missing, its contents kept. Writes are buffered; every failure raises the run-time's file
+// missing, its contents kept. Writes are buffered (up to 64 KiB, so a write error may show
+// that much later than the write that caused it); every failure raises the run-time's file
 // error (61 "Disk full", 70 "Permission denied", 75 "Path/File access error",
 // 76 "Path not found", ...). Owns its descriptor; the destructor closes quietly.
 class BinaryFile {
@@ -33,12 +34,12 @@ public:
     void write(std::span<const std::byte> bytes);
     // Cuts the file at the current write position.
     void truncateHere();
+    // Hands what is buffered to the file; raises the file error when that fails.
+    void flush();
     // Writes what is buffered and closes; raises when that fails.
     void close();
 
 private:
-    void flush();
-
     int m_fd = -1;
     std::int64_t m_position = 0;
     std::vector<std::byte> m_buffer;

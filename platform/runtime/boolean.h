@@ -4,14 +4,14 @@
 
 namespace runtime {
 
-// The 16-bit Boolean of the original run-time: True is -1, False is 0. This is the form in
+// The run-time's 16-bit Boolean: True is -1, False is 0. This is the form in
 // which a Boolean is stored or crosses a control boundary.
 class Bool16 {
 public:
     constexpr Bool16() noexcept = default;
     constexpr Bool16(bool value) noexcept : m_value(value ? -1 : 0) {}  // NOLINT: implicit by design
 
-    // Any nonzero raw value counts as True, as in the original run-time.
+    // Any nonzero raw value counts as True, as the run-time's tests of a Boolean do.
     static constexpr Bool16 fromRaw(std::int16_t raw) noexcept { return Bool16(raw != 0); }
 
     constexpr explicit operator bool() const noexcept { return m_value != 0; }

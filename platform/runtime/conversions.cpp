@@ -14,7 +14,7 @@ namespace {
 template <typename Int>
 Int roundChecked(double value)
 {
-    // nearbyint rounds half to even in the default rounding mode, like the original run-time.
+    // nearbyint rounds half to even in the default rounding mode, as the run-time's conversions do.
     const double rounded = std::nearbyint(value);
     if (!(rounded >= static_cast<double>(std::numeric_limits<Int>::min())
           && rounded <= static_cast<double>(std::numeric_limits<Int>::max())))

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-// Checked conversions of the original run-time. Out of range raises error 6 "Overflow"; a text
+// The run-time's checked conversions, whose errors callers trap and compare. Out of range raises error 6 "Overflow"; a text
 // that is no number raises error 13 "Type mismatch"; fractions round half to even.
 namespace runtime {
 

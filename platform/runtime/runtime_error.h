@@ -5,7 +5,8 @@
 
 namespace runtime {
 
-// Numbers of the run-time errors this system raises, as the original run-time numbers them.
+// Numbers of the run-time errors this system raises: the run-time's own numbers, which callers
+// and stored files compare against.
 namespace error {
 inline constexpr int kInvalidProcedureCall = 5;
 inline constexpr int kOverflow = 6;
@@ -23,7 +24,7 @@ inline constexpr int kObjectDoesNotSupport = 438;
 inline constexpr int kWrongNumberOfArguments = 450;
 }  // namespace error
 
-// A run-time error: the number and description of the original run-time. Code that "traps"
+// A run-time error: the run-time's number and description. Code that "traps"
 // errors catches this type; everything else lets it pass to its caller.
 class RuntimeError : public std::runtime_error {
 public:

@@ -7,7 +7,7 @@
 
 // Files, programs and the user's desktop, as the updater uses them. Paths are texts of the
 // behaviour's form ("\" separators are taken as this system's). The calls that the behaviour
-// examines raise runtime::RuntimeError with the original run-time's file errors.
+// examines raise runtime::RuntimeError with the run-time's file errors.
 namespace shell {
 
 class Shell {

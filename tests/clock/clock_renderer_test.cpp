@@ -7,6 +7,8 @@
 #include "platform/runtime/runtime_error.h"
 
 #include <QImage>
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,6 +21,13 @@ struct TimeCase {
     ClockTime time;
     std::array<CellChoice, 8> dimColons;
 };
+
+void PrintTo(const TimeCase& c, std::ostream* out)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", c.time.hour, c.time.minute, c.time.second);
+    *out << text;
+}
 
 class CellsForTime : public testing::TestWithParam<TimeCase> {};
 

@@ -7,6 +7,8 @@
 
 #include "tests/support/error_of.h"
 
+#include "tests/support/printable.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -288,6 +290,11 @@ struct HeaderCase {
     int size;
     std::u16string modified;
 };
+
+void PrintTo(const HeaderCase& c, std::ostream* out)
+{
+    *out << printable(c.headers);
+}
 
 class InformationRequest : public InternetFileEngine, public testing::WithParamInterface<HeaderCase> {};
 

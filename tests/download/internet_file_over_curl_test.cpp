@@ -1,6 +1,7 @@
 #include "download/internet_file.h"
 #include "platform/inet/curl_internet.h"
 #include "platform/runtime/text.h"
+#include "tests/support/error_of.h"
 #include "tests/support/recording_site.h"
 #include "tests/support/test_http_server.h"
 
@@ -95,6 +96,122 @@ TEST_F(InternetFileOverCurl, SizeAndDateComeFromTheHeadRequest)
     EXPECT_EQ(control.FileExists(), runtime::True);
     EXPECT_EQ(control.LastModified(), u"Mon, 07 Dec 2026 08:00:00 GMT");
     EXPECT_EQ(server.requests().at(0).method, "HEAD");
+}
+
+// A control of its own on a layer with long limits, so that only a cancel or the header limit
+// can end a wait early. Its host's "process events" cancels at once when `cancelAtOnce`.
+struct PatientControl {
+    explicit PatientControl(const std::string& url, bool cancelAtOnce = false)
+    {
+        control.setSite(&site);
+        control.initNew();
+        control.setUrl(runtime::fromUtf8(url));
+        m_cancel = cancelAtOnce;
+    }
+    std::vector<std::string> log;
+    inet::CurlInternet internet{inet::Timeouts{std::chrono::milliseconds(30'000), std::chrono::milliseconds(30'000),
+                                               std::chrono::milliseconds(600)}};
+    RecordingSite site{log};
+    bool m_cancel = false;
+    InternetFile control{internet, [this] {
+                             if (m_cancel)
+                                 control.CancelDownload();
+                         }};
+};
+
+HttpReply withContentLength(const HttpRequest& request, const std::string& length)
+{
+    HttpReply reply = HttpReply::file(request, std::string(5000, 'b'), false);
+    reply.sendContentLength = false;
+    reply.headers.emplace_back("Content-Length", length);
+    return reply;
+}
+
+TEST_F(InternetFileOverCurl, MalformedLengthsReachTheParserAndNeverShortenADownload)
+{
+    struct Case {
+        std::string length;
+        int infoError;                    // of RequestInformation
+        std::int32_t fileSize;            // when it raises none
+        std::string ending;               // of a download
+    };
+    for (const Case& c : std::vector<Case>{{"abc", 13, 0, ""},
+                                           {"-5", 0, -5, "DownloadError Could not read Url"},
+                                           {"1e3", 0, 1000, "DownloadError Could not read Url"},
+                                           {"12.5", 0, 12, "DownloadError Could not read Url"},
+                                           {" 5000 ", 0, 5000, "DownloadComplete"}}) {
+        TestHttpServer server([&](const HttpRequest& request) { return withContentLength(request, c.length); });
+        PatientControl info(server.url("/a.exe"));
+        EXPECT_EQ(errorOf([&] { info.control.RequestInformation(); }), c.infoError) << c.length;
+        if (c.infoError != 0)
+            continue;
+        EXPECT_EQ(info.control.FileSize(), c.fileSize) << c.length;
+
+        log.clear();
+        control.setUrl(runtime::fromUtf8(server.url("/a.exe")));
+        control.StartDownload();
+        EXPECT_EQ(log.back(), c.ending) << c.length;
+        EXPECT_EQ(internet.openHandleCount(), 0u);
+    }
+}
+
+TEST_F(InternetFileOverCurl, ARedirectWithoutALocationIsTheAnswer)
+{
+    TestHttpServer server([](const HttpRequest&) {
+        HttpReply reply;
+        reply.status = 302;
+        reply.reason = "Found";
+        reply.headers.emplace_back("Location", "");
+        reply.body = "no way on";
+        return reply;
+    });
+    control.setUrl(runtime::fromUtf8(server.url("/a.exe")));
+    control.RequestInformation();
+    EXPECT_EQ(control.FileExists(), runtime::True);
+    EXPECT_EQ(control.FileSize(), 9);
+    control.StartDownload();
+    EXPECT_EQ(log.back(), "DownloadComplete");
+    EXPECT_EQ(local(), "no way on");
+}
+
+TEST_F(InternetFileOverCurl, ACancelGivesUpEveryWaitAndEndsAsTheCancel)
+{
+    // A body that never comes; a resumed download whose server ignores the range and stops
+    // before the held bytes are skipped.
+    TestHttpServer stalled([](const HttpRequest& request) {
+        HttpReply reply = HttpReply::file(request, std::string(5000, 's'), false);
+        if (request.method == "GET")
+            reply.stallAfter = request.header("Range") ? 2000 : 0;
+        return reply;
+    });
+    PatientControl fresh(stalled.url("/a.exe"), true);
+    fresh.control.setLocalFile(runtime::fromUtf8((m_dir / "fresh.exe").string()));
+    fresh.control.StartDownload();
+    EXPECT_EQ(fresh.log.back(), "DownloadCancelled 0");
+
+    std::ofstream(m_dir / "held.exe") << std::string(3000, 's');
+    PatientControl resumed(stalled.url("/a.exe"), true);
+    resumed.control.setLocalFile(runtime::fromUtf8((m_dir / "held.exe").string()));
+    resumed.control.ResumeDownload();
+    EXPECT_EQ(resumed.log.back(), "DownloadCancelled 0");
+    EXPECT_EQ(fs::file_size(m_dir / "held.exe"), 3000u);
+    EXPECT_EQ(resumed.internet.openHandleCount(), 0u);
+}
+
+TEST_F(InternetFileOverCurl, HeadersDrippedWithoutEndFailAtTheHeaderLimit)
+{
+    TestHttpServer dripping([](const HttpRequest&) {
+        HttpReply reply;
+        reply.dripHeaders = std::chrono::milliseconds(50);
+        return reply;
+    });
+    PatientControl patient(dripping.url("/a.exe"));
+    patient.control.RequestInformation();
+    EXPECT_EQ(patient.control.FileExists(), runtime::False);
+    EXPECT_EQ(patient.control.FileSize(), -1);
+    patient.control.setLocalFile(runtime::fromUtf8((m_dir / "drip.exe").string()));
+    patient.control.StartDownload();
+    EXPECT_EQ(patient.log.back(), "DownloadError Could not read Url");
 }
 
 }  // namespace

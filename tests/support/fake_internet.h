@@ -37,6 +37,14 @@ public:
     std::string lastUrl;
     std::set<inet::Handle> open;
 
+    // The callback the control gave for waits; tests call it as a waiting layer would.
+    inet::WaitCallback waitCallback;
+    bool setWaitCallback(inet::Handle, inet::WaitCallback callback) override
+    {
+        waitCallback = std::move(callback);
+        return true;
+    }
+
     inet::Handle openSession(const std::string& agent, std::uint32_t accessType,
                              const std::optional<std::string>& proxy, const std::optional<std::string>&,
                              std::uint32_t flags) override

@@ -155,6 +155,18 @@ void TestHttpServer::serve(int client)
 
     const HttpReply reply = m_handler(request);
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
+    if (reply.dripHeaders) {
+        if (!sendAll(client, head))
+            return;
+        for (int line = 0;; ++line) {
+            pollfd fds[2] = {{client, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
+            const int ready = ::poll(fds, 2, static_cast<int>(reply.dripHeaders->count()));
+            if (ready < 0 || (fds[1].revents & POLLIN) || (fds[0].revents & POLLIN))
+                return;  // stopped, or the client gave up
+            if (!sendAll(client, "X-Drip: " + std::to_string(line) + "\r\n"))
+                return;
+        }
+    }
     for (const auto& [name, value] : reply.headers)
         head += name + ": " + value + "\r\n";
     if (reply.sendContentLength)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -29,6 +30,8 @@ struct HttpReply {
     bool sendContentLength = true;
     std::optional<std::size_t> dropAfter;   // close after this many body bytes
     std::optional<std::size_t> stallAfter;  // stop sending after this many body bytes
+    // Sends the status line, then one more header line this often, never ending the headers.
+    std::optional<std::chrono::milliseconds> dripHeaders;
 
     // A 200 with `body`, or the 206 part from the request's "Range: bytes=N-" when `ranges`.
     static HttpReply file(const HttpRequest& request, const std::string& body, bool ranges = true);

@@ -5,7 +5,7 @@ set -uo pipefail
 inetfile=$1
 source_dir=$2
 work=$(mktemp -d)
-trap 'kill "$(cat "$work/nginx/nginx.pid" 2>/dev/null)" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill "$(cat "$work/nginx/nginx.pid" 2>/dev/null)" 2>/dev/null; umount "$work/small" 2>/dev/null; rm -rf "$work"' EXIT
 
 mkdir -p "$work/root"
 head -c 5000 /dev/urandom > "$work/root/a.bin"
@@ -44,6 +44,18 @@ check unreachable 1 'DownloadError Could not find Url' -- "$inetfile" get --quie
 check local-error 2 'Error 76: Path not found' -- "$inetfile" get --quiet "$url/a.bin" "$work/missing/x.out"
 check proxy-port 2 'Error 6: Overflow' -- "$inetfile" get --proxy-port 40000 "$url/a.bin" "$work/p.out"
 check usage 64 "$("$inetfile" 2>&1)" -- "$inetfile" fetch "$url/a.bin"
+check wide-number 64 "$("$inetfile" 2>&1)" -- "$inetfile" get --connect-type 4294967297 "$url/a.bin" "$work/w.out"
+check wide-port 64 "$("$inetfile" 2>&1)" -- "$inetfile" get --proxy-port 4294975376 "$url/a.bin" "$work/w.out"
+
+# A full disk ends the download with its file error alone, also when a cancel is pending:
+# the bytes counted reach the file before the cancel's event could be raised.
+if ((EUID == 0)) && mkdir -p "$work/small" && mount -t tmpfs -o size=16k tmpfs "$work/small"; then
+    head -c 100000 /dev/urandom > "$work/root/big.bin"
+    progress=$(for ((n = 2048; n <= 20480; n += 2048)); do echo "DownloadProgress $n"; done)
+    check full-disk-cancel 2 "$progress"$'\nError 61: Disk full' \
+        -- "$inetfile" get --cancel-after 10 "$url/big.bin" "$work/small/c.out"
+    check full-disk 2 'Error 61: Disk full' -- "$inetfile" get --quiet "$url/big.bin" "$work/small/d.out"
+fi
 
 echo "$passed passed, $failed failed"
 ((failed == 0))

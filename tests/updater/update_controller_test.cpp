@@ -1,6 +1,8 @@
 #include "tests/support/updater_fakes.h"
 #include "updater/update_controller.h"
 
+#include "tests/support/printable.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -234,6 +236,11 @@ struct ProgressCase {
     std::string caption;  // empty: nothing shown
 };
 
+void PrintTo(const ProgressCase& c, std::ostream* out)
+{
+    *out << c.bytes << " of " << c.size;
+}
+
 class ProgressTest : public UpdateControllerTest, public testing::WithParamInterface<ProgressCase> {};
 
 TEST_P(ProgressTest, ShowsThePercentage)
@@ -370,6 +377,11 @@ struct Refusal {
     std::string download;
     std::int32_t fileSize;
 };
+
+void PrintTo(const Refusal& c, std::ostream* out)
+{
+    *out << printable(c.download) << " of size " << c.fileSize;
+}
 
 class RefusalTest : public CompletionTest, public testing::WithParamInterface<Refusal> {};
 

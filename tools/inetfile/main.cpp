@@ -15,6 +15,7 @@
 #include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -78,12 +79,14 @@ std::optional<Options> parse(int argc, char* argv[])
             const auto n = text ? number(*text) : std::nullopt;
             if (!n)
                 return std::nullopt;
-            if (arg == "--connect-type")
-                options.connectType = static_cast<std::int32_t>(*n);
-            else if (arg == "--proxy-port")
-                options.proxyPort = static_cast<std::int32_t>(*n);
-            else
+            if (arg == "--cancel-after") {
                 options.cancelAfter = *n;
+                continue;
+            }
+            // Both are 32-bit values of the control: a wider number is a mistyped option.
+            if (*n < std::numeric_limits<std::int32_t>::min() || *n > std::numeric_limits<std::int32_t>::max())
+                return std::nullopt;
+            (arg == "--connect-type" ? options.connectType : options.proxyPort) = static_cast<std::int32_t>(*n);
         } else if (arg == "--proxy-server" || arg == "--site-user" || arg == "--site-password") {
             auto text = value();
             if (!text)

@@ -22,7 +22,7 @@ int main(int argc, char* argv[])
     frmGuncel window(UpdaterServices{
         internet, boxes, shell, inet1, browser,
         [] {
-            // Ends at once, from inside whatever handler is running, as the original does.
+            // Ends at once, from inside whatever handler is running: nothing after it runs.
             std::fflush(nullptr);
             std::_Exit(EXIT_SUCCESS);
         },

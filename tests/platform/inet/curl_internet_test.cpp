@@ -323,6 +323,30 @@ TEST_F(CurlInternetTest, ClosingASessionReleasesEverythingOpenedOnIt)
     EXPECT_FALSE(internet.closeHandle(0xDEAD));
 }
 
+TEST_F(CurlInternetTest, AWaitCallbackRunsWhileWaitingAndMayCloseWhatIsWaitedOn)
+{
+    TestHttpServer server([](const HttpRequest& request) {
+        HttpReply reply = HttpReply::file(request, resource(10000));
+        reply.stallAfter = 100;
+        return reply;
+    });
+    CurlInternet patient(Timeouts{std::chrono::milliseconds(5000), std::chrono::milliseconds(30'000)});
+    const Handle own = patient.openSession(kAgent, kOpenTypeDirect, std::nullopt, std::nullopt, 0);
+    const Handle file = patient.openUrl(own, server.url("/a"), std::nullopt, 0, 0);
+    int calls = 0;
+    ASSERT_TRUE(patient.setWaitCallback(own, [&] {
+        ++calls;
+        patient.closeHandle(own);  // as a host closing its window may
+        return true;
+    }));
+    std::byte chunk[2048];
+    std::uint32_t count = 0;
+    EXPECT_FALSE(patient.readFile(file, chunk, count));
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(patient.openHandleCount(), 0u);
+    EXPECT_FALSE(patient.setWaitCallback(file, {}));
+}
+
 TEST(CleanUrl, AsABrowserCleansTypedText)
 {
     EXPECT_EQ(cleanUrl("  http://h/a b\r\n"), "http://h/a%20b");

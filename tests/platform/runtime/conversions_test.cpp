@@ -2,6 +2,8 @@
 #include "platform/runtime/runtime_error.h"
 #include "tests/support/error_of.h"
 
+#include "tests/support/printable.h"
+
 #include <gtest/gtest.h>
 
 using namespace runtime;
@@ -13,6 +15,14 @@ struct IntegerCase {
     int expected;  // the value, or the error number when `error` is set
     bool error;
 };
+
+void PrintTo(const IntegerCase& c, std::ostream* out)
+{
+    static const char* kinds[] = {"Empty", "Boolean", "Integer", "Long", "Double", "String", "Object"};
+    *out << kinds[static_cast<int>(c.input.kind())];
+    if (c.input.kind() != Variant::Kind::Empty)
+        *out << " " << printable(runtime::toText(c.input));
+}
 
 class ToIntegerTest : public testing::TestWithParam<IntegerCase> {};
 
@@ -97,7 +107,7 @@ TEST(Bool16Test, TrueIsMinusOne)
     EXPECT_EQ(toBoolean(Variant(u"True")), True);
 }
 
-TEST(RuntimeErrorTest, CarriesTheOriginalNumbersAndTexts)
+TEST(RuntimeErrorTest, CarriesTheNumbersAndTextsCallersCompare)
 {
     EXPECT_EQ(RuntimeError(6).description(), u"Overflow");
     EXPECT_EQ(RuntimeError(13).description(), u"Type mismatch");

@@ -1,16 +1,16 @@
-#include "updater/basGlobal.h"
+#include "download/url_helpers.h"
 
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
 
-namespace basGlobal {
+namespace url_helpers {
 
 void SplitUrl(std::u16string& url, std::u16string& path)
 {
     if (url.size() >= 7 && url.compare(0, 7, u"http://") == 0)
         url.erase(0, 7);
-    // The position is a 16-bit integer in the original; a "/" further on overflows it.
+    // The position is held in 16 bits, so a "/" beyond 32,767 overflows it.
     const std::int16_t position = runtime::toInteger(static_cast<double>(runtime::findText(url, u"/")));
     if (position > 0) {
         path = url.substr(static_cast<std::size_t>(position) - 1);
@@ -26,4 +26,4 @@ std::u16string CutAtNull(const std::u16string& text)
     return text.substr(0, position - 1);
 }
 
-}  // namespace basGlobal
+}  // namespace url_helpers

@@ -1,5 +1,7 @@
 #include "platform/runtime/runtime_error.h"
-#include "updater/basGlobal.h"
+#include "download/url_helpers.h"
+
+#include "tests/support/printable.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +13,18 @@ struct SplitCase {
     std::u16string path;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* out)
+{
+    *out << printable(c.url);
+}
+
 class SplitUrlTest : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitUrlTest, SplitsHostAndPath)
 {
     std::u16string url = GetParam().url;
     std::u16string path = u"unchanged";
-    basGlobal::SplitUrl(url, path);
+    url_helpers::SplitUrl(url, path);
     EXPECT_EQ(url, GetParam().host);
     EXPECT_EQ(path, GetParam().path);
 }
@@ -38,7 +45,7 @@ TEST(SplitUrl, SlashBeyond32767OverflowsAfterStrippingTheScheme)
     std::u16string url = u"http://" + std::u16string(32767, u'h') + u"/a";
     std::u16string path = u"kept";
     try {
-        basGlobal::SplitUrl(url, path);
+        url_helpers::SplitUrl(url, path);
         FAIL() << "no overflow";
     } catch (const runtime::RuntimeError& error) {
         EXPECT_EQ(error.number(), 6);
@@ -47,17 +54,17 @@ TEST(SplitUrl, SlashBeyond32767OverflowsAfterStrippingTheScheme)
     EXPECT_EQ(path, u"kept");
 
     std::u16string atLimit = std::u16string(32766, u'h') + u"/a";
-    basGlobal::SplitUrl(atLimit, path);
+    url_helpers::SplitUrl(atLimit, path);
     EXPECT_EQ(path, u"/a");
 }
 
 TEST(CutAtNull, TakesTheTextBeforeTheFirstNul)
 {
-    EXPECT_EQ(basGlobal::CutAtNull(std::u16string(u"200\0   ", 7)), u"200");
-    EXPECT_EQ(basGlobal::CutAtNull(std::u16string(u"\0abc", 4)), u"");
-    EXPECT_EQ(basGlobal::CutAtNull(std::u16string(u"a\0b\0", 4)), u"a");
+    EXPECT_EQ(url_helpers::CutAtNull(std::u16string(u"200\0   ", 7)), u"200");
+    EXPECT_EQ(url_helpers::CutAtNull(std::u16string(u"\0abc", 4)), u"");
+    EXPECT_EQ(url_helpers::CutAtNull(std::u16string(u"a\0b\0", 4)), u"a");
     try {
-        basGlobal::CutAtNull(u"no nul here");
+        url_helpers::CutAtNull(u"no nul here");
         FAIL() << "no error";
     } catch (const runtime::RuntimeError& error) {
         EXPECT_EQ(error.number(), 5);
