@@ -28,6 +28,7 @@ constexpr std::u16string_view kUnexpectedError =
     u"Beklenmedik Hata. Lirvane programınız çalışıyor olabilir. Hata Kodu:UPDT01";
 constexpr std::u16string_view kInvalidDownload =
     u"İndirilen dosya geçerli bir program değil. Programınız değiştirilmedi.";
+constexpr std::u16string_view kUpdateFailed = u"Güncelleme başarısız oldu";
 constexpr std::u16string_view kCommunicationFailed =
     u"İletişim Kurulamadı. Lütfen tekrar deneyiniz. Problem devam ederse ürün kodununu e-posta ile bayinize iletiniz.";
 constexpr std::u16string_view kConnectionErrorTitle = u"Bağlantı Hatası";
@@ -70,10 +71,11 @@ void UpdateController::Form_Load()
 
 void UpdateController::basla_Click()
 {
+    m_cancelled = false;
     m_env.view.setStatusText(text(kCheckingConnection));
     bool browserokundu = false;
     const std::u16string surum = runtime::trimSpaces(UrlOku(versionFileUrl(), browserokundu));
-    if (m_windowClosed)
+    if (abandoned())
         return;
     if (surum.empty()) {
         m_env.boxes.show(text(kCheckConnectionMessage), text(kUpdateErrorTitle), MessageIcon::Information);
@@ -83,17 +85,17 @@ void UpdateController::basla_Click()
 
     showDownloadButtons();
     const std::u16string dosyaadi = runtime::trimSpaces(UrlOku(fileNameFileUrl(), browserokundu));
-    if (m_windowClosed)
+    if (abandoned())
         return;
     std::u16string dosya = m_env.appFolder + text(kDownloadFile);
     std::u16string yol = baseUrl() + dosyaadi;
     try {
         indir(yol, dosya);
     } catch (const runtime::RuntimeError& error) {
-        // The control ended without an event (local file, size or count error): say so and
-        // let the user try again.
+        // The control ended without an event (local file, size or count error): say so, drop
+        // what was written, and let the user try again.
         m_env.boxes.show(text(kDownloadErrorPrefix) + error.description(), u"", MessageIcon::Exclamation);
-        showIdleButtons();
+        showFailed();
     }
 }
 
@@ -103,7 +105,10 @@ void UpdateController::indir(std::u16string& yol, std::u16string& dosya)
     controls::dispatchPut(m_ctlIFile, dispid::LocalFile, runtime::trimSpaces(dosya));
     m_downloading = true;
     try {
-        controls::dispatchCall(m_ctlIFile, dispid::StartDownload);
+        // Every update learns the size afresh: the control asks only before its first download.
+        controls::dispatchCall(m_ctlIFile, dispid::RequestInformation);
+        if (!abandoned())
+            controls::dispatchCall(m_ctlIFile, dispid::StartDownload);
     } catch (...) {
         m_downloading = false;
         throw;
@@ -111,10 +116,7 @@ void UpdateController::indir(std::u16string& yol, std::u16string& dosya)
     m_downloading = false;
     if (m_windowClosed) {
         // The window was closed during the transfer, which was cancelled: drop its part.
-        try {
-            m_env.shell.deleteFile(m_env.appFolder + text(kDownloadFile));
-        } catch (const runtime::RuntimeError&) {
-        }
+        deleteDownload();
     }
 }
 
@@ -127,13 +129,18 @@ void UpdateController::UrlAyarla(std::u16string& yol)
 
 std::u16string UpdateController::UrlOku(const std::u16string& Url, bool& browserokundu)
 {
+    // The window's events go on while a reader waits; a close or a cancel gives the read up.
+    const inet::WaitCallback wait = [this] {
+        m_env.doEvents();
+        return !abandoned();
+    };
     std::u16string result;
     for (bool retried = false;; retried = true) {
         try {
-            std::u16string document = m_env.Inet1.OpenURL(runtime::trimSpaces(Url));
+            std::u16string document = m_env.Inet1.OpenURL(runtime::trimSpaces(Url), wait);
             browserokundu = false;
             if (runtime::findText(document, u"html") > 0) {
-                m_env.WebBrowser1.Navigate(Url);
+                m_env.WebBrowser1.Navigate(Url, wait);
                 m_env.shell.sleep(std::chrono::milliseconds(1));
                 m_env.doEvents();
                 document = m_env.WebBrowser1.DocumentBodyInnerText();
@@ -143,6 +150,9 @@ std::u16string UpdateController::UrlOku(const std::u16string& Url, bool& browser
             }
             return document;
         } catch (const runtime::RuntimeError&) {
+            // A read the user gave up is no failure to report, and not worth a second try.
+            if (abandoned())
+                return result;
             if (retried)
                 break;
         }
@@ -153,6 +163,7 @@ std::u16string UpdateController::UrlOku(const std::u16string& Url, bool& browser
 
 void UpdateController::btniptal_Click()
 {
+    m_cancelled = true;
     controls::dispatchCall(m_ctlIFile, dispid::CancelDownload);
     m_env.boxes.show(text(kCancelled), text(kVelkora), MessageIcon::Exclamation);
     m_env.view.setProgressText(u"");
@@ -177,12 +188,8 @@ void UpdateController::Form_QueryUnload()
         } catch (const runtime::RuntimeError&) {
         }
     }
-    if (!iptaledildi)
-        return;
-    try {
-        m_env.shell.deleteFile(m_env.appFolder + text(kDownloadFile));
-    } catch (const runtime::RuntimeError&) {
-    }
+    if (iptaledildi)
+        deleteDownload();
 }
 
 void UpdateController::lblActive_Click()
@@ -192,6 +199,10 @@ void UpdateController::lblActive_Click()
 
 void UpdateController::ctlIFile_DownloadProgress(std::int32_t& lBytesRead)
 {
+    // After a cancel the window already shows it; the chunk read before the control noticed
+    // must not paint the download back.
+    if (m_cancelled)
+        return;
     const std::int32_t size = runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize));
     // An unknown size (-1) shows no progress, and neither does 0, which no percentage can use.
     if (size <= 0)
@@ -218,40 +229,70 @@ void UpdateController::ctlIFile_DownloadCancelled(std::int32_t&)
 
 void UpdateController::ctlIFile_DownloadComplete()
 {
+    const std::u16string download = m_env.appFolder + text(kDownloadFile);
+    const std::u16string application = m_env.appFolder + text(kApplicationFile);
     try {
         iptaledildi = false;
-        if (!downloadLooksValid()) {
+        if (!downloadIsWhole()) {
             m_env.boxes.show(text(kInvalidDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
-            try {
-                m_env.shell.deleteFile(m_env.appFolder + text(kDownloadFile));
-            } catch (const runtime::RuntimeError&) {
-            }
-            showIdleButtons();
+            showFailed();
             return;
         }
         m_env.view.setStatusText(text(kCompleted));
         m_env.boxes.show(text(kRestartMessage), text(kVelkora), MessageIcon::Information);
-        m_env.shell.copyFile(m_env.appFolder + text(kApplicationFile), m_env.appFolder + text(kBackupFile), false);
-        m_env.shell.replaceFile(m_env.appFolder + text(kDownloadFile), m_env.appFolder + text(kApplicationFile));
-        m_env.shell.deleteFile(m_env.appFolder + text(kDownloadFile));
+        // A running program would go on running beside its replacement: that is a swap that
+        // cannot be made, before anything is touched.
+        if (m_env.shell.isProgramRunning(application))
+            throw runtime::RuntimeError(runtime::error::kPermissionDenied);
+        // The backup is whole or not made at all; without it nothing is swapped. A first
+        // install has no program to keep.
+        if (m_env.shell.fileSize(application))
+            m_env.shell.replaceFile(application, m_env.appFolder + text(kBackupFile));
+        m_env.shell.replaceFile(download, application);
+        m_env.shell.deleteFile(download);
         ProgramiBaslat();
         m_env.endProgram();
     } catch (const runtime::RuntimeError&) {
         m_env.boxes.show(text(kUnexpectedError), text(kUpdateErrorTitle), MessageIcon::Critical);
+        m_env.view.setStatusText(text(kUpdateFailed));
+        m_env.view.setProgressText(u"");
     }
 }
 
-bool UpdateController::downloadLooksValid()
+bool UpdateController::downloadIsWhole()
 {
-    // An error page or half a file must never replace the application.
+    // An error page, a cut transfer or half a program must never replace the application. A
+    // size the server gave must be met exactly; without one the program must prove itself
+    // whole.
     const std::u16string path = m_env.appFolder + text(kDownloadFile);
     const auto length = m_env.shell.fileSize(path);
     if (!length || *length == 0)
         return false;
     const std::int32_t expected = runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize));
-    if (expected > 0 && *length < expected)
+    if (expected >= 0 && *length != expected)
         return false;
-    return m_env.shell.isExecutableProgram(path);
+    return m_env.shell.isWholeProgram(path);
+}
+
+void UpdateController::deleteDownload()
+{
+    try {
+        m_env.shell.deleteFile(m_env.appFolder + text(kDownloadFile));
+    } catch (const runtime::RuntimeError&) {
+    }
+}
+
+void UpdateController::showFailed()
+{
+    deleteDownload();
+    m_env.view.setStatusText(text(kUpdateFailed));
+    m_env.view.setProgressText(u"");
+    showIdleButtons();
+}
+
+bool UpdateController::abandoned() const
+{
+    return m_windowClosed || m_cancelled;
 }
 
 void UpdateController::ProgramiBaslat()

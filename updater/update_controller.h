@@ -61,7 +61,12 @@ public:
 private:
     void UrlAyarla(std::u16string& yol);
     void ProgramiBaslat();
-    bool downloadLooksValid();
+    bool downloadIsWhole();
+    void deleteDownload();
+    // The update failed and the window says so: no partial download, idle buttons.
+    void showFailed();
+    // The user closed the window or pressed cancel since the update began.
+    bool abandoned() const;
     void showIdleButtons();
     void showDownloadButtons();
 
@@ -72,4 +77,5 @@ private:
     controls::Dispatch& m_ctlIFile;
     bool m_downloading = false;
     bool m_windowClosed = false;
+    bool m_cancelled = false;
 };

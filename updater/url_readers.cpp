@@ -141,20 +141,20 @@ HtmlText visibleText(const std::string& html)
     return {true, collector.text()};
 }
 
-std::u16string CurlInet1::OpenURL(const std::u16string& url)
+std::u16string CurlInet1::OpenURL(const std::u16string& url, const inet::WaitCallback& wait)
 {
-    const auto document = inet::fetchDocument(runtime::toUtf8(url));
+    const auto document = inet::fetchDocument(runtime::toUtf8(url), wait);
     if (!document)
         throw runtime::RuntimeError(kCannotConnect, u"Unable to connect to remote host");
     return decodeDocument(*document);
 }
 
-void HtmlBrowser::Navigate(const std::u16string& url)
+void HtmlBrowser::Navigate(const std::u16string& url, const inet::WaitCallback& wait)
 {
     // The page is loaded here and now, so that it is ready when the caller looks at it.
     m_hasBody = false;
     m_bodyText.clear();
-    const auto document = inet::fetchDocument(runtime::toUtf8(url));
+    const auto document = inet::fetchDocument(runtime::toUtf8(url), wait);
     if (!document)
         return;
     const HtmlText text = visibleText(*document);

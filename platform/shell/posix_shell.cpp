@@ -1,8 +1,10 @@
 #include "platform/runtime/binary_file.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
+#include "platform/shell/elf_image.h"
 #include "platform/shell/shell.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -169,6 +171,12 @@ void PosixShell::replaceFile(const std::u16string& source, const std::u16string&
         fail(errno);
     if (::rename(temporary.c_str(), targetPath.c_str()) != 0)
         fail(errno);
+    // The rename is done and cannot be taken back; a folder that refuses the flush (some
+    // network file systems do) keeps it all the same.
+    const std::string folder = std::filesystem::path(targetPath).parent_path().string();
+    const Descriptor directory(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.get() >= 0)
+        ::fsync(directory.get());
 }
 
 void PosixShell::startProgram(const std::u16string& path)
@@ -196,16 +204,39 @@ std::optional<std::int64_t> PosixShell::fileSize(const std::u16string& path)
     return info.st_size;
 }
 
-bool PosixShell::isExecutableProgram(const std::u16string& path)
+bool PosixShell::isWholeProgram(const std::u16string& path)
 {
     const Descriptor file(::open(runtime::nativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0)
+    struct stat info {};
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
-    char head[4] = {};
-    const auto got = ::read(file.get(), head, sizeof head);
-    if (got >= 4 && std::memcmp(head, "\x7F" "ELF", 4) == 0)
+    char head[2] = {};
+    if (::pread(file.get(), head, sizeof head, 0) == 2 && head[0] == '#' && head[1] == '!')
         return true;
-    return got >= 2 && head[0] == '#' && head[1] == '!';
+    return isWholeElfProgram(static_cast<std::uint64_t>(info.st_size), [&](std::uint64_t offset, std::span<std::byte> into) {
+        return ::pread(file.get(), into.data(), into.size(), static_cast<off_t>(offset))
+               == static_cast<ssize_t>(into.size());
+    });
+}
+
+bool PosixShell::isProgramRunning(const std::u16string& path)
+{
+    struct stat program {};
+    if (::stat(runtime::nativePath(path).c_str(), &program) != 0)
+        return false;
+    // Each process's "exe" link leads to the very file it runs; a process of another user
+    // cannot be looked at, and could not hold this user's program open for writing either.
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        struct stat running {};
+        if (::stat((entry.path() / "exe").c_str(), &running) == 0 && running.st_dev == program.st_dev
+            && running.st_ino == program.st_ino)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace shell

@@ -23,8 +23,9 @@ public:
 
     // Puts a copy of `source` in place of `target` in one step: the copy is written beside
     // `target` under a temporary name, flushed, given `target`'s permissions (an executable's,
-    // when `target` is new) and renamed over it. On failure `target` is untouched, no
-    // temporary file is left, and the run-time file error is raised.
+    // when `target` is new) and renamed over it, and the folder is flushed so that the rename
+    // outlives a power cut. On failure `target` is untouched, no temporary file is left, and
+    // the run-time file error is raised.
     virtual void replaceFile(const std::u16string& source, const std::u16string& target) = 0;
 
     // Starts a program with a normal, focused window and does not wait for it. Raises
@@ -39,9 +40,13 @@ public:
     // The size of a file, or nullopt when there is none.
     virtual std::optional<std::int64_t> fileSize(const std::u16string& path) = 0;
 
-    // True when the file can be an executable program of this system: an ELF image or a
-    // script that starts with "#!" here, a file that starts with "MZ" on Windows.
-    virtual bool isExecutableProgram(const std::u16string& path) = 0;
+    // True when the file is a whole executable program of this system: here an ELF image whose
+    // tables and loadable segments all lie within the file, or a script that starts with "#!".
+    virtual bool isWholeProgram(const std::u16string& path) = 0;
+
+    // True when a running process executes the program file at `path` (that very file, not
+    // one of the same name elsewhere).
+    virtual bool isProgramRunning(const std::u16string& path) = 0;
 };
 
 // The shell of a POSIX desktop.
@@ -54,7 +59,8 @@ public:
     void openDocument(const std::u16string& address) override;
     void sleep(std::chrono::milliseconds duration) override;
     std::optional<std::int64_t> fileSize(const std::u16string& path) override;
-    bool isExecutableProgram(const std::u16string& path) override;
+    bool isWholeProgram(const std::u16string& path) override;
+    bool isProgramRunning(const std::u16string& path) override;
 };
 
 }  // namespace shell

@@ -63,7 +63,7 @@ private:
 class RecordingShell : public shell::PosixShell {
 public:
     explicit RecordingShell(Log& log) : m_log(log) {}
-    bool failReplace = false;
+    std::string failReplaceOf;  // the name of a target whose replacement fails
     bool failDelete = false;
     bool startForReal = false;
 
@@ -82,7 +82,7 @@ public:
     void replaceFile(const std::u16string& source, const std::u16string& target) override
     {
         m_log.push_back("replace " + name(source) + " " + name(target));
-        if (failReplace)
+        if (name(target) == failReplaceOf)
             throw runtime::RuntimeError(runtime::error::kPermissionDenied);
         PosixShell::replaceFile(source, target);
     }
@@ -113,11 +113,18 @@ public:
     explicit FakeInet1(Log& log) : m_log(log) {}
     std::deque<std::optional<std::u16string>> answers;
     std::function<void()> onOpen;  // runs inside the fetch, as window events may
-    std::u16string OpenURL(const std::u16string& url) override
+    // Runs the reader's wait callback once inside the fetch, as a waiting reader does; a
+    // callback that gives up makes the fetch fail.
+    bool waits = false;
+    std::u16string OpenURL(const std::u16string& url, const inet::WaitCallback& wait) override
     {
         m_log.push_back("Inet1 " + u8(url));
         if (onOpen)
             onOpen();
+        if (waits && !wait()) {
+            m_log.push_back("Inet1 gave up");
+            throw runtime::RuntimeError(35764, u"Still executing last request");
+        }
         std::optional<std::u16string> answer;
         if (!answers.empty()) {
             answer = answers.front();
@@ -136,7 +143,10 @@ class FakeBrowser : public WebBrowserControl {
 public:
     explicit FakeBrowser(Log& log) : m_log(log) {}
     std::optional<std::u16string> bodyText;  // nullopt: no document ready
-    void Navigate(const std::u16string& url) override { m_log.push_back("navigate " + u8(url)); }
+    void Navigate(const std::u16string& url, const inet::WaitCallback&) override
+    {
+        m_log.push_back("navigate " + u8(url));
+    }
     std::u16string DocumentBodyInnerText() override
     {
         m_log.push_back("innertext");
@@ -156,13 +166,15 @@ public:
     explicit FakeDownloadControl(Log& log) : m_log(log) {}
     std::int32_t fileSize = -1;
     std::function<void()> onStartDownload;
+    std::function<void()> onRequestInformation;
 
     runtime::Variant invoke(controls::DispId id, controls::InvokeKind kind, std::span<runtime::Variant> args) override
     {
         namespace d = internet_file::dispid;
         static const std::map<controls::DispId, std::string> names = {
             {d::Url, "Url"}, {d::Port, "Port"}, {d::ConnectType, "ConnectType"}, {d::LocalFile, "LocalFile"},
-            {d::FileSize, "FileSize"}, {d::StartDownload, "StartDownload"}, {d::CancelDownload, "CancelDownload"}};
+            {d::FileSize, "FileSize"}, {d::StartDownload, "StartDownload"}, {d::CancelDownload, "CancelDownload"},
+            {d::RequestInformation, "RequestInformation"}};
         const std::string name = names.count(id) ? names.at(id) : std::to_string(id);
         if (kind == controls::InvokeKind::PropertyGet) {
             if (id == d::FileSize)
@@ -176,6 +188,8 @@ public:
         m_log.push_back("call " + name);
         if (id == d::StartDownload && onStartDownload)
             onStartDownload();
+        if (id == d::RequestInformation && onRequestInformation)
+            onRequestInformation();
         return {};
     }
 

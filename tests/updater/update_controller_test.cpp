@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 
@@ -113,7 +117,8 @@ TEST_F(UpdateControllerTest, AnyVersionTextStartsTheDownloadWithTheNameAsRead)
                           "enable btniptal", "disable basla", "disable cmdClose",
                           "Inet1 http://updates.example/lirvane/lirvanedosyaPlus2.txt",
                           "put Url http://updates.example/lirvane/VelkoraLirvane.exe\r\n",
-                          "put Port 80", "put ConnectType 0", "put LocalFile " + down, "call StartDownload"};
+                          "put Port 80", "put ConnectType 0", "put LocalFile " + down, "call RequestInformation",
+                          "call StartDownload"};
     EXPECT_EQ(log, expected);
 }
 
@@ -287,7 +292,52 @@ TEST_F(UpdateControllerTest, ErrorWithoutAnEventIsShownAndTheWindowIsIdleAgain)
     const auto boxAt = position("box exclamation [] Dosya İndirme Hatası Oluştu:\r\nPath not found");
     ASSERT_LT(boxAt, log.size());
     const Log tail(log.begin() + static_cast<std::ptrdiff_t>(boxAt) + 1, log.end());
-    EXPECT_EQ(tail, (Log{"disable btniptal", "enable basla", "enable cmdClose"}));
+    EXPECT_EQ(tail, (Log{"delete VelkoraLirvane_down.exe", "status Güncelleme başarısız oldu", "caption ",
+                         "disable btniptal", "enable basla", "enable cmdClose"}));
+}
+
+TEST_F(UpdateControllerTest, ACancelOrACloseGivesUpTheCheckWithoutAMessage)
+{
+    // Cancel is enabled while the file name is read; the close box at any time.
+    inet1.answers = {u"2.0", std::nullopt};
+    inet1.waits = true;
+    inet1.onOpen = [this] {
+        if (logged("enable btniptal"))
+            controller.btniptal_Click();
+    };
+    controller.basla_Click();
+    EXPECT_TRUE(logged("Inet1 gave up"));
+    EXPECT_EQ(only("Inet1 http"), (Log{"Inet1 http://updates.example/lirvane/lirvanesurumPlus2.txt",
+                                       "Inet1 http://updates.example/lirvane/lirvanedosyaPlus2.txt"}));
+    EXPECT_EQ(only("box"), Log{"box exclamation [Velkora] Güncelleme iptal edildi"});
+    EXPECT_TRUE(only("call").size() == 1);  // the cancel alone: neither size nor download asked
+
+    log.clear();
+    inet1.answers = {std::nullopt, std::nullopt};
+    inet1.onOpen = [this] { controller.Form_QueryUnload(); };
+    controller.basla_Click();
+    EXPECT_EQ(only("Inet1 http").size(), 1u);
+    EXPECT_TRUE(only("box").empty());
+}
+
+TEST_F(UpdateControllerTest, ACancelWhileTheSizeIsAskedStartsNoDownload)
+{
+    inet1.answers = {u"2.0", u"a.exe"};
+    control.onRequestInformation = [this] { controller.btniptal_Click(); };
+    controller.basla_Click();
+    EXPECT_TRUE(logged("call RequestInformation"));
+    EXPECT_FALSE(logged("call StartDownload"));
+    EXPECT_EQ(log.back(), "enable cmdClose");
+}
+
+TEST_F(UpdateControllerTest, TheChunkReadBeforeTheCancelWasSeenPaintsNothing)
+{
+    control.fileSize = 20480;
+    controller.btniptal_Click();
+    log.clear();
+    raise(ev::DownloadProgress, std::int32_t{2048});
+    raise(ev::DownloadCancelled, std::int32_t{2048});
+    EXPECT_EQ(log, Log{"value 0"});
 }
 
 TEST_F(UpdateControllerTest, ClosingDuringATransferCancelsItAndDropsThePart)
@@ -328,7 +378,7 @@ TEST_F(CompletionTest, SwapsBacksUpStartsAndEnds)
     controller.iptaledildi = true;
     raise(ev::DownloadComplete);
     const Log expected = {"status Güncelleme başarıyla tamamlandı", kRestartBox,
-                          "copy VelkoraLirvane.exe VelkoraLirvane_old.exe",
+                          "replace VelkoraLirvane.exe VelkoraLirvane_old.exe",
                           "replace VelkoraLirvane_down.exe VelkoraLirvane.exe", "delete VelkoraLirvane_down.exe",
                           "start VelkoraLirvane.exe", "end"};
     EXPECT_EQ(log, expected);
@@ -355,7 +405,9 @@ TEST_F(CompletionTest, FailedDeletionShowsUpdt01AndDoesNotStart)
 {
     shell.failDelete = true;
     raise(ev::DownloadComplete);
-    EXPECT_EQ(log.back(), kUnexpectedBox);
+    EXPECT_EQ(only("box").back(), kUnexpectedBox);
+    EXPECT_EQ(only("status").back(), "status Güncelleme başarısız oldu");
+    EXPECT_EQ(log.back(), "caption ");
     EXPECT_FALSE(logged("start VelkoraLirvane.exe"));
     EXPECT_FALSE(logged("end"));
     EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
@@ -364,13 +416,31 @@ TEST_F(CompletionTest, FailedDeletionShowsUpdt01AndDoesNotStart)
 
 TEST_F(CompletionTest, FailedSwapLeavesTheOldProgramAndKeepsTheDownload)
 {
-    shell.failReplace = true;
+    shell.failReplaceOf = "VelkoraLirvane.exe";
     raise(ev::DownloadComplete);
-    EXPECT_EQ(log.back(), kUnexpectedBox);
+    EXPECT_EQ(only("box").back(), kUnexpectedBox);
+    EXPECT_EQ(only("status").back(), "status Güncelleme başarısız oldu");
+    EXPECT_EQ(only("caption"), Log{"caption "});
     EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
     EXPECT_TRUE(exists("VelkoraLirvane_down.exe"));
     EXPECT_FALSE(logged("start VelkoraLirvane.exe"));
     EXPECT_FALSE(logged("end"));
+}
+
+// A real program of this system, to cut short.
+std::string program()
+{
+    std::ifstream in("/usr/bin/true", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(CompletionTest, AWholeProgramOfUnknownSizeInstalls)
+{
+    write("VelkoraLirvane_down.exe", program());
+    control.fileSize = -1;
+    raise(ev::DownloadComplete);
+    EXPECT_EQ(read("VelkoraLirvane.exe"), program());
+    EXPECT_TRUE(logged("end"));
 }
 
 struct Refusal {
@@ -380,19 +450,20 @@ struct Refusal {
 
 void PrintTo(const Refusal& c, std::ostream* out)
 {
-    *out << printable(c.download) << " of size " << c.fileSize;
+    *out << printable(c.download) << " of " << c.download.size() << " bytes, size " << c.fileSize;
 }
 
 class RefusalTest : public CompletionTest, public testing::WithParamInterface<Refusal> {};
 
-TEST_P(RefusalTest, InvalidDownloadIsNeverInstalled)
+TEST_P(RefusalTest, ADownloadThatIsNotAWholeProgramIsNeverInstalled)
 {
     write("VelkoraLirvane_down.exe", GetParam().download);
     control.fileSize = GetParam().fileSize;
     raise(ev::DownloadComplete);
     const Log expected = {
         "box critical [Güncelleme Hatası] İndirilen dosya geçerli bir program değil. Programınız değiştirilmedi.",
-        "delete VelkoraLirvane_down.exe", "disable btniptal", "enable basla", "enable cmdClose"};
+        "delete VelkoraLirvane_down.exe", "status Güncelleme başarısız oldu", "caption ", "disable btniptal",
+        "enable basla", "enable cmdClose"};
     EXPECT_EQ(log, expected);
     EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
     EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
@@ -402,7 +473,84 @@ TEST_P(RefusalTest, InvalidDownloadIsNeverInstalled)
 INSTANTIATE_TEST_SUITE_P(Table, RefusalTest, testing::Values(
     Refusal{"", -1},
     Refusal{"<html><body>404 File Not Found</body></html>", -1},
-    Refusal{"#!/bin/sh\necho half", 4000},
-    Refusal{"\x7F" "EL", -1}));
+    Refusal{"#!/bin/sh\necho half", 4000},                          // shorter than the size given
+    Refusal{"#!/bin/sh\necho new\nand more", 19},                  // longer than the size given
+    Refusal{"\x7F" "EL", -1},
+    Refusal{program().substr(0, program().size() / 100), -1},        // a connection closed early
+    Refusal{program().substr(0, program().size() / 2), -1},
+    Refusal{program().substr(0, program().size() - 1), -1}));        // the section table cut
+
+// A folder of its own on a small file system, for as long as the test runs (as root only).
+class SmallDisk {
+public:
+    SmallDisk(const fs::path& folder, const char* size) : m_folder(folder)
+    {
+        m_mounted = ::geteuid() == 0
+                    && std::system(("mount -t tmpfs -o size=" + std::string(size) + " tmpfs '" + folder.string() + "'")
+                                       .c_str())
+                           == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            (void)std::system(("umount '" + m_folder.string() + "'").c_str());
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    fs::path m_folder;
+    bool m_mounted = false;
+};
+
+TEST_F(UpdateControllerTest, ABackupThatDoesNotFitKeepsThePreviousOneAndStopsBeforeTheSwap)
+{
+    const SmallDisk disk(m_folder, "64k");
+    if (!disk.mounted())
+        GTEST_SKIP() << "needs root to mount a small file system";
+    const std::string installed(30000, 'i');
+    const std::string download = "#!/bin/sh\n" + std::string(20000, '#');
+    write("VelkoraLirvane.exe", installed);
+    write("VelkoraLirvane_old.exe", "previous backup");
+    write("VelkoraLirvane_down.exe", download);
+    control.fileSize = static_cast<std::int32_t>(download.size());
+
+    raise(ev::DownloadComplete);
+    EXPECT_EQ(only("box").back(), kUnexpectedBox);
+    EXPECT_EQ(only("status").back(), "status Güncelleme başarısız oldu");
+    EXPECT_FALSE(logged("replace VelkoraLirvane_down.exe VelkoraLirvane.exe"));
+    EXPECT_EQ(read("VelkoraLirvane_old.exe"), "previous backup");
+    EXPECT_EQ(read("VelkoraLirvane.exe"), installed);
+    EXPECT_EQ(read("VelkoraLirvane_down.exe"), download);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 3);
+}
+
+TEST_F(UpdateControllerTest, ARunningProgramIsNotSwapped)
+{
+    fs::copy_file("/usr/bin/sleep", m_folder / "VelkoraLirvane.exe");
+    write("VelkoraLirvane_down.exe", program());
+    control.fileSize = -1;
+    const std::string running = (m_folder / "VelkoraLirvane.exe").string();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl(running.c_str(), "VelkoraLirvane.exe", "30", nullptr);
+        ::_exit(127);
+    }
+    ASSERT_GT(child, 0);
+    // Running once the exec has happened: the child's "exe" link then leads to the program.
+    const fs::path exe = "/proc/" + std::to_string(child) + "/exe";
+    while (fs::read_symlink(exe) != fs::path(running)) {
+    }
+
+    raise(ev::DownloadComplete);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_EQ(only("box").back(), kUnexpectedBox);
+    EXPECT_EQ(only("status").back(), "status Güncelleme başarısız oldu");
+    EXPECT_FALSE(exists("VelkoraLirvane_old.exe"));
+    EXPECT_TRUE(exists("VelkoraLirvane_down.exe"));
+    EXPECT_EQ(only("replace"), Log{});
+}
 
 }  // namespace

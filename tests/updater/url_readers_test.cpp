@@ -25,15 +25,15 @@ TEST(CurlInet1, DecodesUtf8OrWindows1254AndFailsWithoutAServer)
         return reply;
     });
     CurlInet1 inet1;
-    EXPECT_EQ(inet1.OpenURL(runtime::fromUtf8(server.url("/utf8"))), u"Şimdi");
-    EXPECT_EQ(inet1.OpenURL(runtime::fromUtf8(server.url("/1254"))), u"Şimdi");
+    EXPECT_EQ(inet1.OpenURL(runtime::fromUtf8(server.url("/utf8")), {}), u"Şimdi");
+    EXPECT_EQ(inet1.OpenURL(runtime::fromUtf8(server.url("/1254")), {}), u"Şimdi");
 
     std::uint16_t closed = 0;
     {
         TestHttpServer gone([](const HttpRequest&) { return HttpReply{}; });
         closed = gone.port();
     }
-    EXPECT_THROW(inet1.OpenURL(u"http://127.0.0.1:" + runtime::fromUtf8(std::to_string(closed)) + u"/"),
+    EXPECT_THROW(inet1.OpenURL(u"http://127.0.0.1:" + runtime::fromUtf8(std::to_string(closed)) + u"/", {}),
                  runtime::RuntimeError);
 }
 
@@ -46,7 +46,7 @@ TEST(HtmlBrowser, NavigateLoadsThePageAndItsBodyText)
     });
     HtmlBrowser browser;
     EXPECT_THROW(browser.DocumentBodyInnerText(), runtime::RuntimeError);
-    browser.Navigate(u" " + runtime::fromUtf8(server.url("/page")) + u" ");
+    browser.Navigate(u" " + runtime::fromUtf8(server.url("/page")) + u" ", {});
     EXPECT_EQ(browser.DocumentBodyInnerText(), u"Sürüm\r\n2.0");
 }
 
