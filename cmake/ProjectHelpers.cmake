@@ -16,10 +16,11 @@ function(project_add_library name)
 endfunction()
 
 # One GoogleTest executable registered with CTest:
-#   project_add_test(name [WIDGETS] SOURCES ... LINK ...)
-# WIDGETS runs the tests inside a QApplication on Qt's offscreen platform.
+#   project_add_test(name [WIDGETS [X11]] SOURCES ... LINK ...)
+# WIDGETS runs the tests inside a QApplication on Qt's offscreen platform; X11 runs them on a
+# virtual X server of their own instead, for what only the window system shows.
 function(project_add_test name)
-    cmake_parse_arguments(ARG "WIDGETS" "" "SOURCES;LINK" ${ARGN})
+    cmake_parse_arguments(ARG "WIDGETS;X11" "" "SOURCES;LINK" ${ARGN})
     if(ARG_WIDGETS)
         add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/widgets_test_main.cpp)
         target_link_libraries(${name} PRIVATE Qt6::Widgets Qt6::Test)
@@ -31,11 +32,16 @@ function(project_add_test name)
     target_link_libraries(${name} PRIVATE ${ARG_LINK} GTest::gtest)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    set(platform offscreen)
+    if(ARG_X11)
+        set(platform xcb)
+        set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "xvfb-run;-a")
+    endif()
     project_target_defaults(${name})
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         # Loopback test servers must be reached directly, whatever proxy the machine names.
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;no_proxy=127.0.0.1,localhost;NO_PROXY=127.0.0.1,localhost")
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${platform};no_proxy=127.0.0.1,localhost;NO_PROXY=127.0.0.1,localhost")
 endfunction()
 
 include(GoogleTest)

@@ -102,9 +102,9 @@ frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
                            m_services.appFolder, m_services.updateHost, m_services.vendorHost},
         *ctlIFile);
     ctlIFile->setSite(m_controller.get());
-    connect(basla, &QToolButton::clicked, this, [this] { handle([this] { m_controller->basla_Click(); }); });
-    connect(btniptal, &QToolButton::clicked, this, [this] { handle([this] { m_controller->btniptal_Click(); }); });
-    connect(cmdClose, &QToolButton::clicked, this, [this] { handle([this] { m_controller->cmdClose_Click(); }); });
+    connect(basla, &PictureButton::clicked, this, [this] { handle([this] { m_controller->basla_Click(); }); });
+    connect(btniptal, &PictureButton::clicked, this, [this] { handle([this] { m_controller->btniptal_Click(); }); });
+    connect(cmdClose, &PictureButton::clicked, this, [this] { handle([this] { m_controller->cmdClose_Click(); }); });
     lblActive->installEventFilter(this);
 
     m_controller->Form_Load();
@@ -201,12 +201,10 @@ void frmGuncel::createControl(const QJsonObject& spec, QWidget* container)
         return;  // a component without a window; the update procedure reads through it
 
     if (kind == u"VB.CommandButton") {
-        auto* button = new QToolButton(container);
+        auto* button = new PictureButton(container);
         button->setText(caption);
-        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setIcon(QIcon(spec.value("picture").toString()));
         button->setIconSize(QSize(kButtonIconSize, kButtonIconSize));
-        button->setFocusPolicy(Qt::StrongFocus);
         widget = button;
         m_tabbable.insert(name, button);
         if (name == u"basla")

@@ -2,6 +2,7 @@
 
 #include "download/internet_file.h"
 #include "platform/shell/shell.h"
+#include "updater/picture_button.h"
 #include "updater/progress_bar.h"
 #include "updater/status_bar.h"
 #include "updater/update_controller.h"
@@ -11,7 +12,6 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
-#include <QToolButton>
 #include <QWidget>
 #include <memory>
 
@@ -42,9 +42,9 @@ public:
     explicit frmGuncel(UpdaterServices services, QWidget* parent = nullptr);
     ~frmGuncel() override;
 
-    QToolButton* basla = nullptr;
-    QToolButton* btniptal = nullptr;
-    QToolButton* cmdClose = nullptr;
+    PictureButton* basla = nullptr;
+    PictureButton* btniptal = nullptr;
+    PictureButton* cmdClose = nullptr;
     QLabel* lblBilgi = nullptr;
     QLabel* lblActive = nullptr;
     QGroupBox* Frame2 = nullptr;

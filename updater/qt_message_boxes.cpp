@@ -1,6 +1,6 @@
 #include "updater/qt_message_boxes.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QMessageBox>
 
 void QtMessageBoxes::show(const std::u16string& text, const std::u16string& title, MessageIcon icon)
@@ -8,8 +8,9 @@ void QtMessageBoxes::show(const std::u16string& text, const std::u16string& titl
     const QMessageBox::Icon shown = icon == MessageIcon::Information   ? QMessageBox::Information
                                     : icon == MessageIcon::Exclamation ? QMessageBox::Warning
                                                                        : QMessageBox::Critical;
+    // A box without a title of its own shows the application's name ("updatelirvane").
     QMessageBox box(shown,
-                    title.empty() ? QGuiApplication::applicationDisplayName() : QString::fromStdU16String(title),
+                    title.empty() ? QCoreApplication::applicationName() : QString::fromStdU16String(title),
                     QString::fromStdU16String(text), QMessageBox::Ok, m_parent);
     box.exec();
 }

@@ -123,6 +123,37 @@ TEST_F(FrmGuncelTest, FontsAndColours)
     EXPECT_TRUE(window.pbar->isTextVisible());
 }
 
+TEST_F(FrmGuncelTest, PictureAndCaptionFitTheStoredButtonSize)
+{
+    for (PictureButton* button : {window.basla, window.btniptal, window.cmdClose}) {
+        const QRect picture = button->pictureRect();
+        const QRect caption = button->captionRect();
+        EXPECT_EQ(picture.size(), QSize(32, 32));
+        EXPECT_TRUE(button->rect().contains(picture));
+        EXPECT_TRUE(button->rect().contains(caption));
+        EXPECT_LT(picture.bottom(), caption.top());
+        // The caption's tallest glyph (the dot of " İptal") stays inside its line.
+        const QFontMetrics metrics(button->font());
+        EXPECT_GE(metrics.ascent() + metrics.tightBoundingRect(button->text()).top(), 0)
+            << button->text().toStdString();
+    }
+}
+
+TEST_F(FrmGuncelTest, TheFocusedButtonShowsItAndReturnPressesIt)
+{
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    // A keyboard user moves the focus with Tab; the focus frame shows from then on.
+    window.basla->setFocus();
+    const QImage unfocused = window.cmdClose->grab().toImage();
+    QTest::keyClick(&window, Qt::Key_Tab);
+    ASSERT_TRUE(window.cmdClose->hasFocus());
+    EXPECT_NE(window.cmdClose->grab().toImage(), unfocused);
+    QTest::keyClick(window.cmdClose, Qt::Key_Return);
+    EXPECT_EQ(log, Log{"end"});
+}
+
 TEST_F(FrmGuncelTest, TabOrderFollowsTheStoredIndexes)
 {
     EXPECT_EQ(window.tabIndexOf("basla"), 1);

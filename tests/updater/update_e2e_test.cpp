@@ -1,5 +1,6 @@
 #include "platform/inet/curl_internet.h"
 #include "tests/support/nginx_server.h"
+#include "tests/support/test_http_server.h"
 #include "tests/support/updater_fakes.h"
 #include "updater/frmGuncel.h"
 
@@ -88,6 +89,138 @@ TEST(UpdateEndToEnd, OneClickReplacesAndRestartsTheApplication)
     EXPECT_EQ(waitForLine(app / "started.fifo"), "started\n");
 
     fs::remove_all(base);
+}
+
+// The real window on the real network layer against a scripted server; boxes are answered at
+// once and recorded.
+class UpdateAgainstAScriptedServer : public testing::Test {
+protected:
+    explicit UpdateAgainstAScriptedServer()
+    {
+        fs::create_directories(m_app);
+        write(m_app / "VelkoraLirvane.exe", kOldProgram);
+        window.show();
+    }
+    ~UpdateAgainstAScriptedServer() override { fs::remove_all(m_app); }
+
+    // Runs `action` on the window's thread as soon as the window processes events: from the
+    // server's thread, when a request arrives.
+    void onWindowThread(std::function<void()> action)
+    {
+        QMetaObject::invokeMethod(&window, std::move(action), Qt::QueuedConnection);
+    }
+    std::vector<std::string> boxes() const
+    {
+        std::vector<std::string> shown;
+        for (const auto& line : log)
+            if (line.rfind("box ", 0) == 0)
+                shown.push_back(line);
+        return shown;
+    }
+
+    fs::path m_app = fs::temp_directory_path() / ("e2e scripted " + std::to_string(::getpid()));
+    std::function<HttpReply(const HttpRequest&)> handler;
+    TestHttpServer server{[this](const HttpRequest& request) { return handler(request); }};
+    Log log;
+    inet::CurlInternet internet;
+    RecordingBoxes recorded{log};
+    shell::PosixShell shell;
+    CurlInet1 inet1;
+    HtmlBrowser browser;
+    bool ended = false;
+    frmGuncel window{UpdaterServices{internet, recorded, shell, inet1, browser, [this] { ended = true; },
+                                     runtime::fromUtf8(m_app.string()),
+                                     runtime::fromUtf8("127.0.0.1:" + std::to_string(server.port())), u"www.example"}};
+};
+
+HttpReply serve(const HttpRequest& request, const std::string& program)
+{
+    if (request.target == "/lirvane/lirvanesurumPlus2.txt")
+        return HttpReply::file(request, "2.0");
+    if (request.target == "/lirvane/lirvanedosyaPlus2.txt")
+        return HttpReply::file(request, "VelkoraLirvane_new.exe");
+    return HttpReply::file(request, program);
+}
+
+TEST_F(UpdateAgainstAScriptedServer, AProgramCutShortWithoutALengthIsNeverInstalled)
+{
+    std::ifstream in("/usr/bin/true", std::ios::binary);
+    const std::string program(std::istreambuf_iterator<char>(in), {});
+    handler = [&](const HttpRequest& request) {
+        HttpReply reply = serve(request, program);
+        if (request.target == "/lirvane/VelkoraLirvane_new.exe") {
+            reply.sendContentLength = false;
+            reply.dropAfter = program.size() / 100;
+        }
+        return reply;
+    };
+    QTest::mouseClick(window.basla, Qt::LeftButton);
+    EXPECT_FALSE(ended);
+    EXPECT_EQ(boxes(), (std::vector<std::string>{"box critical [Güncelleme Hatası] İndirilen dosya geçerli bir "
+                                                 "program değil. Programınız değiştirilmedi."}));
+    EXPECT_EQ(read(m_app / "VelkoraLirvane.exe"), kOldProgram);
+    EXPECT_FALSE(fs::exists(m_app / "VelkoraLirvane_down.exe"));
+    EXPECT_EQ(window.bar1->panelText(1), QStringLiteral("Güncelleme başarısız oldu"));
+    EXPECT_TRUE(window.pbar->caption().isEmpty());
+    EXPECT_TRUE(window.basla->isEnabled());
+}
+
+TEST_F(UpdateAgainstAScriptedServer, CancelTakesEffectWhileTheServerSendsNothing)
+{
+    handler = [&](const HttpRequest& request) {
+        HttpReply reply = serve(request, std::string(5000, 'x'));
+        if (request.method == "GET" && request.target == "/lirvane/VelkoraLirvane_new.exe") {
+            reply.stallAfter = 0;
+            onWindowThread([this] { QTest::mouseClick(window.btniptal, Qt::LeftButton); });
+        }
+        return reply;
+    };
+    QTest::mouseClick(window.basla, Qt::LeftButton);
+    // Without the cancel the transfer would end after a minute as "Could not read Url".
+    EXPECT_EQ(boxes(), (std::vector<std::string>{"box exclamation [Velkora] Güncelleme iptal edildi"}));
+    EXPECT_EQ(window.bar1->panelText(1), QStringLiteral("Güncelleme iptal edildi"));
+    EXPECT_TRUE(window.pbar->caption().isEmpty());
+    EXPECT_EQ(window.pbar->value(), 0);
+    EXPECT_TRUE(window.basla->isEnabled());
+}
+
+TEST_F(UpdateAgainstAScriptedServer, ClosingTheWindowGivesUpAStalledVersionText)
+{
+    handler = [&](const HttpRequest& request) {
+        HttpReply reply = serve(request, kNewProgram);
+        reply.stallAfter = 0;
+        onWindowThread([this] { window.close(); });
+        return reply;
+    };
+    QTest::mouseClick(window.basla, Qt::LeftButton);
+    // Without the close the check would wait twice thirty seconds, then show its message.
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(server.requests().size(), 1u);
+}
+
+TEST_F(UpdateAgainstAScriptedServer, ASecondPressAsksTheSizeAgain)
+{
+    std::string fileName = "missing.exe";
+    handler = [&](const HttpRequest& request) {
+        if (request.target == "/lirvane/lirvanedosyaPlus2.txt")
+            return HttpReply::file(request, fileName);
+        if (request.target == "/lirvane/missing.exe") {
+            HttpReply reply;
+            reply.status = 404;
+            reply.reason = "Not Found";
+            reply.body = "<html><body>404 Not Found</body></html>" + std::string(163000, ' ');
+            return reply;
+        }
+        return serve(request, kNewProgram);
+    };
+    QTest::mouseClick(window.basla, Qt::LeftButton);
+    EXPECT_FALSE(ended);
+    fileName = "VelkoraLirvane_new.exe";
+    QTest::mouseClick(window.basla, Qt::LeftButton);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(read(m_app / "VelkoraLirvane.exe"), kNewProgram);
+    EXPECT_EQ(window.pbar->caption(), QStringLiteral("%100"));
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("updatelirvane"));
 
     inet::CurlInternet internet;
     shell::PosixShell shell;
