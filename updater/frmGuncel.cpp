@@ -31,9 +31,13 @@ QFont fontFrom(const QJsonObject& spec)
 {
     // MS Sans Serif is missing on most systems: Liberation Sans keeps close to its widths, and
     // the sans-serif hint lets the font matcher take the nearest installed sans font otherwise.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                QStringLiteral("DejaVu Sans Condensed")});
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                    QStringLiteral("DejaVu Sans Condensed")});
+        return true;
+    }();
+    (void)substituted;
     QFont font(spec.value("name").toString());
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(spec.value("size").toDouble());

@@ -159,10 +159,10 @@ private:
     CurlInternet& m_internet;
 };
 
+// curl is set up by the first transfer, not here: a window that owns the layer shows sooner.
 CurlInternet::CurlInternet(Timeouts timeouts)
     : m_timeouts(timeouts)
 {
-    ensureCurlInitialised();
 }
 
 CurlInternet::~CurlInternet() = default;
@@ -237,6 +237,7 @@ Handle CurlInternet::connect(Handle sessionHandle, const std::string& server, st
                             [](char c) { return c >= '0' && c <= '9'; })))
         return 0;
     // The server text goes into a URL: it must be a host with an optional port and nothing else.
+    ensureCurlInitialised();
     CURLU* parsed = curl_url();
     const std::string probe = "http://" + server + "/";
     const bool valid = parsed && curl_url_set(parsed, CURLUPART_URL, probe.c_str(), 0) == CURLUE_OK;

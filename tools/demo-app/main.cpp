@@ -5,12 +5,20 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <cstdio>
+#include <cstring>
+
 #ifndef DEMO_APP_VERSION
 #error "DEMO_APP_VERSION must name the version"
 #endif
 
 int main(int argc, char* argv[])
 {
+    // "--version" answers without a window, so that the demo can tell which version is installed.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("Velkora Lirvane " DEMO_APP_VERSION);
+        return 0;
+    }
     QApplication application(argc, argv);
     QWidget window;
     window.setWindowTitle(QStringLiteral("Velkora Lirvane " DEMO_APP_VERSION));
