@@ -1,6 +1,7 @@
 #include "clock/qt_image_elements.h"
 
 #include "clock/picture.h"
+#include "platform/controls/twips.h"
 #include "platform/runtime/runtime_error.h"
 
 #include <QPixmap>
@@ -8,7 +9,7 @@
 
 namespace {
 
-constexpr float kTwipsPerPixel = 15.0f;
+constexpr auto kTwipsPerPixel = static_cast<float>(controls::kTwipsPerPixel);
 
 }  // namespace
 

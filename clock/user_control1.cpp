@@ -2,16 +2,18 @@
 
 #include "clock/picture.h"
 #include "clock/strip_pictures.h"
+#include "platform/controls/twips.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
 
-#include <QFile>
 #include <QTime>
+#include <algorithm>
+#include <stdexcept>
 
 namespace {
 
 constexpr int kTimerInterval = 1000;  // ms
-constexpr int kTwipsPerPixel = 15;
+using controls::kTwipsPerPixel;
 
 ClockTime systemTime()
 {
@@ -23,7 +25,7 @@ QImage strip(const std::string& name)
 {
     QImage image(QStringLiteral(":/tavorix/") + QString::fromStdString(name));
     if (image.isNull())
-        qFatal("A strip picture of the clock is missing from its resources");
+        throw std::runtime_error("the clock's strip picture " + name + " is missing from its resources");
     return image;
 }
 
@@ -31,6 +33,7 @@ QImage strip(const std::string& name)
 
 UserControl1::UserControl1(std::function<ClockTime()> now, QWidget* parent)
     : QWidget(parent)
+    , Timer1(new QTimer(this))
     , imgDigits(this)
     , imgPunctuation(this)
     , imgClock(this)
@@ -56,22 +59,56 @@ UserControl1::UserControl1(std::function<ClockTime()> now, QWidget* parent)
     m_renderer.buildClockRow();
     m_renderer.ShowTime(m_now());
 
-    Timer1.setInterval(kTimerInterval);
-    connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
-    Timer1.start();
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kTimerInterval);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    Timer1->start();
 }
 
 void UserControl1::setStyle(std::int32_t New_Style)
 {
     m_Style = New_Style;
     propertyChanged(u"Style");
-    const std::int16_t index = runtime::toInteger(static_cast<double>(New_Style));
+    applyStyleValue();
+}
+
+void UserControl1::applyStyleValue()
+{
+    const std::int16_t index = runtime::toInteger(static_cast<double>(m_Style));
     m_renderer.ApplyStyle(index, true);
 }
 
 void UserControl1::initProperties()
 {
     m_Style = 0;
+}
+
+void UserControl1::readProperties(const controls::PropertyStore& store)
+{
+    m_Style = runtime::toLong(store.readProperty(u"Style", std::int32_t{0}));
+    if (m_Style != 0)
+        applyStyleValue();
+}
+
+void UserControl1::writeProperties(controls::PropertyStore& store)
+{
+    store.writeProperty(u"Style", m_Style, std::int32_t{0});
+}
+
+int UserControl1::extentWidth() const noexcept
+{
+    return width() * kTwipsPerPixel;
+}
+
+int UserControl1::extentHeight() const noexcept
+{
+    return height() * kTwipsPerPixel;
+}
+
+void UserControl1::keepExtent(int width, int height)
+{
+    // The clock row stays at the top-left corner; the rest of the control shows its ground.
+    resize(std::max(0, width / kTwipsPerPixel), std::max(0, height / kTwipsPerPixel));
 }
 
 void UserControl1::Timer1_Timer()

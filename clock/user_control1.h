@@ -15,8 +15,9 @@
 enum renk : std::int32_t { Yesil = 0, Kirmizi = 1, Mavi = 2 };
 
 // UserControl1: a digital clock showing the local time in seven-segment pictures, redrawn by
-// its own timer once a second, in the colour set chosen by `Style`. The widget is the
-// control's window; a container places it. Lives on the container's GUI thread.
+// its own timer ("Timer1", a child QTimer) once a second, in the colour set chosen by `Style`.
+// The widget is the control's window and its size is the control's extent: a container sizes
+// it through setExtent. Lives on the container's GUI thread.
 class UserControl1 : public QWidget, public controls::UserControl, public controls::Dispatch {
     Q_OBJECT
 public:
@@ -25,6 +26,7 @@ public:
     static constexpr int kDesignHeight = 3600;
 
     // Runs the creation sequence. `now` gives the local time (the system clock by default).
+    // Throws std::runtime_error when a strip picture is missing from the resources.
     explicit UserControl1(std::function<ClockTime()> now = {}, QWidget* parent = nullptr);
 
     std::int32_t Style() const { return m_Style; }
@@ -34,22 +36,31 @@ public:
 
     runtime::Variant invoke(controls::DispId id, controls::InvokeKind kind, std::span<runtime::Variant> args) override;
 
-    QTimer Timer1;
+    int extentWidth() const noexcept override;
+    int extentHeight() const noexcept override;
+
+    const ClockRenderer& renderer() const { return m_renderer; }
+
+protected:
+    void initProperties() override;
+    // "Style", left out at its default 0; a stored value goes through the setter's checks.
+    void readProperties(const controls::PropertyStore& store) override;
+    void writeProperties(controls::PropertyStore& store) override;
+    void keepExtent(int width, int height) override;
+
+private:
+    // The tick of Timer1: shows the time now.
+    void Timer1_Timer();
+    // Converts the Style value to 16 bits and applies it, redrawing at once.
+    void applyStyleValue();
+
+    QTimer* Timer1;
     PictureClip clpDigits;
     PictureClip clpPunctuation;
     OwnedElementArray imgDigits;
     OwnedElementArray imgPunctuation;
     OwnedElementArray imgClock;
 
-    const ClockRenderer& renderer() const { return m_renderer; }
-
-    // The tick of Timer1: shows the time now.
-    void Timer1_Timer();
-
-protected:
-    void initProperties() override;
-
-private:
     std::function<ClockTime()> m_now;
     ClockRenderer m_renderer;
     controls::DispatchTable m_members;

@@ -246,8 +246,7 @@ void InternetFile::writeProperties(controls::PropertyStore& store)
 
 void InternetFile::resized()
 {
-    setOwnHeight(kControlSize);
-    setOwnWidth(kControlSize);
+    keepExtent(kControlSize, kControlSize);
 }
 
 void InternetFile::OpenInternetSession()

@@ -1,6 +1,7 @@
 #include "updater/frmGuncel.h"
 
 #include "platform/controls/property_bag.h"
+#include "platform/controls/twips.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
 
@@ -19,11 +20,11 @@
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
 constexpr int kButtonIconSize = 32;
 
 int pixels(const QJsonValue& twips)
 {
+    using controls::kTwipsPerPixel;
     return (twips.toInt() + kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
 
@@ -196,9 +197,8 @@ void frmGuncel::createControl(const QJsonObject& spec, QWidget* container)
         ctlIFile = std::make_unique<InternetFile>(m_services.internet, [] { QCoreApplication::processEvents(); });
         ctlIFile->load(propertyBagFrom(spec.value("properties").toObject()));
         const QJsonObject properties = spec.value("properties").toObject();
-        // The container keeps the extent in HIMETRIC: 2540 per inch, 1440 twips per inch.
-        ctlIFile->setExtent(qRound(properties.value("_ExtentX").toDouble() * 1440 / 2540),
-                            qRound(properties.value("_ExtentY").toDouble() * 1440 / 2540));
+        ctlIFile->setExtent(controls::twipsFromHimetric(properties.value("_ExtentX").toDouble()),
+                            controls::twipsFromHimetric(properties.value("_ExtentY").toDouble()));
         return;
     }
     if (kind == u"InetCtlsObjects.Inet")

@@ -63,6 +63,23 @@ __attribute__((visibility("default"))) com::HResult DllGetClassObject(const com:
     }
 }
 
+__attribute__((visibility("default"))) com::HResult DllGetResource(const char* type, std::uint32_t id,
+                                                                   const void** data, std::size_t* size)
+{
+    try {
+        if (!type || !data || !size)
+            return com::E_POINTER;
+        const auto bytes = tavorix::resource(type, id);
+        if (!bytes)
+            return com::E_INVALIDARG;
+        *data = bytes->data();
+        *size = bytes->size();
+        return com::S_OK;
+    } catch (...) {
+        return com::E_FAIL;
+    }
+}
+
 __attribute__((visibility("default"))) com::HResult DllCanUnloadNow()
 {
     const auto& counts = tavorix::moduleCounts();

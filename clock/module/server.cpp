@@ -4,8 +4,10 @@
 #include "clock/user_control1.h"
 #include "platform/runtime/runtime_error.h"
 
+#include <QApplication>
 #include <QPointer>
 #include <QWidget>
+#include <cstdio>
 
 namespace tavorix {
 
@@ -116,8 +118,8 @@ public:
             return com::E_POINTER;
         if (!m_control)
             return com::E_UNEXPECTED;
-        *width = m_control->QWidget::width() * 15;
-        *height = m_control->QWidget::height() * 15;
+        *width = m_control->extentWidth();
+        *height = m_control->extentHeight();
         return com::S_OK;
     }
 
@@ -175,6 +177,10 @@ public:
         *object = nullptr;
         if (outer)
             return com::CLASS_E_NOAGGREGATION;
+        // A control has a window, and windows need the host's application object: without one
+        // the control cannot be made, and the host must never be taken down for it.
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+            return com::E_UNEXPECTED;
         try {
             auto* created = new UserControl1Object();
             const com::HResult result = created->QueryInterface(iid, object);
@@ -182,6 +188,9 @@ public:
             return result;
         } catch (const std::bad_alloc&) {
             return com::E_OUTOFMEMORY;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "tavorix: UserControl1 cannot be created: %s\n", error.what());
+            return com::E_FAIL;
         } catch (...) {
             return com::E_FAIL;
         }

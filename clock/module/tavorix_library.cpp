@@ -1,6 +1,9 @@
 #include "clock/module/tavorix_library.h"
 
+#include "platform/com/module_resources.h"
 #include "platform/com/registry.h"
+
+#include <QFile>
 
 #include <filesystem>
 
@@ -56,6 +59,32 @@ const VersionInfo& versionInfo()
     return info;
 }
 
+std::optional<std::string_view> resource(std::string_view type, std::uint32_t id)
+{
+    static const std::string typeLibraryText = com::describe(typeLibrary());
+    static const std::string versionText = [] {
+        const VersionInfo& info = versionInfo();
+        const auto version = [](const std::uint16_t (&parts)[4]) {
+            return std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." + std::to_string(parts[2]) + "."
+                   + std::to_string(parts[3]);
+        };
+        return "FileVersion " + version(info.fileVersion) + " \"" + info.fileVersionText + "\"\nProductVersion "
+               + version(info.productVersion) + " \"" + info.productVersionText + "\"\n"
+               + (info.oleSelfRegister ? "OLESelfRegister\n" : "");
+    }();
+    static const std::string toolboxBitmap = [] {
+        QFile file(QStringLiteral(":/tavorix/toolbox30000.bmp"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+    }();
+    if (type == com::kTypeLibResource && id == 1)
+        return typeLibraryText;
+    if (type == com::kVersionResource && id == 1)
+        return versionText;
+    if (type == com::kBitmapResource && id == static_cast<std::uint32_t>(kToolboxBitmapId) && !toolboxBitmap.empty())
+        return toolboxBitmap;
+    return std::nullopt;
+}
+
 bool registerServer(const std::string& modulePath)
 {
     const com::TypeLibrary& lib = typeLibrary();
@@ -65,33 +94,38 @@ bool registerServer(const std::string& modulePath)
     const std::string classKey = "CLSID\\" + clsid;
 
     com::Registry registry;
-    registry.setValue(kProgId, "", "UserControl1");
-    registry.setValue(std::string(kProgId) + "\\CLSID", "", clsid);
-    registry.setValue(classKey, "", kProgId);
-    registry.setValue(classKey + "\\InprocServer32", "", modulePath);
-    registry.setValue(classKey + "\\InprocServer32", "ThreadingModel", "Apartment");
-    registry.setValue(classKey + "\\ProgID", "", kProgId);
-    registry.setValue(classKey + "\\Control", "", "");
-    registry.setValue(classKey + "\\MiscStatus", "", "0");
-    registry.setValue(classKey + "\\MiscStatus\\1", "", std::to_string(kMiscStatus));
-    registry.setValue(classKey + "\\ToolboxBitmap32", "", modulePath + ", " + std::to_string(kToolboxBitmapId));
-    registry.setValue(classKey + "\\TypeLib", "", libid);
-    registry.setValue(classKey + "\\Version", "", std::to_string(lib.majorVersion) + "." + std::to_string(lib.minorVersion));
+    bool stored = registry.readable();
+    const auto set = [&](const std::string& key, const std::string& name, const std::string& value) {
+        stored = stored && registry.setValue(key, name, value);
+    };
+    set(kProgId, "", "UserControl1");
+    set(std::string(kProgId) + "\\CLSID", "", clsid);
+    set(classKey, "", kProgId);
+    set(classKey + "\\InprocServer32", "", modulePath);
+    set(classKey + "\\InprocServer32", "ThreadingModel", "Apartment");
+    set(classKey + "\\ProgID", "", kProgId);
+    set(classKey + "\\Control", "", "");
+    set(classKey + "\\MiscStatus", "", "0");
+    set(classKey + "\\MiscStatus\\1", "", std::to_string(kMiscStatus));
+    set(classKey + "\\ToolboxBitmap32", "", modulePath + ", " + std::to_string(kToolboxBitmapId));
+    set(classKey + "\\TypeLib", "", libid);
+    set(classKey + "\\Version", "", std::to_string(lib.majorVersion) + "." + std::to_string(lib.minorVersion));
 
     const std::string libKey = "TypeLib\\" + libid + "\\" + version;
-    registry.setValue(libKey, "", "Tavorix");
-    registry.setValue(libKey + "\\0\\linux64", "", modulePath + "\\1");
-    registry.setValue(libKey + "\\FLAGS", "", std::to_string(lib.flags));
-    registry.setValue(libKey + "\\HELPDIR", "", std::filesystem::path(modulePath).parent_path().string());
+    set(libKey, "", "Tavorix");
+    set(libKey + "\\0\\linux64", "", modulePath + "\\1");
+    set(libKey + "\\FLAGS", "", std::to_string(lib.flags));
+    set(libKey + "\\HELPDIR", "", std::filesystem::path(modulePath).parent_path().string());
 
     for (const auto& [iid, name] : {std::pair{IID__UserControl1, "_UserControl1"},
                                     std::pair{DIID___UserControl1, "__UserControl1"}}) {
         const std::string key = "Interface\\" + iid.toString();
-        registry.setValue(key, "", name);
-        registry.setValue(key + "\\TypeLib", "", libid);
-        registry.setValue(key + "\\TypeLib", "Version", version);
+        set(key, "", name);
+        set(key + "\\TypeLib", "", libid);
+        set(key + "\\TypeLib", "Version", version);
     }
-    return registry.save();
+    // A value the store cannot hold (a module path with a line break) registers nothing.
+    return stored && registry.save();
 }
 
 bool unregisterServer()

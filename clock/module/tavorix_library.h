@@ -4,7 +4,9 @@
 #include "platform/com/type_library.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 // What the module tavorix.ocx says about itself: its type library, identifiers, version
 // data and the registration of its one class.
@@ -33,6 +35,11 @@ struct VersionInfo {
     bool oleSelfRegister;
 };
 const VersionInfo& versionInfo();
+
+// The module's resources: "TYPELIB" 1 (the library's description), "VERSION" 1 (the version
+// data as text) and "BITMAP" 30000 (the toolbox bitmap). nullopt for any other. The bytes live
+// as long as the module.
+std::optional<std::string_view> resource(std::string_view type, std::uint32_t id);
 
 // Writes (or removes) the registration of the class, its interfaces and the type library for
 // the module at `modulePath`. False when the store cannot be written.

@@ -124,5 +124,8 @@ using DllRegisterServerFn = HResult (*)();
 using DllUnregisterServerFn = HResult (*)();
 using DllGetClassObjectFn = HResult (*)(const Guid& clsid, const Guid& iid, void** object);
 using DllCanUnloadNowFn = HResult (*)();
+// The export through which a module hands out its resources (see module_resources.h): the
+// bytes of resource `id` of `type`, which stay valid while the module is loaded.
+using DllGetResourceFn = HResult (*)(const char* type, std::uint32_t id, const void** data, std::size_t* size);
 
 }  // namespace com

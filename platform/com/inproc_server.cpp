@@ -7,8 +7,11 @@
 
 namespace com {
 
-std::unique_ptr<InprocServer> InprocServer::load(const std::filesystem::path& module, std::string& error)
+std::unique_ptr<InprocServer> InprocServer::load(const std::filesystem::path& given, std::string& error)
 {
+    // dlopen searches the library path for a name without a slash; a module is a file.
+    std::error_code ignored;
+    const std::filesystem::path module = given.empty() ? given : std::filesystem::absolute(given, ignored);
     void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* reason = ::dlerror();
@@ -21,11 +24,23 @@ std::unique_ptr<InprocServer> InprocServer::load(const std::filesystem::path& mo
     server->m_unregister = reinterpret_cast<DllUnregisterServerFn>(::dlsym(handle, "DllUnregisterServer"));
     server->m_getClassObject = reinterpret_cast<DllGetClassObjectFn>(::dlsym(handle, "DllGetClassObject"));
     server->m_canUnloadNow = reinterpret_cast<DllCanUnloadNowFn>(::dlsym(handle, "DllCanUnloadNow"));
+    server->m_getResource = reinterpret_cast<DllGetResourceFn>(::dlsym(handle, "DllGetResource"));
     if (!server->m_register || !server->m_unregister || !server->m_getClassObject || !server->m_canUnloadNow) {
         error = module.string() + " is no in-process server: its exports are missing";
         return nullptr;
     }
     return server;
+}
+
+std::optional<std::vector<std::byte>> InprocServer::resource(std::string_view type, std::uint32_t id) const
+{
+    const void* data = nullptr;
+    std::size_t size = 0;
+    const std::string typeName(type);
+    if (!m_getResource || m_getResource(typeName.c_str(), id, &data, &size) != S_OK || !data)
+        return std::nullopt;
+    const auto* bytes = static_cast<const std::byte*>(data);
+    return std::vector<std::byte>(bytes, bytes + size);
 }
 
 InprocServer::~InprocServer()

@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace com {
 
@@ -13,7 +15,8 @@ namespace com {
 // if the module says it may be unloaded; otherwise it stays loaded for the process's life.
 class InprocServer {
 public:
-    // Loads `module`; nullptr and a message in `error` when it is no in-process server.
+    // Loads `module`, a relative path taken from the current folder (never searched for on the
+    // library path); nullptr and a message in `error` when it is no in-process server.
     static std::unique_ptr<InprocServer> load(const std::filesystem::path& module, std::string& error);
     ~InprocServer();
     InprocServer(const InprocServer&) = delete;
@@ -26,6 +29,8 @@ public:
         return m_getClassObject(clsid, iid, object);
     }
     HResult canUnloadNow() const { return m_canUnloadNow(); }
+    // A copy of the module's resource `id` of `type`; nullopt when it has none.
+    std::optional<std::vector<std::byte>> resource(std::string_view type, std::uint32_t id) const;
 
 private:
     InprocServer() = default;
@@ -35,6 +40,7 @@ private:
     DllUnregisterServerFn m_unregister = nullptr;
     DllGetClassObjectFn m_getClassObject = nullptr;
     DllCanUnloadNowFn m_canUnloadNow = nullptr;
+    DllGetResourceFn m_getResource = nullptr;  // optional
 };
 
 // The class registered under a program id: its class identifier and module path.

@@ -1,8 +1,11 @@
 #include "platform/com/registry.h"
 
+#include "platform/runtime/runtime_error.h"
+#include "platform/shell/shell.h"
+
 #include <cstdlib>
 #include <fstream>
-#include <unistd.h>
+#include <sstream>
 
 namespace com {
 
@@ -16,6 +19,11 @@ std::string folded(std::string text)
             c = static_cast<char>(c - 'A' + 'a');
     }
     return text;
+}
+
+bool holdsLineBreak(std::string_view text)
+{
+    return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
 }  // namespace
@@ -35,19 +43,45 @@ std::filesystem::path Registry::defaultLocation()
 Registry::Registry(std::filesystem::path file)
     : m_file(std::move(file))
 {
-    // Format: "[key]" lines, then "name=value" lines; "@" names the default value.
-    std::ifstream in(m_file);
-    std::string line;
+    std::error_code error;
+    if (!std::filesystem::exists(m_file, error) && !error)
+        return;
+    std::ifstream in(m_file, std::ios::binary);
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    std::optional<Registry> read;
+    if (in.good() || in.eof())
+        read = parse(contents.str());
+    if (!read) {
+        m_readable = false;
+        return;
+    }
+    m_keys = std::move(read->m_keys);
+}
+
+std::optional<Registry> Registry::parse(std::string_view text)
+{
+    Registry registry{Empty{}};
     std::string key;
-    while (std::getline(in, line)) {
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty())
+            continue;
         if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
             key = line.substr(1, line.size() - 2);
-            m_keys[folded(key)].spelling = key;
-        } else if (const auto equals = line.find('='); equals != std::string::npos && !key.empty()) {
-            std::string name = line.substr(0, equals);
-            m_keys[folded(key)].values[name == "@" ? "" : name] = line.substr(equals + 1);
+            registry.m_keys[folded(key)].spelling = key;
+        } else if (const auto equals = line.find('='); equals != std::string_view::npos && !key.empty()) {
+            const std::string_view name = line.substr(0, equals);
+            registry.m_keys[folded(key)].values[name == "@" ? "" : std::string(name)] = line.substr(equals + 1);
+        } else {
+            return std::nullopt;
         }
     }
+    return registry;
 }
 
 std::optional<std::string> Registry::value(const std::string& key, const std::string& name) const
@@ -61,12 +95,16 @@ std::optional<std::string> Registry::value(const std::string& key, const std::st
     return value->second;
 }
 
-void Registry::setValue(const std::string& key, const std::string& name, const std::string& value)
+bool Registry::setValue(const std::string& key, const std::string& name, const std::string& value)
 {
+    if (key.empty() || holdsLineBreak(key) || holdsLineBreak(name) || holdsLineBreak(value)
+        || name.find('=') != std::string::npos || name == "@" || (!name.empty() && name.front() == '['))
+        return false;
     Key& entry = m_keys[folded(key)];
     if (entry.spelling.empty())
         entry.spelling = key;
     entry.values[name] = value;
+    return true;
 }
 
 void Registry::removeTree(const std::string& key)
@@ -85,26 +123,29 @@ bool Registry::hasKey(const std::string& key) const
     return m_keys.count(folded(key)) != 0;
 }
 
+std::string Registry::text() const
+{
+    std::string text;
+    for (const auto& [folded, key] : m_keys) {
+        text += '[' + key.spelling + "]\n";
+        for (const auto& [name, value] : key.values)
+            text += (name.empty() ? "@" : name) + '=' + value + '\n';
+    }
+    return text;
+}
+
 bool Registry::save() const
 {
+    if (!m_readable)
+        return false;
     std::error_code error;
     std::filesystem::create_directories(m_file.parent_path(), error);
-    const std::filesystem::path temporary = m_file.string() + ".new-" + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        for (const auto& [folded, key] : m_keys) {
-            out << '[' << key.spelling << "]\n";
-            for (const auto& [name, value] : key.values)
-                out << (name.empty() ? "@" : name) << '=' << value << '\n';
-        }
-        out.flush();
-        if (!out) {
-            std::filesystem::remove(temporary, error);
-            return false;
-        }
+    try {
+        shell::writeFileAtomically(m_file, text());
+        return true;
+    } catch (const runtime::RuntimeError&) {
+        return false;
     }
-    std::filesystem::rename(temporary, m_file, error);
-    return !error;
 }
 
 }  // namespace com

@@ -53,4 +53,8 @@ struct TypeLibrary {
     const TypeDescription* find(std::u16string_view name) const;
 };
 
+// The library as a reader sees it: its name, version and identifier, then each type with its
+// flags and members, one per line (UTF-8). This is the text a module's "TYPELIB" resource holds.
+std::string describe(const TypeLibrary& library);
+
 }  // namespace com

@@ -4,8 +4,7 @@ namespace controls {
 
 void UserControl::setExtent(int width, int height)
 {
-    m_width = width;
-    m_height = height;
+    keepExtent(width, height);
     resized();
 }
 

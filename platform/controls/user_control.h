@@ -22,11 +22,13 @@ public:
     void initNew() { initProperties(); }
     void load(const PropertyStore& store) { readProperties(store); }
     void save(PropertyStore& store) { writeProperties(store); }
-    // The container sets the control's extent; the control is told so and may change it.
+    // The container gives the control its extent in twips; the control is told so and may
+    // change it.
     void setExtent(int width, int height);
 
-    int width() const noexcept { return m_width; }
-    int height() const noexcept { return m_height; }
+    // The control's one size, in twips: what the container gave it, as the control kept it.
+    virtual int extentWidth() const noexcept { return m_width; }
+    virtual int extentHeight() const noexcept { return m_height; }
 
 protected:
     virtual void initProperties() {}
@@ -34,9 +36,13 @@ protected:
     virtual void writeProperties(PropertyStore&) {}
     virtual void resized() {}
 
-    // For the control itself: changing its own size does not notify it again.
-    void setOwnWidth(int width) noexcept { m_width = width; }
-    void setOwnHeight(int height) noexcept { m_height = height; }
+    // Where the extent is kept. A control with a window of its own keeps it as its window's
+    // size, so that it has one size only. Changing it here does not notify the control again.
+    virtual void keepExtent(int width, int height)
+    {
+        m_width = width;
+        m_height = height;
+    }
 
     // Sends the property-changed notice to the container, if there is one.
     void propertyChanged(std::u16string_view name);

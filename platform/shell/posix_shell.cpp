@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -114,6 +115,52 @@ bool spawnDetached(const std::string& program, const std::vector<std::string>& a
 
 }  // namespace
 
+void replaceAtomically(const std::filesystem::path& target, unsigned newMode, const std::function<bool(int)>& fill)
+{
+    auto mode = static_cast<mode_t>(newMode);
+    struct stat info {};
+    if (::stat(target.c_str(), &info) == 0)
+        mode = info.st_mode & 07777;
+
+    const std::string temporary = target.string() + ".new-" + std::to_string(::getpid());
+    Descriptor output(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (output.get() < 0)
+        throw RuntimeError(fileError(errno));
+    const auto fail = [&](int errnoValue) {
+        ::unlink(temporary.c_str());
+        throw RuntimeError(fileError(errnoValue));
+    };
+    if (!fill(output.get()))
+        fail(errno);
+    if (::fchmod(output.get(), mode) != 0 || ::fsync(output.get()) != 0)
+        fail(errno);
+    if (::close(output.release()) != 0)
+        fail(errno);
+    if (::rename(temporary.c_str(), target.c_str()) != 0)
+        fail(errno);
+    // The rename is done and cannot be taken back; a folder that refuses the flush (some
+    // network file systems do) keeps it all the same.
+    const std::string folder = target.parent_path().string();
+    const Descriptor directory(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.get() >= 0)
+        ::fsync(directory.get());
+}
+
+void writeFileAtomically(const std::filesystem::path& target, std::string_view contents)
+{
+    replaceAtomically(target, 0644, [&](int output) {
+        for (std::string_view rest = contents; !rest.empty();) {
+            const auto written = ::write(output, rest.data(), rest.size());
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written < 0)
+                return false;
+            rest.remove_prefix(static_cast<std::size_t>(written));
+        }
+        return true;
+    });
+}
+
 bool PosixShell::copyFile(const std::u16string& from, const std::u16string& to, bool failIfExists)
 {
     const Descriptor source(::open(runtime::nativePath(from).c_str(), O_RDONLY | O_CLOEXEC));
@@ -144,39 +191,10 @@ void PosixShell::deleteFile(const std::u16string& path)
 
 void PosixShell::replaceFile(const std::u16string& source, const std::u16string& target)
 {
-    const std::string sourcePath = runtime::nativePath(source);
-    const std::string targetPath = runtime::nativePath(target);
-    const Descriptor input(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
+    const Descriptor input(::open(runtime::nativePath(source).c_str(), O_RDONLY | O_CLOEXEC));
     if (input.get() < 0)
         throw RuntimeError(fileError(errno));
-
-    mode_t mode = 0755;
-    struct stat info {};
-    if (::stat(targetPath.c_str(), &info) == 0)
-        mode = info.st_mode & 07777;
-
-    const std::string temporary = targetPath + ".new-" + std::to_string(::getpid());
-    Descriptor output(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    if (output.get() < 0)
-        throw RuntimeError(fileError(errno));
-    const auto fail = [&](int errnoValue) {
-        ::unlink(temporary.c_str());
-        throw RuntimeError(fileError(errnoValue));
-    };
-    if (!copyContents(input.get(), output.get()))
-        fail(errno);
-    if (::fchmod(output.get(), mode) != 0 || ::fsync(output.get()) != 0)
-        fail(errno);
-    if (::close(output.release()) != 0)
-        fail(errno);
-    if (::rename(temporary.c_str(), targetPath.c_str()) != 0)
-        fail(errno);
-    // The rename is done and cannot be taken back; a folder that refuses the flush (some
-    // network file systems do) keeps it all the same.
-    const std::string folder = std::filesystem::path(targetPath).parent_path().string();
-    const Descriptor directory(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.get() >= 0)
-        ::fsync(directory.get());
+    replaceAtomically(runtime::nativePath(target), 0755, [&](int output) { return copyContents(input.get(), output); });
 }
 
 void PosixShell::startProgram(const std::u16string& path)

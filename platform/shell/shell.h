@@ -2,8 +2,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // Files, programs and the user's desktop, as the updater uses them. Paths are texts of the
 // behaviour's form ("\" separators are taken as this system's). The calls that the behaviour
@@ -48,6 +51,16 @@ public:
     // one of the same name elsewhere).
     virtual bool isProgramRunning(const std::u16string& path) = 0;
 };
+
+// Puts a file filled by `fill` (given the descriptor of a new file; false with errno set when
+// it fails) in place of `target` in one step: written beside `target` under a temporary name,
+// flushed, given `target`'s permissions (`newMode` when `target` is new), renamed over it, and
+// the folder flushed. On failure `target` is untouched, no temporary file is left, and the
+// run-time file error is raised.
+void replaceAtomically(const std::filesystem::path& target, unsigned newMode, const std::function<bool(int)>& fill);
+
+// replaceAtomically with `contents` as the new file (0644 when new).
+void writeFileAtomically(const std::filesystem::path& target, std::string_view contents);
 
 // The shell of a POSIX desktop.
 class PosixShell : public Shell {

@@ -1,19 +1,34 @@
+#include "clock/module/server.h"
 #include "clock/module/tavorix_library.h"
+#include "platform/com/module_resources.h"
 #include "platform/com/inproc_server.h"
 #include "platform/com/registry.h"
 #include "platform/runtime/conversions.h"
 #include "tools/control-container/control_form.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #ifndef TAVORIX_MODULE
 #error "TAVORIX_MODULE must name the built module"
 #endif
 
 namespace fs = std::filesystem;
+
+// The clock's strip pictures of this executable leave and come back (the resource functions
+// live at global scope).
+static void removeStripPictures()
+{
+    Q_CLEANUP_RESOURCE(clock_strips_resources);
+}
+static void restoreStripPictures()
+{
+    Q_INIT_RESOURCE(clock_strips_resources);
+}
 
 namespace {
 
@@ -155,12 +170,15 @@ TEST_F(TavorixModule, ControlOutlivingItsWindowIsReleasedSafely)
     EXPECT_EQ(server->canUnloadNow(), com::S_OK);
 }
 
-TEST_F(TavorixModule, ContainerPlacesTheClockByItsProgramId)
+TEST_F(TavorixModule, ContainerPlacesSizesSavesAndRestoresTheClock)
 {
     ASSERT_EQ(server->registerServer(), com::S_OK);
+    EXPECT_FALSE(com::findClass("Nothing.Registered").has_value());
+    const auto registered = com::findClass("Tavorix.UserControl1");
+    ASSERT_TRUE(registered.has_value());
     ControlForm form;
     QString error;
-    ASSERT_TRUE(form.place("Tavorix.UserControl1", error)) << error.toStdString();
+    ASSERT_TRUE(form.place("Tavorix.UserControl1", *registered, error)) << error.toStdString();
     ASSERT_NE(form.controlWindow(), nullptr);
     QComboBox* style = form.choiceFor(u"Style");
     ASSERT_NE(style, nullptr);
@@ -173,12 +191,98 @@ TEST_F(TavorixModule, ContainerPlacesTheClockByItsProgramId)
     EXPECT_FALSE(form.putProperty(u"Style", std::int32_t{40000}, error));
     EXPECT_EQ(error, QStringLiteral("Error 6: Overflow"));
 
-    form.saveForm();
-    EXPECT_TRUE(form.savedForm().entries().empty());
-    ASSERT_TRUE(form.restoreForm(error));
-    EXPECT_EQ(runtime::toLong(*form.property(u"Style")), 0);
+    // The container gives the size: 1500 x 600 twips are 100 x 40 pixels.
+    EXPECT_EQ(form.controlExtent(), QSize(4800, 3600));
+    ASSERT_TRUE(form.setControlSize(QSize(100, 40), error));
+    EXPECT_EQ(form.controlExtent(), QSize(1500, 600));
+    EXPECT_EQ(form.controlWindow()->size(), QSize(100, 40));
 
-    EXPECT_FALSE(form.place("Nothing.Registered", error));
+    ASSERT_TRUE(form.putProperty(u"Style", std::int32_t{2}, error));
+    form.saveForm();
+    ASSERT_TRUE(form.restoreForm(error)) << error.toStdString();
+    EXPECT_EQ(runtime::toLong(*form.property(u"Style")), 2);
+}
+
+TEST_F(TavorixModule, ARelativeModulePathLoadsAndRegistersAsAbsolute)
+{
+    const fs::path here = fs::current_path();
+    fs::current_path(fs::path(TAVORIX_MODULE).parent_path());
+    std::string error;
+    const auto relative = com::InprocServer::load(fs::path(TAVORIX_MODULE).filename(), error);
+    fs::current_path(here);
+    ASSERT_NE(relative, nullptr) << error;
+    ASSERT_EQ(relative->registerServer(), com::S_OK);
+    const auto registered = com::findClass("Tavorix.UserControl1");
+    ASSERT_TRUE(registered.has_value());
+    EXPECT_EQ(registered->module, fs::canonical(TAVORIX_MODULE));
+}
+
+TEST_F(TavorixModule, WhatTheStorePromisesCanBeRead)
+{
+    ASSERT_EQ(server->registerServer(), com::S_OK);
+    const com::Registry registry;
+    const std::string clsid = tavorix::CLSID_UserControl1.toString();
+    const auto library = com::typeLibraryLocation(
+        *registry.value("TypeLib\\" + tavorix::LIBID_Tavorix.toString() + "\\11.0\\0\\linux64"));
+    const auto bitmap = com::bitmapLocation(*registry.value("CLSID\\" + clsid + "\\ToolboxBitmap32"));
+    ASSERT_TRUE(library && bitmap);
+    std::string error;
+    const auto description = com::readResource(*library, error);
+    ASSERT_TRUE(description) << error;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(description->data()), description->size()),
+              com::describe(tavorix::typeLibrary()));
+    const auto bmp = com::readResource(*bitmap, error);
+    ASSERT_TRUE(bmp && bmp->size() > 30) << error;
+    EXPECT_EQ(static_cast<int>((*bmp)[18]), 16);  // width
+    EXPECT_EQ(static_cast<int>((*bmp)[22]), 15);  // height
+    EXPECT_EQ(static_cast<int>((*bmp)[28]), 24);  // bits per pixel
+}
+
+// Registering a copy of the module whose folder name holds a line break and a key line.
+TEST_F(TavorixModule, AModulePathThatWouldInjectKeysRegistersNothing)
+{
+    const fs::path folder = m_store / "copy\n[Tavorix.UserControl1\\CLSID]\n@={00000000-0000-0000-0000-000000000000}";
+    fs::create_directories(folder);
+    fs::copy_file(TAVORIX_MODULE, folder / "tavorix.ocx");
+    ASSERT_EQ(server->registerServer(), com::S_OK);
+    const std::string before = com::Registry().text();
+
+    std::string error;
+    const auto copy = com::InprocServer::load(folder / "tavorix.ocx", error);
+    ASSERT_NE(copy, nullptr) << error;
+    EXPECT_EQ(copy->registerServer(), com::SELFREG_E_CLASS);
+    EXPECT_EQ(com::Registry().text(), before);
+    EXPECT_TRUE(com::findClass("Tavorix.UserControl1").has_value());
+}
+
+TEST_F(TavorixModule, AStoreOfOtherClassesIsKeptAndAnUnreadableOneLeftAlone)
+{
+    const fs::path store = com::Registry::defaultLocation();
+    fs::create_directories(store.parent_path());
+    std::ofstream(store, std::ios::binary) << "[Other.Control\\CLSID]\r\n@={11111111-2222-3333-4444-555555555555}\r\n";
+    ASSERT_EQ(server->registerServer(), com::S_OK);
+    EXPECT_EQ(com::Registry().value("Other.Control\\CLSID"), "{11111111-2222-3333-4444-555555555555}");
+
+    const std::string garbled = "[Other.Control]\n\x01\x02 no key, no value\n";
+    std::ofstream(store, std::ios::binary | std::ios::trunc) << garbled;
+    EXPECT_EQ(server->registerServer(), com::SELFREG_E_CLASS);
+    EXPECT_EQ(server->unregisterServer(), com::SELFREG_E_CLASS);
+    std::ifstream in(store, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), garbled);
+    EXPECT_EQ(std::distance(fs::directory_iterator(store.parent_path()), fs::directory_iterator()), 1);
+}
+
+// The module's own copy of the pictures must not be loaded here: no fixture.
+TEST(TavorixFactory, AMissingStripPictureFailsTheCreationAlone)
+{
+    removeStripPictures();
+    ASSERT_FALSE(QFile::exists(QStringLiteral(":/tavorix/digits0.bmp")));
+    void* object = nullptr;
+    EXPECT_EQ(tavorix::classFactory().CreateInstance(nullptr, com::IID_IDispatch, &object), com::E_FAIL);
+    EXPECT_EQ(object, nullptr);
+    restoreStripPictures();
+    EXPECT_EQ(tavorix::classFactory().CreateInstance(nullptr, com::IID_IDispatch, &object), com::S_OK);
+    static_cast<com::IDispatch*>(object)->Release();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "tests/support/recording_site.h"
 
 #include <QImage>
+#include <QTimer>
 #include "tests/support/error_of.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,9 @@ protected:
 
     // The colour shown at a pixel of the control's window.
     QRgb shown(int x, int y) { return control.grab().toImage().pixel(x, y); }
+    QTimer* timer() { return control.findChild<QTimer*>(QStringLiteral("Timer1")); }
+    // A tick of Timer1, as its timeout delivers it.
+    void tick() { QMetaObject::invokeMethod(timer(), "timeout"); }
 
     std::vector<std::string> log;
     RecordingSite site{log};
@@ -39,8 +43,9 @@ TEST_F(UserControl1Test, NewControlShowsGreenDigitsAndDimColons)
 {
     EXPECT_EQ(control.Style(), 0);
     EXPECT_EQ(control.size(), QSize(320, 240));
-    EXPECT_EQ(control.Timer1.interval(), 1000);
-    EXPECT_TRUE(control.Timer1.isActive());
+    ASSERT_NE(timer(), nullptr);
+    EXPECT_EQ(timer()->interval(), 1000);
+    EXPECT_TRUE(timer()->isActive());
     EXPECT_EQ(shown(kSegmentE.x(), kSegmentE.y()), qRgb(0, 0xFF, 0));
     EXPECT_EQ(shown(kColonDot.x(), kColonDot.y()), qRgb(0, 0x80, 0));  // creation draws them dim
     EXPECT_EQ(shown(kGround.x(), kGround.y()), qRgb(0, 0, 0));
@@ -82,29 +87,39 @@ TEST_F(UserControl1Test, BadValuesFailAfterStoringAndNotifying)
 
     // The clock keeps ticking in the previous colours; a good value recovers fully.
     now = {13, 0, 0};
-    control.Timer1_Timer();
+    tick();
     EXPECT_EQ(shown(1 * 18 + 13, 6), qRgb(0xFF, 0, 0));  // the "1" of 13, red
     control.setStyle(Yesil);
     EXPECT_EQ(shown(1 * 18 + 13, 6), qRgb(0, 0xFF, 0));
 }
 
-TEST_F(UserControl1Test, RestoreReadsNothingAndSaveStoresNothing)
+TEST_F(UserControl1Test, StyleSurvivesSaveAndRestore)
 {
-    control.setStyle(Mavi);
     controls::PropertyBag bag;
     control.save(bag);
-    EXPECT_TRUE(bag.entries().empty());
+    EXPECT_TRUE(bag.entries().empty());  // the default is left out
 
+    control.setStyle(Mavi);
+    control.save(bag);
     UserControl1 restored([this] { return now; });
-    restored.load(controls::PropertyBag({{u"Style", std::int32_t{2}}}));
-    EXPECT_EQ(restored.Style(), 0);
+    restored.load(bag);
+    EXPECT_EQ(restored.Style(), Mavi);
+    EXPECT_EQ(restored.grab().toImage().pixel(kSegmentE), qRgb(0, 0xFF, 0xFF));
+
+    // A stored value goes through the setter's checks.
+    UserControl1 bad([this] { return now; });
+    EXPECT_EQ(errorOf([&] { bad.load(controls::PropertyBag({{u"Style", std::int32_t{3}}})); }), 340);
+    EXPECT_EQ(bad.Style(), 3);
+    EXPECT_EQ(errorOf([&] { bad.load(controls::PropertyBag({{u"Style", std::int32_t{70000}}})); }), 6);
 }
 
-TEST_F(UserControl1Test, ResizingMovesNothing)
+TEST_F(UserControl1Test, TheExtentIsTheControlsSizeAndMovesNothing)
 {
     const QRect last = control.findChildren<QLabel*>().back()->geometry();
-    control.setExtent(1000, 200);
-    control.resize(100, 50);
+    control.setExtent(1500, 600);
+    EXPECT_EQ(control.extentWidth(), 1500);
+    EXPECT_EQ(control.extentHeight(), 600);
+    EXPECT_EQ(control.size(), QSize(100, 40));
     EXPECT_EQ(control.findChildren<QLabel*>().back()->geometry(), last);
     EXPECT_EQ(control.findChildren<QLabel*>().size(), 8);
 }
@@ -114,7 +129,7 @@ TEST_F(UserControl1Test, EachInstanceTicksOnItsOwn)
     UserControl1 other([this] { return now; });
     const auto mine = control.renderer().colonPhase();
     const auto theirs = other.renderer().colonPhase();
-    control.Timer1_Timer();
+    tick();
     EXPECT_NE(control.renderer().colonPhase(), mine);
     EXPECT_EQ(other.renderer().colonPhase(), theirs);
 }

@@ -164,8 +164,8 @@ TEST_F(InternetFileInterface, ProxyUserHoldsWhatWasSet)
 TEST_F(InternetFileInterface, ResizeAlwaysEndsAt570By570Twips)
 {
     control.setExtent(1000, 200);
-    EXPECT_EQ(control.width(), 570);
-    EXPECT_EQ(control.height(), 570);
+    EXPECT_EQ(control.extentWidth(), 570);
+    EXPECT_EQ(control.extentHeight(), 570);
 }
 
 TEST_F(InternetFileInterface, DispatchReachesEveryMemberByItsIdentifier)

@@ -178,8 +178,8 @@ TEST_F(FrmGuncelTest, DownloadControlLoadsItsDefaultsAndKeepsItsSize)
     EXPECT_EQ(window.ctlIFile->Port(), 80);
     EXPECT_EQ(window.ctlIFile->ProxyPort(), 8080);
     EXPECT_EQ(window.ctlIFile->Url(), u"");
-    EXPECT_EQ(window.ctlIFile->width(), 570);
-    EXPECT_EQ(window.ctlIFile->height(), 570);
+    EXPECT_EQ(window.ctlIFile->extentWidth(), 570);
+    EXPECT_EQ(window.ctlIFile->extentHeight(), 570);
 }
 
 TEST_F(FrmGuncelTest, LinkLabelOpensTheVendorSite)

@@ -1,5 +1,6 @@
 #include "tools/control-container/control_form.h"
 
+#include "platform/controls/twips.h"
 #include "platform/runtime/conversions.h"
 
 #include <QFormLayout>
@@ -50,20 +51,15 @@ ControlForm::~ControlForm()
     release();
 }
 
-bool ControlForm::place(const std::string& progId, QString& error)
+bool ControlForm::place(const std::string& progId, const com::RegisteredClass& registered, QString& error)
 {
-    const auto registered = com::findClass(progId);
-    if (!registered) {
-        error = QStringLiteral("%1 is not registered").arg(QString::fromStdString(progId));
-        return false;
-    }
     std::string loadError;
-    m_server = com::InprocServer::load(registered->module, loadError);
+    m_server = com::InprocServer::load(registered.module, loadError);
     if (!m_server) {
         error = QString::fromStdString(loadError);
         return false;
     }
-    m_clsid = registered->clsid;
+    m_clsid = registered.clsid;
     if (!create(error))
         return false;
     if (!com::succeeded(m_control->InitNew())) {
@@ -112,6 +108,28 @@ void ControlForm::release()
         m_dispatch->Release();
         m_dispatch = nullptr;
     }
+}
+
+bool ControlForm::setControlSize(QSize pixels, QString& error)
+{
+    const com::HResult result =
+        m_control ? m_control->SetExtent(pixels.width() * controls::kTwipsPerPixel, pixels.height() * controls::kTwipsPerPixel)
+                  : com::E_UNEXPECTED;
+    if (!com::succeeded(result)) {
+        error = QString::fromStdString(com::describe(result));
+        return false;
+    }
+    m_stage->setFixedSize(m_stage->size().expandedTo(pixels));
+    return true;
+}
+
+std::optional<QSize> ControlForm::controlExtent() const
+{
+    int width = 0;
+    int height = 0;
+    if (!m_control || !com::succeeded(m_control->GetExtent(&width, &height)))
+        return std::nullopt;
+    return QSize(width, height);
 }
 
 QWidget* ControlForm::controlWindow() const

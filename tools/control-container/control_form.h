@@ -21,8 +21,14 @@ public:
     explicit ControlForm(QWidget* parent = nullptr);
     ~ControlForm() override;
 
-    // Finds, loads, creates and places the control; false with a message in `error`.
-    bool place(const std::string& progId, QString& error);
+    // Loads the registered class's module, creates the control and places it; false with a
+    // message in `error`.
+    bool place(const std::string& progId, const com::RegisteredClass& registered, QString& error);
+
+    // Gives the control its extent: `pixels` at 15 twips each. The stage grows to show it.
+    bool setControlSize(QSize pixels, QString& error);
+    // The extent the control reports, in twips.
+    std::optional<QSize> controlExtent() const;
 
     // Puts or gets a property by its name in the control's type library.
     bool putProperty(const std::u16string& name, const runtime::Variant& value, QString& error);
