@@ -16,7 +16,7 @@ using runtime::Variant;
 namespace dispid = internet_file::dispid;
 namespace event = internet_file::event;
 
-constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 5.0; Windows NT; DigExt)";
+using internet_file::kUserAgent;
 constexpr std::size_t kHeaderBufferLength = 1024;
 constexpr std::size_t kChunkSize = 2048;
 

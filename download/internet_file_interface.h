@@ -11,6 +11,8 @@
 namespace internet_file {
 
 inline constexpr std::u16string_view kClassId = u"updatelirvanePlus.InternetFile";
+// The user agent of every request the control makes.
+inline constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 5.0; Windows NT; DigExt)";
 
 namespace dispid {
 inline constexpr controls::DispId FileExists = 0x6803000C;

@@ -80,6 +80,7 @@ frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
                           | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_services(std::move(services))
+    , m_signatures(m_services.internet)
 {
     const QJsonObject layout = loadLayout();
     setObjectName(layout.value("name").toString());
@@ -104,7 +105,8 @@ frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
     m_controller = std::make_unique<UpdateController>(
         UpdaterEnvironment{*this, m_services.boxes, m_services.shell, m_services.Inet1, m_services.WebBrowser1,
                            [] { QCoreApplication::processEvents(); }, m_services.endProgram,
-                           m_services.appFolder, m_services.updateHost, m_services.vendorHost},
+                           m_services.appFolder, m_services.updateHost, m_services.vendorHost, m_signatures,
+                           m_services.updateKey},
         *ctlIFile);
     ctlIFile->setSite(m_controller.get());
     connect(basla, &PictureButton::clicked, this, [this] { handle([this] { m_controller->basla_Click(); }); });

@@ -28,6 +28,8 @@ struct UpdaterServices {
     std::u16string appFolder;          // the updater's own folder, without a trailing separator
     std::u16string updateHost;
     std::u16string vendorHost;
+    // The vendor's key: with one, only programs it signed are installed.
+    std::optional<signature::PublicKey> updateKey;
 };
 
 // The updater's one window, created from its stored layout (the resource
@@ -75,6 +77,7 @@ private:
     void setProgressText(const std::u16string& text) override;
 
     UpdaterServices m_services;
+    InternetSignatureReader m_signatures;
     std::unique_ptr<UpdateController> m_controller;
     QStringList m_creationOrder;
     QHash<QString, int> m_tabIndex;

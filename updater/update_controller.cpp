@@ -1,12 +1,14 @@
 #include "updater/update_controller.h"
 
 #include "download/internet_file_interface.h"
+#include "platform/runtime/binary_file.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
 
 #include <array>
 #include <cmath>
+#include <fstream>
 
 namespace {
 
@@ -29,6 +31,8 @@ constexpr std::u16string_view kUnexpectedError =
 constexpr std::u16string_view kInvalidDownload =
     u"İndirilen dosya geçerli bir program değil. Programınız değiştirilmedi.";
 constexpr std::u16string_view kUpdateFailed = u"Güncelleme başarısız oldu";
+constexpr std::u16string_view kUnsignedDownload =
+    u"İndirilen dosyanın imzası doğrulanamadı. Programınız değiştirilmedi.";
 constexpr std::u16string_view kCommunicationFailed =
     u"İletişim Kurulamadı. Lütfen tekrar deneyiniz. Problem devam ederse ürün kodununu e-posta ile bayinize iletiniz.";
 constexpr std::u16string_view kConnectionErrorTitle = u"Bağlantı Hatası";
@@ -36,10 +40,24 @@ constexpr std::u16string_view kConnectionErrorTitle = u"Bağlantı Hatası";
 constexpr std::u16string_view kDownloadFile = u"\\VelkoraLirvane_down.exe";
 constexpr std::u16string_view kApplicationFile = u"\\VelkoraLirvane.exe";
 constexpr std::u16string_view kBackupFile = u"\\VelkoraLirvane_old.exe";
+constexpr std::u16string_view kKeptSignatureFile = u"\\VelkoraLirvane.exe.minisig";
+constexpr std::u16string_view kSignatureSuffix = u".minisig";
 
 std::u16string text(std::u16string_view view)
 {
     return std::u16string(view);
+}
+
+// The name of the file a file-name text names, as its signature names it: the last part of
+// the path, without the line breaks and tabs that the URL drops too.
+std::u16string fileNameOf(const std::u16string& named)
+{
+    std::u16string name;
+    for (const char16_t c : named) {
+        if (c != u'\r' && c != u'\n' && c != u'\t')
+            name += c;
+    }
+    return name.substr(name.find_last_of(u'/') == std::u16string::npos ? 0 : name.find_last_of(u'/') + 1);
 }
 
 }  // namespace
@@ -89,6 +107,8 @@ void UpdateController::basla_Click()
         return;
     std::u16string dosya = m_env.appFolder + text(kDownloadFile);
     std::u16string yol = baseUrl() + dosyaadi;
+    m_downloadUrl = yol;
+    m_fileName = fileNameOf(dosyaadi);
     try {
         indir(yol, dosya);
     } catch (const runtime::RuntimeError& error) {
@@ -238,6 +258,15 @@ void UpdateController::ctlIFile_DownloadComplete()
             showFailed();
             return;
         }
+        if (m_env.updateKey && !signatureAccepted()) {
+            if (abandoned()) {
+                deleteDownload();  // the cancel has told the user already
+                return;
+            }
+            m_env.boxes.show(text(kUnsignedDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
+            showFailed();
+            return;
+        }
         m_env.view.setStatusText(text(kCompleted));
         m_env.boxes.show(text(kRestartMessage), text(kVelkora), MessageIcon::Information);
         // A running program would go on running beside its replacement: that is a swap that
@@ -249,6 +278,8 @@ void UpdateController::ctlIFile_DownloadComplete()
         if (m_env.shell.fileSize(application))
             m_env.shell.replaceFile(application, m_env.appFolder + text(kBackupFile));
         m_env.shell.replaceFile(download, application);
+        if (m_signature)
+            m_env.shell.writeFile(m_env.appFolder + text(kKeptSignatureFile), *m_signature);
         m_env.shell.deleteFile(download);
         ProgramiBaslat();
         m_env.endProgram();
@@ -272,6 +303,32 @@ bool UpdateController::downloadIsWhole()
     if (expected >= 0 && *length != expected)
         return false;
     return m_env.shell.isWholeProgram(path);
+}
+
+bool UpdateController::signatureAccepted()
+{
+    m_signature.reset();
+    const inet::WaitCallback wait = [this] {
+        m_env.doEvents();
+        return !abandoned();
+    };
+    auto signatureText = m_env.signatures.read(m_downloadUrl + text(kSignatureSuffix), wait);
+    if (!signatureText || abandoned())
+        return false;
+    std::optional<std::string> kept;
+    std::ifstream keptFile(runtime::nativePath(m_env.appFolder + text(kKeptSignatureFile)), std::ios::binary);
+    if (keptFile) {
+        std::string contents(signature::kMaxSignatureFileSize + 1, '\0');
+        keptFile.read(contents.data(), static_cast<std::streamsize>(contents.size()));
+        contents.resize(static_cast<std::size_t>(keptFile.gcount()));
+        kept = std::move(contents);
+    }
+    if (!signature::acceptsUpdate(*signatureText, *m_env.updateKey,
+                                  runtime::nativePath(m_env.appFolder + text(kDownloadFile)),
+                                  runtime::toUtf8(m_fileName), kept))
+        return false;
+    m_signature = std::move(signatureText);
+    return true;
 }
 
 void UpdateController::deleteDownload()

@@ -3,11 +3,14 @@
 #include "platform/controls/control_site.h"
 #include "platform/controls/dispatch.h"
 #include "platform/shell/shell.h"
+#include "updater/signature.h"
+#include "updater/signature_reader.h"
 #include "updater/update_view.h"
 #include "updater/url_readers.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 // Everything the update procedure works with besides the download control.
@@ -22,6 +25,9 @@ struct UpdaterEnvironment {
     std::u16string appFolder;          // the updater's own folder, without a trailing separator
     std::u16string updateHost;         // host (optionally host:port) of the update server
     std::u16string vendorHost;         // host of the vendor's web site
+    SignatureReader& signatures;
+    // The vendor's key: with one, only programs it signed are installed.
+    std::optional<signature::PublicKey> updateKey;
 };
 
 // The logic behind the window frmGuncel: its load and close handling, the buttons, the link
@@ -62,6 +68,8 @@ private:
     void UrlAyarla(std::u16string& yol);
     void ProgramiBaslat();
     bool downloadIsWhole();
+    // Reads and checks the program's signature; keeps it for the swap when it is taken.
+    bool signatureAccepted();
     void deleteDownload();
     // The update failed and the window says so: no partial download, idle buttons.
     void showFailed();
@@ -78,4 +86,7 @@ private:
     bool m_downloading = false;
     bool m_windowClosed = false;
     bool m_cancelled = false;
+    std::u16string m_downloadUrl;             // of this update's program
+    std::u16string m_fileName;                // as the file-name text named it
+    std::optional<std::string> m_signature;  // accepted, to keep beside the program
 };

@@ -197,6 +197,11 @@ void PosixShell::replaceFile(const std::u16string& source, const std::u16string&
     replaceAtomically(runtime::nativePath(target), 0755, [&](int output) { return copyContents(input.get(), output); });
 }
 
+void PosixShell::writeFile(const std::u16string& path, const std::string& contents)
+{
+    writeFileAtomically(runtime::nativePath(path), contents);
+}
+
 void PosixShell::startProgram(const std::u16string& path)
 {
     const std::string native = runtime::nativePath(path);

@@ -31,6 +31,10 @@ public:
     // the run-time file error is raised.
     virtual void replaceFile(const std::u16string& source, const std::u16string& target) = 0;
 
+    // Puts a file holding `contents` in place of `path` in one step, as replaceFile does, with
+    // the same guarantees.
+    virtual void writeFile(const std::u16string& path, const std::string& contents) = 0;
+
     // Starts a program with a normal, focused window and does not wait for it. Raises
     // 53 "File not found" when it cannot be started.
     virtual void startProgram(const std::u16string& path) = 0;
@@ -68,6 +72,7 @@ public:
     bool copyFile(const std::u16string& from, const std::u16string& to, bool failIfExists) override;
     void deleteFile(const std::u16string& path) override;
     void replaceFile(const std::u16string& source, const std::u16string& target) override;
+    void writeFile(const std::u16string& path, const std::string& contents) override;
     void startProgram(const std::u16string& path) override;
     void openDocument(const std::u16string& address) override;
     void sleep(std::chrono::milliseconds duration) override;

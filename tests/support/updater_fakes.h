@@ -6,6 +6,7 @@
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
 #include "platform/shell/shell.h"
+#include "updater/signature_reader.h"
 #include "updater/update_view.h"
 #include "updater/url_readers.h"
 
@@ -92,6 +93,11 @@ public:
         if (startForReal)
             PosixShell::startProgram(path);
     }
+    void writeFile(const std::u16string& path, const std::string& contents) override
+    {
+        m_log.push_back("write " + name(path));
+        PosixShell::writeFile(path, contents);
+    }
     void openDocument(const std::u16string& address) override { m_log.push_back("open " + u8(address)); }
     void sleep(std::chrono::milliseconds duration) override
     {
@@ -153,6 +159,22 @@ public:
         if (!bodyText)
             throw runtime::RuntimeError(91);
         return *bodyText;
+    }
+
+private:
+    Log& m_log;
+};
+
+// A signature file from a map of URLs; a URL not in it cannot be read.
+class FakeSignatureReader : public SignatureReader {
+public:
+    explicit FakeSignatureReader(Log& log) : m_log(log) {}
+    std::map<std::string, std::string> files;
+    std::optional<std::string> read(const std::u16string& url, const inet::WaitCallback&) override
+    {
+        m_log.push_back("signature " + u8(url));
+        const auto found = files.find(u8(url));
+        return found == files.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
 
 private:

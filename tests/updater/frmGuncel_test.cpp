@@ -31,7 +31,7 @@ protected:
     FakeInet1 inet1{log};
     FakeBrowser browser{log};
     frmGuncel window{UpdaterServices{internet, boxes, shell, inet1, browser, [this] { log.push_back("end"); },
-                                     runtime::fromUtf8(m_folder.string()), u"updates.example", u"www.example"}};
+                                     runtime::fromUtf8(m_folder.string()), u"updates.example", u"www.example", std::nullopt}};
 };
 
 TEST_F(FrmGuncelTest, WindowSettings)

@@ -83,9 +83,11 @@ protected:
     FakeInet1 inet1{log};
     FakeBrowser browser{log};
     FakeDownloadControl control{log};
+    FakeSignatureReader signatures{log};
     UpdateController controller{
         UpdaterEnvironment{view, boxes, shell, inet1, browser, [this] { log.push_back("doEvents"); },
-                           [this] { log.push_back("end"); }, folder(), u"updates.example", u"www.example"},
+                           [this] { log.push_back("end"); }, folder(), u"updates.example", u"www.example",
+                           signatures, std::nullopt},
         control};
 };
 

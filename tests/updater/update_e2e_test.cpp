@@ -1,4 +1,5 @@
 #include "platform/inet/curl_internet.h"
+#include "tests/support/minisign.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/test_http_server.h"
 #include "tests/support/updater_fakes.h"
@@ -73,7 +74,7 @@ TEST(UpdateEndToEnd, OneClickReplacesAndRestartsTheApplication)
     bool ended = false;
     frmGuncel window(UpdaterServices{internet, boxes, shell, inet1, browser, [&] { ended = true; },
                                      runtime::fromUtf8(app.string()), runtime::fromUtf8(nginx.host()),
-                                     u"www.example"});
+                                     u"www.example", std::nullopt});
     window.show();
 
     QTest::mouseClick(window.basla, Qt::LeftButton);
@@ -90,6 +91,137 @@ TEST(UpdateEndToEnd, OneClickReplacesAndRestartsTheApplication)
 
     fs::remove_all(base);
 }
+
+// Signed updates: the server laid out by the vendor's publishing command with a key made by
+// minisign, then spoiled the way each case says; the updater built with the vendor's key.
+struct SignedCase {
+    std::string name;
+    std::function<void(const fs::path& folder, const MinisignKey& vendor, const MinisignKey& other)> spoil;
+    bool installs;
+    bool withKey = true;
+};
+
+void PrintTo(const SignedCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class SignedUpdate : public testing::TestWithParam<SignedCase> {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_keys = fs::temp_directory_path() / ("e2e keys " + std::to_string(::getpid()));
+        s_vendor = MinisignKey::make(s_keys, "vendor");
+        s_other = MinisignKey::make(s_keys, "other");
+    }
+    static void TearDownTestSuite() { fs::remove_all(s_keys); }
+
+    inline static fs::path s_keys;
+    inline static MinisignKey s_vendor;
+    inline static MinisignKey s_other;
+};
+
+constexpr char kPublished[] = "VelkoraLirvane_2.0.exe";
+
+TEST_P(SignedUpdate, InstallsOnlyWhatTheVendorSigned)
+{
+    const fs::path base = fs::temp_directory_path() / ("e2e signed " + std::to_string(::getpid()));
+    const fs::path app = base / "app";
+    const fs::path server = base / "server";
+    write(app / "VelkoraLirvane.exe", kOldProgram);
+    write(base / kPublished, kNewProgram);
+    const std::string publish = std::string(PROJECT_SOURCE_DIR) + "/scripts/publish-update "
+                                + (GetParam().withKey ? "--secret-key '" + s_vendor.secretFile.string() + "' " : "")
+                                + "--version 2.0 '" + (base / kPublished).string() + "' '" + server.string() + "' >/dev/null";
+    ASSERT_EQ(std::system(publish.c_str()), 0);
+    if (GetParam().spoil)
+        GetParam().spoil(server / "lirvane", s_vendor, s_other);
+    NginxServer nginx(server);
+
+    Log log;
+    inet::CurlInternet internet;
+    RecordingBoxes boxes(log);
+    shell::PosixShell shell;
+    CurlInet1 inet1;
+    HtmlBrowser browser;
+    bool ended = false;
+    const auto key = GetParam().withKey ? signature::parsePublicKey(s_vendor.publicLine()) : std::nullopt;
+    frmGuncel window(UpdaterServices{internet, boxes, shell, inet1, browser, [&] { ended = true; },
+                                     runtime::fromUtf8(app.string()), runtime::fromUtf8(nginx.host()), u"www.example",
+                                     key});
+    window.show();
+    QTest::mouseClick(window.basla, Qt::LeftButton);
+
+    if (GetParam().installs) {
+        EXPECT_TRUE(ended);
+        EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kNewProgram);
+        if (GetParam().withKey) {
+            EXPECT_EQ(read(app / "VelkoraLirvane.exe.minisig"),
+                      read(server / "lirvane" / (std::string(kPublished) + ".minisig")));
+        }
+    } else {
+        EXPECT_FALSE(ended);
+        EXPECT_EQ(log, Log{"box critical [Güncelleme Hatası] İndirilen dosyanın imzası doğrulanamadı. Programınız "
+                           "değiştirilmedi."});
+        EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kOldProgram);
+        EXPECT_FALSE(fs::exists(app / "VelkoraLirvane_down.exe"));
+        EXPECT_FALSE(fs::exists(app / "VelkoraLirvane_old.exe"));
+        EXPECT_EQ(window.bar1->panelText(1), QStringLiteral("Güncelleme başarısız oldu"));
+        EXPECT_TRUE(window.basla->isEnabled());
+    }
+    fs::remove_all(base);
+}
+
+void append(const fs::path& file, const std::string& text)
+{
+    std::ofstream(file, std::ios::binary | std::ios::app) << text;
+}
+
+const fs::path published(const fs::path& folder)
+{
+    return folder / kPublished;
+}
+
+const fs::path minisig(const fs::path& folder)
+{
+    return folder / (std::string(kPublished) + ".minisig");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SignedUpdate, testing::Values(
+    SignedCase{"a good signed update", {}, true},
+    SignedCase{"a program changed by one byte",
+               [](const fs::path& f, const MinisignKey&, const MinisignKey&) { append(published(f), "#"); }, false},
+    SignedCase{"a signature by another key",
+               [](const fs::path& f, const MinisignKey&, const MinisignKey& other) { other.sign(published(f), minisig(f)); },
+               false},
+    SignedCase{"a missing signature", [](const fs::path& f, const MinisignKey&, const MinisignKey&) { fs::remove(minisig(f)); },
+               false},
+    SignedCase{"an oversized signature",
+               [](const fs::path& f, const MinisignKey&, const MinisignKey&) { append(minisig(f), std::string(4096, '\n')); },
+               false},
+    SignedCase{"a garbled signature",
+               [](const fs::path& f, const MinisignKey&, const MinisignKey&) {
+                   std::string text = read(minisig(f));
+                   text[text.find('\n') + 5] ^= 1;
+                   std::ofstream(minisig(f), std::ios::binary) << text;
+               },
+               false},
+    SignedCase{"a signature whose file is another program",
+               [](const fs::path& f, const MinisignKey& vendor, const MinisignKey&) {
+                   fs::copy_file(published(f), f / "Other.exe");
+                   vendor.sign(f / "Other.exe", minisig(f));
+               },
+               false},
+    SignedCase{"a signature older than the installed program's",
+               [](const fs::path& f, const MinisignKey& vendor, const MinisignKey&) {
+                   vendor.sign(published(f), minisig(f), false, "timestamp:1000\\tfile:" + std::string(kPublished));
+                   // The program installed now came with a newer signature.
+                   const fs::path app = f.parent_path().parent_path() / "app";
+                   vendor.sign(app / "VelkoraLirvane.exe", app / "VelkoraLirvane.exe.minisig", false,
+                               "timestamp:2000\\tfile:VelkoraLirvane.exe");
+               },
+               false},
+    SignedCase{"an unsigned update to a build without a key", {}, true, false}));
 
 // The real window on the real network layer against a scripted server; boxes are answered at
 // once and recorded.
@@ -130,7 +262,7 @@ protected:
     bool ended = false;
     frmGuncel window{UpdaterServices{internet, recorded, shell, inet1, browser, [this] { ended = true; },
                                      runtime::fromUtf8(m_app.string()),
-                                     runtime::fromUtf8("127.0.0.1:" + std::to_string(server.port())), u"www.example"}};
+                                     runtime::fromUtf8("127.0.0.1:" + std::to_string(server.port())), u"www.example", std::nullopt}};
 };
 
 HttpReply serve(const HttpRequest& request, const std::string& program)

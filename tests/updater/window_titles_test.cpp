@@ -55,7 +55,7 @@ TEST(WindowTitles, AreExactlyTheStoredOnesOnTheScreen)
     FakeInet1 inet1{log};
     FakeBrowser browser{log};
     frmGuncel window{UpdaterServices{internet, recorded, shell, inet1, browser, [] {}, u"/nowhere", u"updates.example",
-                                     u"www.example"}};
+                                     u"www.example", std::nullopt}};
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     EXPECT_EQ(shownTitle(window), "Velkora Lirvane Güncelleme");

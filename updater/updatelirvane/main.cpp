@@ -12,6 +12,12 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    // A key that was meant to be built in but cannot be read must not turn into no key at all.
+    const auto updateKey = signature::parsePublicKey(build_config::kUpdatePublicKey);
+    if (build_config::kUpdatePublicKey[0] != '\0' && !updateKey) {
+        std::fputs("updatelirvane: the vendor's public key built into this updater is unusable\n", stderr);
+        return EXIT_FAILURE;
+    }
 
     inet::CurlInternet internet;
     shell::PosixShell shell;
@@ -26,7 +32,7 @@ int main(int argc, char* argv[])
             std::_Exit(EXIT_SUCCESS);
         },
         QCoreApplication::applicationDirPath().toStdU16String(), build_config::kUpdateHost,
-        build_config::kVendorHost});
+        build_config::kVendorHost, updateKey});
     boxes.setParent(&window);
     window.show();
     return application.exec();
