@@ -1,6 +1,7 @@
 #include "clock/module/tavorix_library.h"
 #include "platform/com/inproc_server.h"
 
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 #ifndef TAVORIX_MODULE
@@ -9,9 +10,10 @@
 
 namespace {
 
-// A host that has made no application object yet: the module answers, and never aborts it.
+// A Qt host that has made no application object yet: the module answers, and never aborts it.
 TEST(TavorixWithoutApplication, CreationFailsAndTheHostGoesOn)
 {
+    ASSERT_EQ(QCoreApplication::instance(), nullptr);
     std::string error;
     const auto server = com::InprocServer::load(TAVORIX_MODULE, error);
     ASSERT_NE(server, nullptr) << error;
