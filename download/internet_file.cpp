@@ -252,13 +252,16 @@ void InternetFile::resized()
 void InternetFile::OpenInternetSession()
 {
     openSessionOfConnectType();
+    if (m_SessionHandle == 0)
+        return;
     // While the layer waits on the network the host's events go on, and a cancel request
     // gives the wait up.
-    if (m_SessionHandle != 0)
-        m_internet.setWaitCallback(m_SessionHandle, [this] {
-            m_doEvents();
-            return !m_CancelRequested;
-        });
+    m_internet.setWaitCallback(m_SessionHandle, [this] {
+        m_doEvents();
+        return !m_CancelRequested;
+    });
+    if (!m_ProxyUser.empty())
+        m_internet.setProxyCredentials(m_SessionHandle, ansi(m_ProxyUser), ansi(m_ProxyPassword));
 }
 
 void InternetFile::openSessionOfConnectType()
@@ -290,7 +293,10 @@ void InternetFile::RequestInformation()
     if (!m_Downloading)
         m_CancelRequested = false;
 
-    std::u16string host = m_Url;
+    // An "https://" address is asked over TLS; the rest of it splits as any other.
+    constexpr std::u16string_view kSecureScheme = u"https://";
+    const bool secure = m_Url.starts_with(kSecureScheme);
+    std::u16string host = secure ? m_Url.substr(kSecureScheme.size()) : m_Url;
     std::u16string path;
     url_helpers::SplitUrl(host, path);
     m_doEvents();
@@ -307,8 +313,8 @@ void InternetFile::RequestInformation()
     }
     const inet::Handle connection = m_internet.connect(m_SessionHandle, ansi(host), inet::kInvalidPortNumber,
                                                        user, password, inet::kServiceHttp, 0, 0);
-    const inet::Handle request = m_internet.openRequest(connection, "HEAD", ansi(path), "HTTP/1.0",
-                                                        std::nullopt, inet::kFlagReload, 0);
+    const inet::Handle request = m_internet.openRequest(connection, "HEAD", ansi(path), "HTTP/1.0", std::nullopt,
+                                                        inet::kFlagReload | (secure ? inet::kFlagSecure : 0), 0);
 
     // Step 10 closes both handles, and the session after a download; the closer also does it
     // when the Content-Length conversion ends the request with its error.

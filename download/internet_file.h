@@ -59,7 +59,8 @@ public:
     // Marks a cancel request that a running download sees after its current chunk, or at once
     // when it is waiting on the network; it then ends with DownloadCancelled.
     void CancelDownload();
-    // One HEAD request for Url: fills FileExists, FileSize and LastModified. Throws the
+    // One HEAD request for Url ("https://" over TLS): fills FileExists, FileSize and
+    // LastModified. Throws the
     // conversion error of a Content-Length that is no 32-bit number. A cancel request made
     // while it waits on the network gives the request up, as a server that does not answer.
     void RequestInformation();

@@ -48,6 +48,14 @@ std::u16string text(std::u16string_view view)
     return std::u16string(view);
 }
 
+// A host as built in, with its scheme: "https://" when it says so, "http://" otherwise.
+std::u16string origin(const std::u16string& host)
+{
+    if (host.starts_with(u"https://") || host.starts_with(u"http://"))
+        return host;
+    return u"http://" + host;
+}
+
 // The name of the file a file-name text names, as its signature names it: the last part of
 // the path, without the line breaks and tabs that the URL drops too.
 std::u16string fileNameOf(const std::u16string& named)
@@ -69,17 +77,17 @@ UpdateController::UpdateController(UpdaterEnvironment environment, controls::Dis
 
 std::u16string UpdateController::versionFileUrl() const
 {
-    return u"http://" + m_env.updateHost + u"/lirvane/lirvanesurumPlus2.txt";
+    return origin(m_env.updateHost) + u"/lirvane/lirvanesurumPlus2.txt";
 }
 
 std::u16string UpdateController::fileNameFileUrl() const
 {
-    return u"http://" + m_env.updateHost + u"/lirvane/lirvanedosyaPlus2.txt";
+    return origin(m_env.updateHost) + u"/lirvane/lirvanedosyaPlus2.txt";
 }
 
 std::u16string UpdateController::baseUrl() const
 {
-    return u"http://" + m_env.updateHost + u"/lirvane/";
+    return origin(m_env.updateHost) + u"/lirvane/";
 }
 
 void UpdateController::Form_Load()
@@ -214,7 +222,7 @@ void UpdateController::Form_QueryUnload()
 
 void UpdateController::lblActive_Click()
 {
-    m_env.shell.openDocument(runtime::trimSpaces(u"http://" + m_env.vendorHost));
+    m_env.shell.openDocument(runtime::trimSpaces(origin(m_env.vendorHost)));
 }
 
 void UpdateController::ctlIFile_DownloadProgress(std::int32_t& lBytesRead)

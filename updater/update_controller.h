@@ -23,8 +23,8 @@ struct UpdaterEnvironment {
     std::function<void()> doEvents;    // processes the window's pending events once
     std::function<void()> endProgram;  // ends the process at once; does not return in production
     std::u16string appFolder;          // the updater's own folder, without a trailing separator
-    std::u16string updateHost;         // host (optionally host:port) of the update server
-    std::u16string vendorHost;         // host of the vendor's web site
+    std::u16string updateHost;         // host[:port] of the update server, optionally led by "https://"
+    std::u16string vendorHost;         // host of the vendor's web site, optionally led by "https://"
     SignatureReader& signatures;
     // The vendor's key: with one, only programs it signed are installed.
     std::optional<signature::PublicKey> updateKey;

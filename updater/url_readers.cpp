@@ -143,7 +143,7 @@ HtmlText visibleText(const std::string& html)
 
 std::u16string CurlInet1::OpenURL(const std::u16string& url, const inet::WaitCallback& wait)
 {
-    const auto document = inet::fetchDocument(runtime::toUtf8(url), wait);
+    const auto document = inet::fetchDocument(runtime::toUtf8(url), wait, m_trust);
     if (!document)
         throw runtime::RuntimeError(kCannotConnect, u"Unable to connect to remote host");
     return decodeDocument(*document);
@@ -154,7 +154,7 @@ void HtmlBrowser::Navigate(const std::u16string& url, const inet::WaitCallback& 
     // The page is loaded here and now, so that it is ready when the caller looks at it.
     m_hasBody = false;
     m_bodyText.clear();
-    const auto document = inet::fetchDocument(runtime::toUtf8(url), wait);
+    const auto document = inet::fetchDocument(runtime::toUtf8(url), wait, m_trust);
     if (!document)
         return;
     const HtmlText text = visibleText(*document);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/inet/internet.h"
+#include "platform/inet/curl_internet.h"
 
 #include <string>
 
@@ -25,20 +25,27 @@ public:
     virtual std::u16string DocumentBodyInnerText() = 0;
 };
 
-// Inet1 on libcurl: bytes that are valid UTF-8 are read as UTF-8, others as Windows-1254.
+// Inet1 on libcurl: bytes that are valid UTF-8 are read as UTF-8, others as Windows-1254. A TLS
+// server's certificate must chain to `trust`.
 class CurlInet1 : public Inet1Control {
 public:
+    explicit CurlInet1(inet::TlsTrust trust = {}) : m_trust(std::move(trust)) {}
     std::u16string OpenURL(const std::u16string& url, const inet::WaitCallback& wait) override;
+
+private:
+    inet::TlsTrust m_trust;
 };
 
 // WebBrowser1 as a hidden HTML reader: navigating loads and parses the page with a real HTML
 // parser; the body's text is what a browser would show of it.
 class HtmlBrowser : public WebBrowserControl {
 public:
+    explicit HtmlBrowser(inet::TlsTrust trust = {}) : m_trust(std::move(trust)) {}
     void Navigate(const std::u16string& url, const inet::WaitCallback& wait) override;
     std::u16string DocumentBodyInnerText() override;
 
 private:
+    inet::TlsTrust m_trust;
     bool m_hasBody = false;
     std::u16string m_bodyText;
 };

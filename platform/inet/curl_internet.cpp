@@ -67,14 +67,18 @@ struct CurlInternet::Object {
 namespace {
 
 struct Session : CurlInternet::Object {
+    static constexpr Kind kKind = Kind::Session;
     Session() : Object(Kind::Session, 0) {}
     std::string agent;
     std::uint32_t accessType = kOpenTypePreconfig;
     std::optional<std::string> proxy;
+    std::optional<std::string> proxyUser;
+    std::optional<std::string> proxyPassword;
     WaitCallback wait;
 };
 
 struct Connection : CurlInternet::Object {
+    static constexpr Kind kKind = Kind::Connection;
     explicit Connection(Handle session) : Object(Kind::Connection, session) {}
     const Session* session = nullptr;
     std::string server;
@@ -84,10 +88,12 @@ struct Connection : CurlInternet::Object {
 };
 
 struct Request : CurlInternet::Object {
+    static constexpr Kind kKind = Kind::Request;
     explicit Request(Handle connection) : Object(Kind::Request, connection) {}
     const Connection* connection = nullptr;
     std::string verb;
     std::string object;
+    bool secure = false;
     bool http10 = false;
     bool reload = false;
     bool answered = false;
@@ -96,6 +102,7 @@ struct Request : CurlInternet::Object {
 };
 
 struct UrlFile : CurlInternet::Object {
+    static constexpr Kind kKind = Kind::Url;
     explicit UrlFile(Handle session) : Object(Kind::Url, session) {}
     std::string url;
     TransferSettings settings;
@@ -104,12 +111,15 @@ struct UrlFile : CurlInternet::Object {
     bool failed = false;
 };
 
-TransferSettings settingsOf(const Session& session)
+TransferSettings settingsOf(const Session& session, const TlsTrust& trust)
 {
     TransferSettings settings;
     settings.agent = session.agent;
     settings.accessType = session.accessType;
     settings.proxy = session.proxy;
+    settings.proxyUser = session.proxyUser;
+    settings.proxyPassword = session.proxyPassword;
+    settings.trust = trust;
     return settings;
 }
 
@@ -160,12 +170,23 @@ private:
 };
 
 // curl is set up by the first transfer, not here: a window that owns the layer shows sooner.
-CurlInternet::CurlInternet(Timeouts timeouts)
+CurlInternet::CurlInternet(Timeouts timeouts, TlsTrust trust)
     : m_timeouts(timeouts)
+    , m_trust(std::move(trust))
 {
 }
 
 CurlInternet::~CurlInternet() = default;
+
+bool CurlInternet::setProxyCredentials(Handle sessionHandle, const std::string& user, const std::string& password)
+{
+    Session* session = find<Session>(sessionHandle);
+    if (!session)
+        return false;
+    session->proxyUser = user;
+    session->proxyPassword = password;
+    return true;
+}
 
 bool CurlInternet::setWaitCallback(Handle sessionHandle, WaitCallback callback)
 {
@@ -190,7 +211,8 @@ template <typename T>
 T* CurlInternet::find(Handle handle)
 {
     const auto it = m_objects.find(handle);
-    return it == m_objects.end() ? nullptr : dynamic_cast<T*>(it->second.get());
+    // Every kind is one final type: its tag tells it (read once per chunk, so no dynamic_cast).
+    return it == m_objects.end() || it->second->kind != T::kKind ? nullptr : static_cast<T*>(it->second.get());
 }
 
 Handle CurlInternet::add(std::unique_ptr<Object> object)
@@ -272,6 +294,7 @@ Handle CurlInternet::openRequest(Handle connectionHandle, const std::string& ver
         request->connection = connection;
         request->verb = verb.empty() ? std::string("GET") : verb;
         request->object = object.empty() ? std::string("/") : object;
+        request->secure = (flags & kFlagSecure) != 0;
         request->http10 = version == "HTTP/1.0";
         request->reload = (flags & kFlagReload) != 0;
         return add(std::move(request));
@@ -288,7 +311,7 @@ bool CurlInternet::sendRequest(Handle requestHandle, const std::optional<std::st
         return false;
     try {
         const Connection& connection = *request->connection;
-        TransferSettings settings = settingsOf(*connection.session);
+        TransferSettings settings = settingsOf(*connection.session, m_trust);
         settings.wait = waitOf(connection.parent);
         settings.user = connection.user;
         settings.password = connection.password;
@@ -297,7 +320,8 @@ bool CurlInternet::sendRequest(Handle requestHandle, const std::optional<std::st
         settings.http10 = request->http10;
         settings.reload = request->reload;
         const std::string object = request->object.front() == '/' ? request->object : "/" + request->object;
-        CurlTransfer transfer(cleanUrl("http://" + connection.server + object), settings, m_timeouts);
+        const std::string scheme = request->secure ? "https://" : "http://";
+        CurlTransfer transfer(cleanUrl(scheme + connection.server + object), settings, m_timeouts);
         const bool answered = transfer.finish();
         if (!find<Request>(requestHandle))
             return false;  // closed while waiting
@@ -333,7 +357,7 @@ Handle CurlInternet::openUrl(Handle sessionHandle, const std::string& url, const
     try {
         auto file = std::make_unique<UrlFile>(sessionHandle);
         file->url = cleanUrl(url);
-        file->settings = settingsOf(*session);
+        file->settings = settingsOf(*session, m_trust);
         file->settings.wait = waitOf(sessionHandle);
         file->transfer = std::make_unique<CurlTransfer>(file->url, file->settings, m_timeouts);
         if (!file->transfer->waitForHeaders() || !find<Session>(sessionHandle))

@@ -24,8 +24,14 @@ struct Timeouts {
 
 inline constexpr Timeouts kDefaultTimeouts{};
 
+// Whom a TLS server's certificate must chain to: the system's authorities, or only those of a
+// PEM text (pinning). Certificates are always verified.
+struct TlsTrust {
+    std::string authoritiesPem;  // empty: the system's store
+};
+
 // Bytes held in memory per open URL, whatever the size of the resource.
-inline constexpr std::size_t kTransferBufferSize = 256 * 1024;
+inline constexpr std::size_t kTransferBufferSize = 1024 * 1024;
 inline constexpr long kMaxRedirects = 10;
 
 // The URL text cleaned as a browser cleans what is typed or pasted: leading and trailing
@@ -36,12 +42,13 @@ std::string cleanUrl(std::string_view url);
 // The internet layer on libcurl. Every call blocks the calling thread; none throws.
 class CurlInternet : public Internet {
 public:
-    explicit CurlInternet(Timeouts timeouts = kDefaultTimeouts);
+    explicit CurlInternet(Timeouts timeouts = kDefaultTimeouts, TlsTrust trust = {});
     ~CurlInternet() override;
     CurlInternet(const CurlInternet&) = delete;
     CurlInternet& operator=(const CurlInternet&) = delete;
 
     bool setWaitCallback(Handle session, WaitCallback callback) override;
+    bool setProxyCredentials(Handle session, const std::string& user, const std::string& password) override;
     Handle openSession(const std::string& agent, std::uint32_t accessType, const std::optional<std::string>& proxy,
                        const std::optional<std::string>& proxyBypass, std::uint32_t flags) override;
     Handle connect(Handle session, const std::string& server, std::uint16_t port,
@@ -79,6 +86,7 @@ private:
     std::vector<std::unique_ptr<Object>> m_closedDuringCall;
 
     Timeouts m_timeouts;
+    TlsTrust m_trust;
     std::unordered_map<Handle, std::unique_ptr<Object>> m_objects;
     Handle m_nextHandle = 0xCC0001;
 };

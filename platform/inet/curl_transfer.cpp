@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 
 namespace inet {
 
 namespace {
 
-constexpr long kCurlReceiveBufferSize = 64 * 1024;
+constexpr long kCurlReceiveBufferSize = 512 * 1024;
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
@@ -52,6 +53,21 @@ long millisecondsBetween(Clock::time_point from, Clock::time_point to)
 
 }  // namespace
 
+EnvironmentProxy environmentProxy(std::string_view url)
+{
+    // curl itself takes "HTTP_PROXY" in capitals for no one; every other program here does.
+    const auto variable = [](const char* lower, const char* upper) {
+        for (const char* name : {lower, upper}) {
+            if (const char* value = std::getenv(name); value && *value)
+                return std::string(value);
+        }
+        return std::string();
+    };
+    const bool secure = startsWithNoCase(url, "https://");
+    return {secure ? variable("https_proxy", "HTTPS_PROXY") : variable("http_proxy", "HTTP_PROXY"),
+            variable("no_proxy", "NO_PROXY")};
+}
+
 void ensureCurlInitialised()
 {
     // curl_global_init is not thread-safe on its own; a function-local static runs it once.
@@ -85,7 +101,8 @@ CurlTransfer::CurlTransfer(const std::string& url, const TransferSettings& setti
         curl_easy_setopt(e, CURLOPT_USERAGENT, settings.agent.c_str());
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // What was asked for over TLS is never followed to plain HTTP.
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, startsWithNoCase(url, "https://") ? "https" : "http,https");
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timeouts.connect.count()));
@@ -96,11 +113,30 @@ CurlTransfer::CurlTransfer(const std::string& url, const TransferSettings& setti
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlTransfer::onBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
 
-    if (settings.accessType == kOpenTypeDirect)
-        curl_easy_setopt(e, CURLOPT_PROXY, "");  // also ignores the proxy variables
-    else if (settings.accessType == kOpenTypeProxy)
-        curl_easy_setopt(e, CURLOPT_PROXY, settings.proxy.value_or("").c_str());
-    // kOpenTypePreconfig: curl takes the system's settings from the proxy variables itself.
+    // The proxy and its exceptions are always named here ("" for none), so that curl reads no
+    // variables itself: a named proxy is used for every host, whatever "no_proxy" says.
+    if (settings.accessType == kOpenTypePreconfig) {
+        const EnvironmentProxy environment = environmentProxy(url);
+        curl_easy_setopt(e, CURLOPT_PROXY, environment.proxy.c_str());
+        curl_easy_setopt(e, CURLOPT_NOPROXY, environment.noProxy.c_str());
+    } else {
+        curl_easy_setopt(e, CURLOPT_PROXY,
+                         settings.accessType == kOpenTypeProxy ? settings.proxy.value_or("").c_str() : "");
+        curl_easy_setopt(e, CURLOPT_NOPROXY, "");
+    }
+    if (settings.proxyUser) {
+        curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, settings.proxyUser->c_str());
+        curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, settings.proxyPassword.value_or("").c_str());
+        curl_easy_setopt(e, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+    }
+    // Pinned authorities replace the system's store: no file or folder of it is read.
+    if (!settings.trust.authoritiesPem.empty()) {
+        curl_blob authorities{const_cast<char*>(settings.trust.authoritiesPem.data()),
+                              settings.trust.authoritiesPem.size(), CURL_BLOB_COPY};
+        curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &authorities);
+        curl_easy_setopt(e, CURLOPT_CAINFO, nullptr);
+        curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
+    }
 
     if (settings.user) {
         curl_easy_setopt(e, CURLOPT_USERNAME, settings.user->c_str());
@@ -238,7 +274,23 @@ bool CurlTransfer::pump()
 {
     if (m_finished)
         return false;
-    const auto before = m_lastActivity;
+    const auto now = Clock::now();
+    if (!keepWaiting(now) || (!m_headersDone && now - m_started >= m_timeouts.headers)) {
+        fail();
+        return false;
+    }
+    const long idle = millisecondsBetween(m_lastActivity, now);
+    if (idle >= m_timeouts.stall.count()) {
+        fail();
+        return false;
+    }
+    // The wait ends as soon as a socket is ready or curl's own timer is due, at once when bytes
+    // are already waiting: each arrival costs one wait and one step, as in curl's own loop.
+    long wait = std::min<long>(m_timeouts.stall.count() - idle, kWaitSlice.count());
+    if (!m_headersDone)
+        wait = std::min(wait, static_cast<long>(m_timeouts.headers.count()) - millisecondsBetween(m_started, now));
+    curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(std::max(wait, 1L)), nullptr);
+
     int running = 0;
     if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
         fail();
@@ -251,28 +303,7 @@ bool CurlTransfer::pump()
             m_failed = m_failed || message->data.result != CURLE_OK;
         }
     }
-    if (m_finished)
-        return false;
-
-    const auto now = Clock::now();
-    if (!keepWaiting(now) || (!m_headersDone && now - m_started >= m_timeouts.headers)) {
-        fail();
-        return false;
-    }
-    // Only wait when this step brought nothing: waiting with bytes at hand would idle the copy.
-    if (m_lastActivity != before || buffered() > 0 || m_paused)
-        return true;
-
-    const long idle = millisecondsBetween(m_lastActivity, now);
-    if (idle >= m_timeouts.stall.count()) {
-        fail();
-        return false;
-    }
-    long wait = std::min<long>(m_timeouts.stall.count() - idle, kWaitSlice.count());
-    if (!m_headersDone)
-        wait = std::min(wait, static_cast<long>(m_timeouts.headers.count()) - millisecondsBetween(m_started, now));
-    curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(std::max(wait, 1L)), nullptr);
-    return true;
+    return !m_finished;
 }
 
 bool CurlTransfer::waitForHeaders()

@@ -16,13 +16,25 @@ namespace inet {
 // Owns curl_global_init for the life of the process; call before any other curl function.
 void ensureCurlInitialised();
 
+// The proxy that the environment names for `url` ("http_proxy", "https_proxy", and
+// "no_proxy" for hosts that are reached directly; lower case first, then upper case), as curl
+// takes a proxy: "" for none.
+struct EnvironmentProxy {
+    std::string proxy;
+    std::string noProxy;
+};
+EnvironmentProxy environmentProxy(std::string_view url);
+
 // How a transfer reaches its server: what a session and a connection give it.
 struct TransferSettings {
     std::string agent;
     std::uint32_t accessType = kOpenTypePreconfig;
     std::optional<std::string> proxy;
+    std::optional<std::string> proxyUser;  // offered to a proxy that asks
+    std::optional<std::string> proxyPassword;
     std::optional<std::string> user;
     std::optional<std::string> password;
+    TlsTrust trust;
     long port = 0;
     bool head = false;
     bool http10 = false;

@@ -7,12 +7,13 @@
 
 namespace inet {
 
-std::optional<std::string> fetchDocument(const std::string& url, const WaitCallback& wait,
+std::optional<std::string> fetchDocument(const std::string& url, const WaitCallback& wait, const TlsTrust& trust,
                                          std::chrono::milliseconds timeLimit, std::size_t sizeLimit)
 {
     TransferSettings settings;
     settings.totalLimit = timeLimit;
     settings.wait = wait;
+    settings.trust = trust;
     CurlTransfer transfer(cleanUrl(url), settings, kDefaultTimeouts);
     if (!transfer.waitForHeaders())
         return std::nullopt;

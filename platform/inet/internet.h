@@ -23,6 +23,7 @@ inline constexpr std::uint16_t kInvalidPortNumber = 0;  // the service's default
 inline constexpr std::uint32_t kServiceHttp = 3;
 
 inline constexpr std::uint32_t kFlagReload = 0x80000000;
+inline constexpr std::uint32_t kFlagSecure = 0x00800000;  // the request goes over TLS
 inline constexpr std::uint32_t kFlagExistingConnect = 0x20000000;
 
 inline constexpr std::uint32_t kQueryStatusCode = 19;
@@ -41,7 +42,8 @@ class Internet {
 public:
     virtual ~Internet() = default;
 
-    // InternetOpen: a session. `proxy` is used only with kOpenTypeProxy.
+    // InternetOpen: a session. `proxy` is used only with kOpenTypeProxy; kOpenTypePreconfig
+    // follows the system's settings, here the proxy variables of the environment.
     virtual Handle openSession(const std::string& agent, std::uint32_t accessType,
                                const std::optional<std::string>& proxy,
                                const std::optional<std::string>& proxyBypass, std::uint32_t flags) = 0;
@@ -50,6 +52,10 @@ public:
     // handles opened from it. False for a handle that is no session.
     virtual bool setWaitCallback(Handle session, WaitCallback callback) = 0;
 
+    // InternetSetOption with the proxy's user name and password: every request on `session`
+    // offers them to a proxy that asks. False for a handle that is no session.
+    virtual bool setProxyCredentials(Handle session, const std::string& user, const std::string& password) = 0;
+
     // InternetConnect: a connection to `server` (which may carry ":port"); port 0 is the
     // service's default. No user (nullopt) sends no credentials; an empty one is a user name.
     virtual Handle connect(Handle session, const std::string& server, std::uint16_t port,
@@ -57,7 +63,7 @@ public:
                            const std::optional<std::string>& password, std::uint32_t service,
                            std::uint32_t flags, std::uintptr_t context) = 0;
 
-    // HttpOpenRequest on a connection.
+    // HttpOpenRequest on a connection; kFlagSecure in `flags` speaks HTTPS to the server.
     virtual Handle openRequest(Handle connection, const std::string& verb, const std::string& object,
                                const std::string& version, const std::optional<std::string>& referrer,
                                std::uint32_t flags, std::uintptr_t context) = 0;

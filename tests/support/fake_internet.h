@@ -45,6 +45,12 @@ public:
         return true;
     }
 
+    bool setProxyCredentials(inet::Handle session, const std::string& user, const std::string& password) override
+    {
+        m_log.push_back("setProxyCredentials " + std::to_string(session) + " " + user + " " + password);
+        return true;
+    }
+
     inet::Handle openSession(const std::string& agent, std::uint32_t accessType,
                              const std::optional<std::string>& proxy, const std::optional<std::string>&,
                              std::uint32_t flags) override

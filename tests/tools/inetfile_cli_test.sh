@@ -5,7 +5,8 @@ set -uo pipefail
 inetfile=$1
 source_dir=$2
 work=$(mktemp -d)
-trap 'kill "$(cat "$work/nginx/nginx.pid" 2>/dev/null)" 2>/dev/null; umount "$work/small" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill "$(cat "$work/nginx/nginx.pid" 2>/dev/null)" "$(cat "$work/tls/nginx.pid" 2>/dev/null)" 2>/dev/null
+      umount "$work/small" 2>/dev/null; rm -rf "$work"' EXIT
 
 mkdir -p "$work/root"
 head -c 5000 /dev/urandom > "$work/root/a.bin"
@@ -46,6 +47,15 @@ check proxy-port 2 'Error 6: Overflow' -- "$inetfile" get --proxy-port 40000 "$u
 check usage 64 "$("$inetfile" 2>&1)" -- "$inetfile" fetch "$url/a.bin"
 check wide-number 64 "$("$inetfile" 2>&1)" -- "$inetfile" get --connect-type 4294967297 "$url/a.bin" "$work/w.out"
 check wide-port 64 "$("$inetfile" 2>&1)" -- "$inetfile" get --proxy-port 4294975376 "$url/a.bin" "$work/w.out"
+
+# HTTPS trusts only the authorities of --ca-file.
+"$source_dir/tests/support/make-test-certificates" "$work/certificates"
+tls_port=$(NGINX_TLS_CERTIFICATE="$work/certificates/server.pem" NGINX_TLS_KEY="$work/certificates/server.key" \
+    "$source_dir/tests/support/nginx-on-loopback" "$work/root" "$work/tls") || exit 1
+check https 0 'DownloadComplete' \
+    -- "$inetfile" get --quiet --ca-file "$work/certificates/authority.pem" "https://127.0.0.1:$tls_port/a.bin" "$work/s.out"
+check https-other-authority 1 'DownloadError Could not find Url' \
+    -- "$inetfile" get --quiet --ca-file "$work/certificates/other-authority.pem" "https://127.0.0.1:$tls_port/a.bin" "$work/o.out"
 
 # A full disk ends the download with its file error alone, also when a cancel is pending:
 # the bytes counted reach the file before the cancel's event could be raised.

@@ -92,6 +92,52 @@ TEST(UpdateEndToEnd, OneClickReplacesAndRestartsTheApplication)
     fs::remove_all(base);
 }
 
+std::string pemOf(const std::string& name)
+{
+    return read(testCertificates() / name);
+}
+
+// An update server on HTTPS whose authority is pinned in the updater; one with a certificate
+// of another authority is no server at all to it.
+TEST(UpdateOverHttps, ComesOnlyFromAServerOfThePinnedAuthority)
+{
+    for (const std::string certificate : {"server", "other-server"}) {
+        const fs::path base = fs::temp_directory_path() / ("e2e https " + std::to_string(::getpid()));
+        const fs::path app = base / "app";
+        const fs::path server = base / "server";
+        write(app / "VelkoraLirvane.exe", kOldProgram);
+        write(server / "lirvane" / "lirvanesurumPlus2.txt", "2.0\n");
+        write(server / "lirvane" / "lirvanedosyaPlus2.txt", "VelkoraLirvane_new.exe");
+        write(server / "lirvane" / "VelkoraLirvane_new.exe", kNewProgram);
+        NginxServer nginx(server, testCertificates() / (certificate + ".pem"), testCertificates() / (certificate + ".key"));
+
+        Log log;
+        const inet::TlsTrust trust{pemOf("authority.pem")};
+        inet::CurlInternet internet(inet::kDefaultTimeouts, trust);
+        RecordingBoxes boxes(log);
+        shell::PosixShell shell;
+        CurlInet1 inet1(trust);
+        HtmlBrowser browser(trust);
+        bool ended = false;
+        frmGuncel window(UpdaterServices{internet, boxes, shell, inet1, browser, [&] { ended = true; },
+                                         runtime::fromUtf8(app.string()), runtime::fromUtf8(nginx.origin()),
+                                         u"https://www.example", std::nullopt});
+        window.show();
+        QTest::mouseClick(window.basla, Qt::LeftButton);
+
+        if (certificate == "server") {
+            EXPECT_TRUE(ended);
+            EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kNewProgram);
+        } else {
+            EXPECT_FALSE(ended);
+            EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kOldProgram);
+            EXPECT_EQ(window.bar1->panelText(1), QStringLiteral("İnternet bağlantısı sağlanamadı"));
+            EXPECT_EQ(log.size(), 2u);  // the reader's message, then the check's
+        }
+        fs::remove_all(base);
+    }
+}
+
 // Signed updates: the server laid out by the vendor's publishing command with a key made by
 // minisign, then spoiled the way each case says; the updater built with the vendor's key.
 struct SignedCase {

@@ -14,6 +14,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <limits>
 #include <optional>
@@ -36,8 +37,11 @@ constexpr char kUsage[] =
     "  --connect-type N     0 system settings, 1 named proxy, 2 direct\n"
     "  --proxy-server S     proxy host for connect type 1\n"
     "  --proxy-port N       proxy port for connect type 1 (default 8080)\n"
+    "  --proxy-user U       user name offered to a proxy that asks\n"
+    "  --proxy-password P   password offered to a proxy that asks\n"
     "  --site-user U        user name for the information request\n"
     "  --site-password P    password for the information request\n"
+    "  --ca-file FILE       trust only the authorities in FILE (PEM) for HTTPS\n"
     "  --cancel-after K     cancel inside the K-th progress event\n"
     "  --quiet              print only the line of the final event\n";
 
@@ -49,6 +53,9 @@ struct Options {
     std::optional<std::int32_t> proxyPort;
     std::optional<std::string> siteUser;
     std::optional<std::string> sitePassword;
+    std::optional<std::string> proxyUser;
+    std::optional<std::string> proxyPassword;
+    std::optional<std::string> caFile;
     std::optional<long> cancelAfter;
     bool quiet = false;
 };
@@ -60,6 +67,24 @@ std::optional<long> number(std::string_view text)
     if (ec != std::errc() || ptr != text.data() + text.size())
         return std::nullopt;
     return value;
+}
+
+// The field of a text option, or nullptr for another argument.
+std::optional<std::string>* textOption(Options& options, std::string_view arg)
+{
+    if (arg == "--proxy-server")
+        return &options.proxyServer;
+    if (arg == "--proxy-user")
+        return &options.proxyUser;
+    if (arg == "--proxy-password")
+        return &options.proxyPassword;
+    if (arg == "--site-user")
+        return &options.siteUser;
+    if (arg == "--site-password")
+        return &options.sitePassword;
+    if (arg == "--ca-file")
+        return &options.caFile;
+    return nullptr;
 }
 
 std::optional<Options> parse(int argc, char* argv[])
@@ -87,12 +112,10 @@ std::optional<Options> parse(int argc, char* argv[])
             if (*n < std::numeric_limits<std::int32_t>::min() || *n > std::numeric_limits<std::int32_t>::max())
                 return std::nullopt;
             (arg == "--connect-type" ? options.connectType : options.proxyPort) = static_cast<std::int32_t>(*n);
-        } else if (arg == "--proxy-server" || arg == "--site-user" || arg == "--site-password") {
-            auto text = value();
-            if (!text)
+        } else if (std::optional<std::string>* text = textOption(options, arg)) {
+            *text = value();
+            if (!text->has_value())
                 return std::nullopt;
-            (arg == "--proxy-server" ? options.proxyServer : arg == "--site-user" ? options.siteUser
-                                                                                 : options.sitePassword) = text;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return std::nullopt;
         } else if (options.command.empty()) {
@@ -120,16 +143,18 @@ public:
 
     void raiseEvent(const controls::EventInfo& event, std::span<runtime::Variant> args) override
     {
-        std::string line = runtime::toUtf8(event.name);
-        for (const auto& arg : args)
-            line += " " + runtime::toUtf8(runtime::toText(arg));
         const bool progress = event.number == internet_file::event::DownloadProgress.number;
         if (!progress) {
             m_ended = true;
             m_exitCode = event.number == internet_file::event::DownloadComplete.number ? kExitComplete : kExitEnded;
         }
-        if (!progress || !m_options.quiet)
+        // The line is made only when it is printed: a quiet run stays as cheap as the copy.
+        if (!progress || !m_options.quiet) {
+            std::string line = runtime::toUtf8(event.name);
+            for (const auto& arg : args)
+                line += " " + runtime::toUtf8(runtime::toText(arg));
             std::printf("%s\n", line.c_str());
+        }
         if (progress && m_options.cancelAfter && ++m_progressCount == *m_options.cancelAfter)
             m_control.CancelDownload();
     }
@@ -144,7 +169,16 @@ private:
 
 int run(const Options& options)
 {
-    inet::CurlInternet internet;
+    inet::TlsTrust trust;
+    if (options.caFile) {
+        std::ifstream in(*options.caFile);
+        trust.authoritiesPem.assign(std::istreambuf_iterator<char>(in), {});
+        if (!in || trust.authoritiesPem.empty()) {
+            std::fprintf(stderr, "inetfile: cannot read %s\n", options.caFile->c_str());
+            return kExitUsage;
+        }
+    }
+    inet::CurlInternet internet(inet::kDefaultTimeouts, trust);
     InternetFile control(internet, [] {});
     ShellSite site(control, options);
     control.setSite(&site);
@@ -158,6 +192,10 @@ int run(const Options& options)
             control.setProxyServer(runtime::fromUtf8(*options.proxyServer));
         if (options.proxyPort)
             control.setProxyPort(runtime::toInteger(static_cast<double>(*options.proxyPort)));
+        if (options.proxyUser)
+            control.setProxyUser(runtime::fromUtf8(*options.proxyUser));
+        if (options.proxyPassword)
+            control.setProxyPassword(runtime::fromUtf8(*options.proxyPassword));
         if (options.siteUser)
             control.setSiteUser(runtime::fromUtf8(*options.siteUser));
         if (options.sitePassword)

@@ -19,11 +19,12 @@ int main(int argc, char* argv[])
         return EXIT_FAILURE;
     }
 
-    inet::CurlInternet internet;
+    const inet::TlsTrust trust{build_config::kUpdateAuthorities};
+    inet::CurlInternet internet(inet::kDefaultTimeouts, trust);
     shell::PosixShell shell;
     QtMessageBoxes boxes;
-    CurlInet1 inet1;
-    HtmlBrowser browser;
+    CurlInet1 inet1(trust);
+    HtmlBrowser browser(trust);
     frmGuncel window(UpdaterServices{
         internet, boxes, shell, inet1, browser,
         [] {
