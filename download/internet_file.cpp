@@ -1,5 +1,6 @@
 #include "download/internet_file.h"
 
+#include "download/information_parse.h"
 #include "download/url_helpers.h"
 #include "platform/runtime/binary_file.h"
 #include "platform/runtime/conversions.h"
@@ -24,7 +25,6 @@ constexpr std::u16string_view kCouldNotFindUrl = u"Could not find Url";
 constexpr std::u16string_view kErrorSettingPosition = u"Error, while setting position";
 constexpr std::u16string_view kCouldNotReadUrl = u"Could not read Url";
 constexpr std::u16string_view kNotAvailable = u"Not Available";
-constexpr std::u16string_view kFileNotFoundStatus = u"HTTP/1.1 404 File Not Found";
 
 constexpr int kControlSize = 570;  // twips, the size of the design-time picture
 
@@ -85,16 +85,6 @@ std::int32_t addChecked(std::int32_t total, std::uint32_t count)
     if (sum > std::numeric_limits<std::int32_t>::max())
         throw runtime::RuntimeError(runtime::error::kOverflow);
     return static_cast<std::int32_t>(sum);
-}
-
-// Mid$(text, start, length) with 1-based start; a negative length is an invalid argument.
-std::u16string mid(const std::u16string& text, std::size_t start, std::int64_t length)
-{
-    if (length < 0)
-        throw runtime::RuntimeError(runtime::error::kInvalidProcedureCall);
-    if (start > text.size())
-        return {};
-    return text.substr(start - 1, static_cast<std::size_t>(length));
 }
 
 }  // namespace
@@ -363,30 +353,19 @@ void InternetFile::RequestInformation()
 
 void InternetFile::parseHeaders(const std::u16string& headers)
 {
-    const std::u16string lower = runtime::lowerCase(headers);
-
-    const std::size_t modified = runtime::findText(lower, u"last-modified: ");
-    if (modified == 0) {
-        m_LastModified = kNotAvailable;
-    } else {
-        const std::size_t start = modified + 15;
-        const std::size_t end = runtime::findText(headers, u"\r\n", start);
-        m_LastModified = mid(headers, start, static_cast<std::int64_t>(end) - static_cast<std::int64_t>(start));
-    }
-    m_doEvents();
-
-    const std::size_t length = runtime::findText(lower, u"content-length: ");
-    if (length == 0) {
-        m_FileSize = -1;
-    } else {
-        const std::size_t start = length + 16;
-        const std::size_t end = runtime::findText(headers, u"\r\n", start);
-        m_FileSize = runtime::toLong(
-            Variant(mid(headers, start, static_cast<std::int64_t>(end) - static_cast<std::int64_t>(start))));
-    }
-    m_doEvents();
-
-    m_FileExists = runtime::Bool16(runtime::findText(headers, kFileNotFoundStatus) == 0);
+    internet_file::Information values{m_FileExists, m_FileSize, m_LastModified};
+    // What the parse set stays set, also when it ends with its error.
+    struct CopyBack {
+        InternetFile& self;
+        internet_file::Information& values;
+        ~CopyBack()
+        {
+            self.m_FileExists = values.FileExists;
+            self.m_FileSize = values.FileSize;
+            self.m_LastModified = values.LastModified;
+        }
+    } copyBack{*this, values};
+    internet_file::parseInformation(headers, values, m_doEvents);
 }
 
 void InternetFile::StartDownload()
