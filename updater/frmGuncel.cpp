@@ -4,6 +4,7 @@
 #include "platform/controls/twips.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
+#include "updater/window_layout.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -11,8 +12,6 @@
 #include <QMouseEvent>
 #include <QFile>
 #include <QIcon>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QPixmap>
 #include <QScreen>
@@ -22,13 +21,13 @@ namespace {
 
 constexpr int kButtonIconSize = 32;
 
-int pixels(const QJsonValue& twips)
+int pixels(int twips)
 {
     using controls::kTwipsPerPixel;
-    return (twips.toInt() + kTwipsPerPixel / 2) / kTwipsPerPixel;
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
 
-QFont fontFrom(const QJsonObject& spec)
+QFont fontFrom(const FontLayout& spec)
 {
     // MS Sans Serif is missing on most systems: Liberation Sans keeps close to its widths, and
     // the sans-serif hint lets the font matcher take the nearest installed sans font otherwise.
@@ -39,19 +38,21 @@ QFont fontFrom(const QJsonObject& spec)
         return true;
     }();
     (void)substituted;
-    QFont font(spec.value("name").toString());
+    QFont font(spec.name);
     font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(spec.value("size").toDouble());
-    font.setBold(spec.value("bold").toBool());
+    font.setPointSizeF(spec.size);
+    font.setBold(spec.bold);
     return font;
 }
 
-QJsonObject loadLayout()
+WindowLayout loadLayout()
 {
     QFile file(QStringLiteral(":/frmGuncel/frmGuncel.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("The window's stored layout is missing");
-    return QJsonDocument::fromJson(file.readAll()).object();
+    QString error;
+    const auto layout = file.open(QIODevice::ReadOnly) ? parseWindowLayout(file.readAll(), error) : std::nullopt;
+    if (!layout)
+        qFatal("The window's stored layout is missing or broken: %s", qPrintable(error));
+    return *layout;
 }
 
 // The control's own persisted values from its stored data; keys with a leading "_" belong to
@@ -82,15 +83,17 @@ frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
     , m_services(std::move(services))
     , m_signatures(m_services.internet)
 {
-    const QJsonObject layout = loadLayout();
-    setObjectName(layout.value("name").toString());
-    setWindowTitle(layout.value("caption").toString());
-    setFont(fontFrom(layout.value("font").toObject()));
-    setWindowIcon(QIcon(layout.value("icon").toString()));
-    setFixedSize(pixels(layout.value("clientWidth")), pixels(layout.value("clientHeight")));
+    const WindowLayout layout = loadLayout();
+    setObjectName(layout.name);
+    setWindowTitle(layout.caption);
+    setFont(fontFrom(layout.font));
+    setWindowIcon(QIcon(layout.icon));
+    setFixedSize(pixels(layout.clientWidth), pixels(layout.clientHeight));
 
-    for (const QJsonValue control : layout.value("controls").toArray())
-        createControl(control.toObject(), this);
+    for (const ControlLayout& control : layout.controls)
+        createControl(control, this);
+    if (!basla || !btniptal || !cmdClose || !lblActive || !pbar || !bar1 || !ctlIFile)
+        qFatal("The window's stored layout lacks one of its working controls");
 
     std::vector<std::pair<int, QWidget*>> tabbable;
     for (auto it = m_tabbable.begin(); it != m_tabbable.end(); ++it)
@@ -183,24 +186,20 @@ void frmGuncel::setProgressText(const std::u16string& text)
     pbar->setCaption(QString::fromStdU16String(text));
 }
 
-void frmGuncel::createControl(const QJsonObject& spec, QWidget* container)
+void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
 {
-    const QString name = spec.value("name").toString();
-    const QString kind = spec.value("kind").toString();
-    const QString caption = spec.value("caption").toString();
-    const QRect geometry(pixels(spec.value("left")), pixels(spec.value("top")), pixels(spec.value("width")),
-                         pixels(spec.value("height")));
+    const QString& name = spec.name;
+    const QString& kind = spec.kind;
     m_creationOrder << name;
-    if (spec.contains("tabIndex"))
-        m_tabIndex.insert(name, spec.value("tabIndex").toInt());
+    if (spec.tabIndex)
+        m_tabIndex.insert(name, *spec.tabIndex);
 
     QWidget* widget = nullptr;
     if (kind == u"updatelirvanePlus.InternetFile") {
         ctlIFile = std::make_unique<InternetFile>(m_services.internet, [] { QCoreApplication::processEvents(); });
-        ctlIFile->load(propertyBagFrom(spec.value("properties").toObject()));
-        const QJsonObject properties = spec.value("properties").toObject();
-        ctlIFile->setExtent(controls::twipsFromHimetric(properties.value("_ExtentX").toDouble()),
-                            controls::twipsFromHimetric(properties.value("_ExtentY").toDouble()));
+        ctlIFile->load(propertyBagFrom(spec.properties));
+        ctlIFile->setExtent(controls::twipsFromHimetric(spec.properties.value("_ExtentX").toDouble()),
+                            controls::twipsFromHimetric(spec.properties.value("_ExtentY").toDouble()));
         return;
     }
     if (kind == u"InetCtlsObjects.Inet")
@@ -208,8 +207,8 @@ void frmGuncel::createControl(const QJsonObject& spec, QWidget* container)
 
     if (kind == u"VB.CommandButton") {
         auto* button = new PictureButton(container);
-        button->setText(caption);
-        button->setIcon(QIcon(spec.value("picture").toString()));
+        button->setText(spec.caption);
+        button->setIcon(QIcon(spec.picture));
         button->setIconSize(QSize(kButtonIconSize, kButtonIconSize));
         widget = button;
         m_tabbable.insert(name, button);
@@ -220,59 +219,52 @@ void frmGuncel::createControl(const QJsonObject& spec, QWidget* container)
         else if (name == u"cmdClose")
             cmdClose = button;
     } else if (kind == u"VB.Label") {
-        auto* label = new QLabel(caption, container);
+        auto* label = new QLabel(spec.caption, container);
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        if (spec.contains("foreColor")) {
+        if (spec.foreColor) {
             QPalette palette = label->palette();
-            palette.setColor(QPalette::WindowText,
-                             QColor(windowsColourName(static_cast<unsigned>(spec.value("foreColor").toInteger()))));
+            palette.setColor(QPalette::WindowText, QColor(windowsColourName(*spec.foreColor)));
             label->setPalette(palette);
         }
-        if (spec.contains("mouseIcon")) {
-            const QJsonArray hotSpot = spec.value("mouseIconHotSpot").toArray();
-            label->setCursor(QCursor(QPixmap(spec.value("mouseIcon").toString()), hotSpot.at(0).toInt(),
-                                     hotSpot.at(1).toInt()));
-        }
+        if (!spec.mouseIcon.isEmpty())
+            label->setCursor(QCursor(QPixmap(spec.mouseIcon), spec.mouseIconHotSpot.x(), spec.mouseIconHotSpot.y()));
         widget = label;
         if (name == u"lblBilgi")
             lblBilgi = label;
         else if (name == u"lblActive")
             lblActive = label;
     } else if (kind == u"VB.Frame") {
-        Frame2 = new QGroupBox(caption, container);
+        Frame2 = new QGroupBox(spec.caption, container);
         widget = Frame2;
     } else if (kind == u"vbalProgBarLib6.vbalProgressBar") {
         pbar = new ProgressBar(container);
-        const QJsonObject properties = spec.value("properties").toObject();
-        pbar->setColours(static_cast<unsigned>(properties.value("forecolor").toInteger()),
-                         static_cast<unsigned>(properties.value("barforecolor").toInteger()));
-        pbar->setTextVisible(properties.value("showtext").toBool());
+        pbar->setColours(static_cast<unsigned>(spec.properties.value("forecolor").toInteger()),
+                         static_cast<unsigned>(spec.properties.value("barforecolor").toInteger()));
+        pbar->setTextVisible(spec.properties.value("showtext").toBool());
         widget = pbar;
     } else if (kind == u"MSComctlLib.StatusBar") {
         bar1 = new StatusBar(container);
-        for (const QJsonValue panel : spec.value("panels").toArray())
-            bar1->addPanel(pixels(panel.toObject().value("width")), panel.toObject().value("text").toString());
+        for (const auto& [width, text] : spec.panels)
+            bar1->addPanel(pixels(width), text);
         widget = bar1;
-    } else if (kind == u"SHDocVwCtl.WebBrowser") {
+    } else {  // SHDocVwCtl.WebBrowser: the page reader has no window to show
         WebBrowser1 = new QWidget(container);
         widget = WebBrowser1;
-    } else {
-        qFatal("Unknown control kind in the stored layout");
     }
 
     widget->setObjectName(name);
-    widget->setGeometry(geometry);
-    if (spec.contains("font"))
-        widget->setFont(fontFrom(spec.value("font").toObject()));
-    widget->setEnabled(spec.value("enabled").toBool(true));
-    widget->setVisible(spec.value("visible").toBool(true));
+    widget->setGeometry(QRect(pixels(spec.left), pixels(spec.top), pixels(spec.width), pixels(spec.height)));
+    if (spec.font)
+        widget->setFont(fontFrom(*spec.font));
+    widget->setEnabled(spec.enabled);
+    widget->setVisible(spec.visible);
 
     // A substituted font may be wider than the one the layout was made with: a label grows to
     // show its whole text rather than cut it.
     if (auto* label = qobject_cast<QLabel*>(widget))
         label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
 
-    for (const QJsonValue child : spec.value("controls").toArray())
-        createControl(child.toObject(), widget);
+    for (const ControlLayout& child : spec.controls)
+        createControl(child, widget);
 }

@@ -15,7 +15,7 @@
 #include <QWidget>
 #include <memory>
 
-class QJsonObject;
+struct ControlLayout;
 
 // What the window is given by its program (main) or by a test.
 struct UpdaterServices {
@@ -67,7 +67,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void createControl(const QJsonObject& spec, QWidget* container);
+    void createControl(const ControlLayout& spec, QWidget* container);
     void handle(const std::function<void()>& handler);
 
     void setStatusText(const std::u16string& text) override;
