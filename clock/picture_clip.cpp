@@ -70,6 +70,9 @@ runtime::Variant PictureClip::GraphicCell(std::int16_t index) const
     const QImage& source = pictureOf(m_picture)->image();
     const int width = source.width() / m_cols;
     const int height = source.height() / m_rows;
+    // A picture smaller than its grid has cells without pixels: no picture to hand out.
+    if (width == 0 || height == 0)
+        throw runtime::RuntimeError(kInvalidPicture, u"Invalid picture");
     return pictureVariant(source.copy((index % m_cols) * width, (index / m_cols) * height, width, height));
 }
 

@@ -25,7 +25,8 @@ public:
     std::int16_t Cols() const { return m_cols; }
     void setCols(std::int16_t cols);
     // Cell `index` as a new picture. Raises 380 "Invalid property value" for an index outside
-    // the cells, 481 "Invalid picture" without a source picture.
+    // the cells, 481 "Invalid picture" without a source picture or when the cells are smaller
+    // than a pixel (a picture narrower than its columns).
     runtime::Variant GraphicCell(std::int16_t index) const;
 
     runtime::Variant invoke(controls::DispId id, controls::InvokeKind kind, std::span<runtime::Variant> args) override;

@@ -88,11 +88,11 @@ std::optional<Signature> parseSignature(std::string_view text)
             return std::nullopt;
         line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+        // A line ends at its first CR, as minisign reads it (and signs its trusted comment).
+        line = line.substr(0, line.find('\r'));
     }
-    if (!text.empty() && text != "\n" && text != "\r\n")
-        return std::nullopt;
+    if (text.find_first_not_of("\r\n") != std::string_view::npos)
+        return std::nullopt;  // nothing but line ends after the four lines
     if (lines[0].substr(0, kUntrustedPrefix.size()) != kUntrustedPrefix
         || lines[2].substr(0, kTrustedPrefix.size()) != kTrustedPrefix)
         return std::nullopt;

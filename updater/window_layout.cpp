@@ -48,12 +48,13 @@ private:
         return {};
     }
 
-    double number(const QJsonObject& object, const char* key, bool required, double limit)
+    // A number within -limit..limit (0..limit when `unsigned_`).
+    double number(const QJsonObject& object, const char* key, bool required, double limit, bool unsigned_ = false)
     {
         const QJsonValue value = object.value(QLatin1String(key));
         if (value.isUndefined() && !required)
             return 0;
-        if (!value.isDouble() || !(std::fabs(value.toDouble()) <= limit)) {
+        if (!value.isDouble() || !(std::fabs(value.toDouble()) <= limit) || (unsigned_ && value.toDouble() < 0)) {
             fail(QStringLiteral("\"%1\" is no number in range").arg(QLatin1String(key)));
             return 0;
         }
@@ -128,7 +129,7 @@ private:
         layout.visible = flag(object, "visible", true);
         layout.picture = text(object, "picture");
         if (object.contains("foreColor"))
-            layout.foreColor = static_cast<unsigned>(number(object, "foreColor", true, 0xFFFFFF));
+            layout.foreColor = static_cast<unsigned>(number(object, "foreColor", true, 0xFFFFFF, true));
         layout.mouseIcon = text(object, "mouseIcon");
         const QJsonValue hotSpot = object.value("mouseIconHotSpot");
         if (!hotSpot.isUndefined()) {

@@ -71,6 +71,9 @@ std::optional<Registry> Registry::parse(std::string_view text)
             line.remove_suffix(1);
         if (line.empty())
             continue;
+        // What setValue refuses is no store either: it could never be written back as read.
+        if (holdsLineBreak(line))
+            return std::nullopt;
         if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
             key = line.substr(1, line.size() - 2);
             registry.m_keys[folded(key)].spelling = key;

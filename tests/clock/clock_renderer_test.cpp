@@ -1,4 +1,5 @@
 #include "clock/clock_renderer.h"
+#include "tests/support/error_of.h"
 #include "clock/picture.h"
 #include "clock/picture_clip.h"
 #include "clock/qt_image_elements.h"
@@ -208,6 +209,10 @@ TEST(PictureClipTest, CutsEqualCellsAndKeepsItsCounts)
     EXPECT_EQ(pictureOf(viaDispatch)->image(), pictureOf(clip.GraphicCell(2))->image());
     controls::dispatchPut(clip, PictureClip::kPicture, pictureVariant(stripImage(strips::drawPunctuationStrip(1))));
     EXPECT_EQ(runtime::toLong(controls::dispatchGet(clip, PictureClip::kCols)), 8);
+
+    // A picture narrower than its columns has no cells to hand out.
+    clip.setPicture(pictureVariant(QImage(7, 27, QImage::Format_RGB32)));
+    EXPECT_EQ(errorOf([&] { clip.GraphicCell(0); }), 481);
 }
 
 }  // namespace

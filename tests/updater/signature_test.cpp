@@ -76,6 +76,11 @@ TEST_F(SignatureTest, OnlyTheFourLinesOfTheFormatParse)
     for (const char c : text)
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     EXPECT_TRUE(signature::parseSignature(crlf));
+    // As minisign reads it, a line ends at its first CR.
+    std::string cut = text;
+    cut.insert(cut.find('\n', text.find("trusted comment: ")), "\rignored");
+    ASSERT_TRUE(signature::parseSignature(cut));
+    EXPECT_EQ(signature::parseSignature(cut)->trustedComment, signature::parseSignature(text)->trustedComment);
     EXPECT_TRUE(signature::parseSignature(text.substr(0, text.size() - 1)));  // no final line break
     const std::size_t line3 = text.find("trusted comment: ");
     for (const std::string& bad : {std::string(), text + "fifth line\n", text.substr(0, line3),

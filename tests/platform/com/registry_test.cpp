@@ -16,7 +16,7 @@ TEST(RegistryText, LfAndCrLfReadAlike)
 
 TEST(RegistryText, ALineThatIsNoKeyOrValueMakesItNoStore)
 {
-    for (const char* text : {"no section first=1\n", "[Key]\njust words\n", "[Key]\n\x01\x02\n"})
+    for (const char* text : {"no section first=1\n", "[Key]\njust words\n", "[Key]\n\x01\x02\n", "[Key]\nname=a\rb\n"})
         EXPECT_FALSE(com::Registry::parse(text).has_value()) << text;
 }
 
