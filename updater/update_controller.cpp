@@ -65,7 +65,8 @@ std::u16string fileNameOf(const std::u16string& named)
         if (c != u'\r' && c != u'\n' && c != u'\t')
             name += c;
     }
-    return name.substr(name.find_last_of(u'/') == std::u16string::npos ? 0 : name.find_last_of(u'/') + 1);
+    const auto slash = name.find_last_of(u'/');
+    return slash == std::u16string::npos ? name : name.substr(slash + 1);
 }
 
 }  // namespace
