@@ -418,7 +418,9 @@ void InternetFile::RunDownload()
 
     std::int32_t total = 0;
     // Every byte counted is on the file before the event, so that a write error ends the
-    // download without one: a download has exactly one ending.
+    // download without one: a download has exactly one ending. A network wait given up
+    // because of a cancel request ends here too, never as a failure of the server or as the
+    // end of the resource.
     const auto cancelled = [&] {
         m_doEvents();
         if (held.file)
@@ -429,8 +431,6 @@ void InternetFile::RunDownload()
         if (held.file)
             held.file->close();
     };
-    // A network wait given up because of a cancel request ends as the cancel, never as a
-    // failure of the server or as the end of the resource.
     const auto error = [&](std::u16string_view message) {
         std::array<Variant, 1> args{Variant(std::u16string(message))};
         raiseEvent(event::DownloadError, args);

@@ -161,22 +161,6 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view c
     });
 }
 
-bool PosixShell::copyFile(const std::u16string& from, const std::u16string& to, bool failIfExists)
-{
-    const Descriptor source(::open(runtime::nativePath(from).c_str(), O_RDONLY | O_CLOEXEC));
-    if (source.get() < 0)
-        return false;
-    struct stat info {};
-    if (::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return false;
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
-    Descriptor target(::open(runtime::nativePath(to).c_str(), flags, info.st_mode & 07777));
-    if (target.get() < 0)
-        return false;
-    const bool copied = copyContents(source.get(), target.get());
-    return ::close(target.release()) == 0 && copied;
-}
-
 void PosixShell::deleteFile(const std::u16string& path)
 {
     const std::string native = runtime::nativePath(path);

@@ -17,9 +17,6 @@ class Shell {
 public:
     virtual ~Shell() = default;
 
-    // CopyFile: copies `from` to `to`, overwriting unless `failIfExists`. False on failure.
-    virtual bool copyFile(const std::u16string& from, const std::u16string& to, bool failIfExists) = 0;
-
     // Kill: deletes a file. Raises 53 "File not found" when it is missing, 75 or 70 when it
     // cannot be deleted.
     virtual void deleteFile(const std::u16string& path) = 0;
@@ -69,7 +66,6 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view c
 // The shell of a POSIX desktop.
 class PosixShell : public Shell {
 public:
-    bool copyFile(const std::u16string& from, const std::u16string& to, bool failIfExists) override;
     void deleteFile(const std::u16string& path) override;
     void replaceFile(const std::u16string& source, const std::u16string& target) override;
     void writeFile(const std::u16string& path, const std::string& contents) override;

@@ -68,11 +68,6 @@ public:
     bool failDelete = false;
     bool startForReal = false;
 
-    bool copyFile(const std::u16string& from, const std::u16string& to, bool failIfExists) override
-    {
-        m_log.push_back("copy " + name(from) + " " + name(to));
-        return PosixShell::copyFile(from, to, failIfExists);
-    }
     void deleteFile(const std::u16string& path) override
     {
         m_log.push_back("delete " + name(path));

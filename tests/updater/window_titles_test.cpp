@@ -1,4 +1,5 @@
 #include "platform/inet/curl_internet.h"
+#include "tests/support/processes.h"
 #include "tests/support/updater_fakes.h"
 #include "updater/frmGuncel.h"
 #include "updater/qt_message_boxes.h"
@@ -8,21 +9,13 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 
 namespace {
 
 // The title the window manager shows: the window's _NET_WM_NAME, as xprop reads it.
 std::string shownTitle(const QWidget& window)
 {
-    const std::string command = "xprop -id " + std::to_string(window.winId()) + " _NET_WM_NAME";
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            output += buffer;
-        ::pclose(pipe);
-    }
+    const std::string output = commandOutput("xprop -id " + std::to_string(window.winId()) + " _NET_WM_NAME");
     const auto open = output.find('"');
     const auto close = output.rfind('"');
     return open == std::string::npos || close == open ? output : output.substr(open + 1, close - open - 1);
