@@ -41,7 +41,17 @@ function(project_add_test name)
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         # Loopback test servers must be reached directly, whatever proxy the machine names.
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${platform};no_proxy=127.0.0.1,localhost;NO_PROXY=127.0.0.1,localhost")
+        PROPERTIES
+            ENVIRONMENT "QT_QPA_PLATFORM=${platform};no_proxy=127.0.0.1,localhost;NO_PROXY=127.0.0.1,localhost;TEST_PROCESS_DIR=${PROJECT_TEST_PROCESS_DIR}"
+            FIXTURES_REQUIRED test_processes)
 endfunction()
 
 include(GoogleTest)
+
+# Every test registers the servers it starts in one folder, and a last test fails when any of
+# them is still running: tests leave nothing behind.
+set(PROJECT_TEST_PROCESS_DIR ${CMAKE_BINARY_DIR}/test-processes)
+function(project_test_hygiene test)
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT "TEST_PROCESS_DIR=${PROJECT_TEST_PROCESS_DIR}")
+    set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED test_processes)
+endfunction()

@@ -2,7 +2,9 @@
 
 #include "tests/support/processes.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <unistd.h>
 
 #ifndef PROJECT_SOURCE_DIR
 #error "PROJECT_SOURCE_DIR must name the source tree"
@@ -28,18 +30,16 @@ std::filesystem::path testCertificates()
 
 NginxServer::NginxServer(const std::filesystem::path& root, const std::filesystem::path& certificate,
                          const std::filesystem::path& key)
-    : m_work(std::filesystem::temp_directory_path() / ("nginx-test-" + std::to_string(::getpid())))
-    , m_tls(!certificate.empty())
+    : m_tls(!certificate.empty())
+    , m_process(
+          "nginx",
+          [&](const std::string& folder) {
+              const std::string tls = certificate.empty() ? std::string()
+                                                          : "NGINX_TLS_CERTIFICATE='" + certificate.string()
+                                                                + "' NGINX_TLS_KEY='" + key.string() + "' ";
+              return tls + std::string(PROJECT_SOURCE_DIR) + "/tests/support/nginx-on-loopback '" + root.string()
+                     + "' '" + folder + "'";
+          },
+          "nginx.pid", SIGQUIT)
 {
-    const std::string tls = m_tls ? "NGINX_TLS_CERTIFICATE='" + certificate.string() + "' NGINX_TLS_KEY='"
-                                        + key.string() + "' "
-                                  : std::string();
-    const std::string command = tls + std::string(PROJECT_SOURCE_DIR) + "/tests/support/nginx-on-loopback '"
-                                + root.string() + "' '" + m_work.string() + "'";
-    m_port = startOnLoopback(command, "nginx");
-}
-
-NginxServer::~NginxServer()
-{
-    stopOnLoopback(m_work / "nginx.pid", SIGQUIT);
 }

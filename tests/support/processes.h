@@ -1,16 +1,11 @@
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 
-// Helper programs of the tests: their output, the port a loopback server started on, and
-// stopping it by its pid file.
+// Helper programs of the tests: their output, and the port a loopback server started on.
 
 // What a shell command prints on its standard output ("" when it cannot be run).
 inline std::string commandOutput(const std::string& command)
@@ -32,15 +27,4 @@ inline std::uint16_t startOnLoopback(const std::string& command, const std::stri
     if (std::sscanf(commandOutput(command).c_str(), "%u", &port) != 1 || port == 0 || port > 65535)
         throw std::runtime_error(what + " did not start");
     return static_cast<std::uint16_t>(port);
-}
-
-// Stops the process named in `pidFile` with `signal`, and removes its folder.
-inline void stopOnLoopback(const std::filesystem::path& pidFile, int signal)
-{
-    std::ifstream in(pidFile);
-    pid_t pid = 0;
-    if (in >> pid && pid > 0)
-        ::kill(pid, signal);
-    std::error_code ignored;
-    std::filesystem::remove_all(pidFile.parent_path(), ignored);
 }

@@ -1,20 +1,18 @@
 #include "tests/support/tinyproxy.h"
 
-#include "tests/support/processes.h"
+#include <csignal>
 
 #ifndef PROJECT_SOURCE_DIR
 #error "PROJECT_SOURCE_DIR must name the source tree"
 #endif
 
 TinyProxy::TinyProxy(const std::string& user, const std::string& password)
-    : m_work(std::filesystem::temp_directory_path() / ("tinyproxy-test-" + std::to_string(::getpid())))
+    : m_process(
+          "tinyproxy",
+          [&](const std::string& folder) {
+              return std::string(PROJECT_SOURCE_DIR) + "/tests/support/tinyproxy-on-loopback '" + folder + "'"
+                     + (user.empty() ? "" : " '" + user + "' '" + password + "'");
+          },
+          "tinyproxy.pid", SIGTERM)
 {
-    const std::string command = std::string(PROJECT_SOURCE_DIR) + "/tests/support/tinyproxy-on-loopback '"
-                                + m_work.string() + "'" + (user.empty() ? "" : " '" + user + "' '" + password + "'");
-    m_port = startOnLoopback(command, "tinyproxy");
-}
-
-TinyProxy::~TinyProxy()
-{
-    stopOnLoopback(m_work / "tinyproxy.pid", SIGTERM);
 }

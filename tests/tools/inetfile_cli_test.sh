@@ -5,8 +5,8 @@ set -uo pipefail
 inetfile=$1
 source_dir=$2
 work=$(mktemp -d)
-trap 'kill "$(cat "$work/nginx/nginx.pid" 2>/dev/null)" "$(cat "$work/tls/nginx.pid" 2>/dev/null)" 2>/dev/null
-      umount "$work/small" 2>/dev/null; rm -rf "$work"' EXIT
+stop() { [[ -s "$1" ]] && "$source_dir/tests/support/test-processes" stop "$(cat "$1")" QUIT; }
+trap 'stop "$work/nginx/nginx.pid"; stop "$work/tls/nginx.pid"; umount "$work/small" 2>/dev/null; rm -rf "$work"' EXIT
 
 mkdir -p "$work/root"
 head -c 5000 /dev/urandom > "$work/root/a.bin"
@@ -67,5 +67,9 @@ if ((EUID == 0)) && mkdir -p "$work/small" && mount -t tmpfs -o size=16k tmpfs "
     check full-disk 2 'Error 61: Disk full' -- "$inetfile" get --quiet "$url/big.bin" "$work/small/d.out"
 fi
 
+for server in nginx tls; do
+    stop "$work/$server/nginx.pid" || failed=$((failed + 1))
+    rm -f "$work/$server/nginx.pid"
+done
 echo "$passed passed, $failed failed"
 ((failed == 0))
