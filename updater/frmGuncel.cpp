@@ -109,7 +109,7 @@ frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
         UpdaterEnvironment{*this, m_services.boxes, m_services.shell, m_services.Inet1, m_services.WebBrowser1,
                            [] { QCoreApplication::processEvents(); }, m_services.endProgram,
                            m_services.appFolder, m_services.updateHost, m_services.vendorHost, m_signatures,
-                           m_services.updateKey},
+                           m_services.updateKey, m_services.minimumTimestamp},
         *ctlIFile);
     ctlIFile->setSite(m_controller.get());
     connect(basla, &PictureButton::clicked, this, [this] { handle([this] { m_controller->basla_Click(); }); });

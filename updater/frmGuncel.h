@@ -30,6 +30,8 @@ struct UpdaterServices {
     std::u16string vendorHost;
     // The vendor's key: with one, only programs it signed are installed.
     std::optional<signature::PublicKey> updateKey;
+    // Seconds since 1970: no program signed earlier is installed.
+    std::uint64_t minimumTimestamp = 0;
 };
 
 // The updater's one window, created from its stored layout (the resource

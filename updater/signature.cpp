@@ -2,8 +2,8 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <charconv>
-#include <fstream>
 #include <vector>
 
 namespace signature {
@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::string_view kUntrustedPrefix = "untrusted comment: ";
 constexpr std::string_view kTrustedPrefix = "trusted comment: ";
+constexpr std::size_t kHashChunk = 64 * 1024;
 
 bool ready()
 {
@@ -35,20 +36,18 @@ std::optional<std::array<unsigned char, size>> decode(std::string_view text)
     return bytes;
 }
 
-std::optional<std::uint64_t> timestampOf(const Signature& signature)
-{
-    const auto text = signature.field("timestamp");
-    std::uint64_t value = 0;
-    if (!text || text->empty()
-        || std::from_chars(text->data(), text->data() + text->size(), value).ptr != text->data() + text->size())
-        return std::nullopt;
-    return value;
-}
-
 bool verify(const std::array<unsigned char, 64>& signed_, const unsigned char* message, std::size_t size,
             const PublicKey& key)
 {
     return crypto_sign_verify_detached(signed_.data(), message, size, key.key.data()) == 0;
+}
+
+std::optional<std::uint64_t> keptTimestamp(const UpdateRule& rule)
+{
+    const auto kept = rule.keptSignature ? parseSignature(*rule.keptSignature) : std::nullopt;
+    if (!kept || !commentVerifies(*kept, rule.key))
+        return std::nullopt;
+    return kept->timestamp();
 }
 
 }  // namespace
@@ -77,6 +76,18 @@ std::optional<std::string> Signature::field(std::string_view name) const
     return std::nullopt;
 }
 
+std::optional<std::uint64_t> Signature::timestamp() const
+{
+    const auto text = field("timestamp");
+    std::uint64_t value = 0;
+    if (!text || text->empty())
+        return std::nullopt;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
+    if (error != std::errc() || end != text->data() + text->size())
+        return std::nullopt;
+    return value;
+}
+
 std::optional<Signature> parseSignature(std::string_view text)
 {
     if (text.size() > kMaxSignatureFileSize)
@@ -98,14 +109,9 @@ std::optional<Signature> parseSignature(std::string_view text)
         return std::nullopt;
     const auto signatureBytes = decode<74>(lines[1]);
     const auto global = decode<64>(lines[3]);
-    if (!signatureBytes || !global || (*signatureBytes)[0] != 'E')
+    if (!signatureBytes || !global || (*signatureBytes)[0] != 'E' || (*signatureBytes)[1] != 'D')
         return std::nullopt;
     Signature signature;
-    switch ((*signatureBytes)[1]) {
-    case 'd': signature.prehashed = false; break;
-    case 'D': signature.prehashed = true; break;
-    default: return std::nullopt;
-    }
     std::copy(signatureBytes->begin() + 2, signatureBytes->begin() + 10, signature.keyId.begin());
     std::copy(signatureBytes->begin() + 10, signatureBytes->end(), signature.fileSignature.begin());
     signature.trustedComment = lines[2].substr(kTrustedPrefix.size());
@@ -122,50 +128,38 @@ bool commentVerifies(const Signature& signature, const PublicKey& key)
     return verify(signature.globalSignature, message.data(), message.size(), key);
 }
 
-bool fileVerifies(const Signature& signature, const PublicKey& key, const std::filesystem::path& file)
+bool fileVerifies(const Signature& signature, const PublicKey& key, std::uint64_t size, const ReadAt& readAt)
 {
     if (!commentVerifies(signature, key))
         return false;
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return false;
-    std::vector<unsigned char> chunk(64 * 1024);
-    if (signature.prehashed) {
-        crypto_generichash_state state;
-        std::array<unsigned char, crypto_generichash_BYTES_MAX> hash{};
-        crypto_generichash_init(&state, nullptr, 0, hash.size());
-        while (in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0)
-            crypto_generichash_update(&state, chunk.data(), static_cast<unsigned long long>(in.gcount()));
-        if (in.bad())
+    crypto_generichash_state state;
+    std::array<unsigned char, crypto_generichash_BYTES_MAX> hash{};
+    crypto_generichash_init(&state, nullptr, 0, hash.size());
+    std::vector<std::byte> chunk(kHashChunk);
+    for (std::uint64_t offset = 0; offset < size;) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - offset));
+        if (!readAt(offset, std::span(chunk.data(), n)))
             return false;
-        crypto_generichash_final(&state, hash.data(), hash.size());
-        return verify(signature.fileSignature, hash.data(), hash.size(), key);
+        crypto_generichash_update(&state, reinterpret_cast<const unsigned char*>(chunk.data()), n);
+        offset += n;
     }
-    const std::vector<unsigned char> whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return !in.bad() && verify(signature.fileSignature, whole.data(), whole.size(), key);
+    crypto_generichash_final(&state, hash.data(), hash.size());
+    return verify(signature.fileSignature, hash.data(), hash.size(), key);
 }
 
-bool acceptsUpdate(std::string_view signatureText, const PublicKey& key, const std::filesystem::path& program,
-                   std::string_view fileName, const std::optional<std::string>& keptSignatureText)
+bool acceptsUpdate(std::string_view signatureText, const UpdateRule& rule, std::uint64_t size, const ReadAt& readAt)
 {
     const auto candidate = parseSignature(signatureText);
-    if (!candidate || !fileVerifies(*candidate, key, program))
+    if (!candidate || !fileVerifies(*candidate, rule.key, size, readAt))
         return false;
-    // A signature made for another of the vendor's files must not carry this one.
-    const auto file = candidate->field("file");
-    if (file && *file != fileName)
+    // Signed for this file and for being installed as the program: a signature of another of
+    // the vendor's files, or of one not meant to be the program, must not carry this one.
+    if (candidate->field("file") != rule.fileName || candidate->field("install") != kInstallName)
         return false;
     // No going back to an older, signed and perhaps vulnerable version.
-    const auto timestamp = timestampOf(*candidate);
-    if (!timestamp)
-        return false;
-    const auto kept = keptSignatureText ? parseSignature(*keptSignatureText) : std::nullopt;
-    if (kept && commentVerifies(*kept, key)) {
-        const auto keptTimestamp = timestampOf(*kept);
-        if (keptTimestamp && *timestamp < *keptTimestamp)
-            return false;
-    }
-    return true;
+    const auto timestamp = candidate->timestamp();
+    const std::uint64_t floor = std::max(rule.minimumTimestamp, keptTimestamp(rule).value_or(0));
+    return timestamp && *timestamp >= floor;
 }
 
 }  // namespace signature

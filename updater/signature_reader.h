@@ -9,8 +9,9 @@
 class SignatureReader {
 public:
     virtual ~SignatureReader() = default;
-    // The file at `url`, when it can be read and holds at most signature::kMaxSignatureFileSize
-    // bytes; nullopt otherwise. `wait` runs while the read waits on the network.
+    // The file at `url`, when it can be read, the server answers it with success and it holds
+    // at most signature::kMaxSignatureFileSize bytes; nullopt otherwise. `wait` runs while the
+    // read waits on the network.
     virtual std::optional<std::string> read(const std::u16string& url, const inet::WaitCallback& wait) = 0;
 };
 

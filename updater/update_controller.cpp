@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cmath>
-#include <fstream>
 
 namespace {
 
@@ -36,12 +35,10 @@ constexpr std::u16string_view kUnsignedDownload =
 constexpr std::u16string_view kCommunicationFailed =
     u"İletişim Kurulamadı. Lütfen tekrar deneyiniz. Problem devam ederse ürün kodununu e-posta ile bayinize iletiniz.";
 constexpr std::u16string_view kConnectionErrorTitle = u"Bağlantı Hatası";
+constexpr std::u16string_view kAnotherUpdateRunning = u"Bu klasörde başka bir güncelleme sürüyor. Lütfen bekleyiniz.";
 
-constexpr std::u16string_view kDownloadFile = u"\\VelkoraLirvane_down.exe";
-constexpr std::u16string_view kApplicationFile = u"\\VelkoraLirvane.exe";
-constexpr std::u16string_view kBackupFile = u"\\VelkoraLirvane_old.exe";
-constexpr std::u16string_view kKeptSignatureFile = u"\\VelkoraLirvane.exe.minisig";
 constexpr std::u16string_view kSignatureSuffix = u".minisig";
+namespace files = update_files;
 
 std::u16string text(std::u16string_view view)
 {
@@ -98,6 +95,21 @@ void UpdateController::Form_Load()
 
 void UpdateController::basla_Click()
 {
+    // A second updater in this folder would write the same download and swap the same
+    // program: it waits for the first, touching nothing.
+    m_folderLock = m_env.shell.lockFolder(m_env.appFolder);
+    if (!m_folderLock) {
+        m_env.boxes.show(text(kAnotherUpdateRunning), text(kUpdateErrorTitle), MessageIcon::Exclamation);
+        return;
+    }
+    struct Unlock {
+        std::unique_ptr<shell::FolderLock>& lock;
+        ~Unlock() { lock.reset(); }
+    } unlock{m_folderLock};
+    // What an updater that died mid-way left is its folder's own: it goes now.
+    for (const auto name : {files::kApplication, files::kBackup, files::kKeptSignature})
+        m_env.shell.removeStaleStages(m_env.appFolder + text(name));
+
     m_cancelled = false;
     m_env.view.setStatusText(text(kCheckingConnection));
     bool browserokundu = false;
@@ -114,10 +126,13 @@ void UpdateController::basla_Click()
     const std::u16string dosyaadi = runtime::trimSpaces(UrlOku(fileNameFileUrl(), browserokundu));
     if (abandoned())
         return;
-    std::u16string dosya = m_env.appFolder + text(kDownloadFile);
+    std::u16string dosya = m_env.appFolder + text(files::kDownload);
     std::u16string yol = baseUrl() + dosyaadi;
     m_downloadUrl = yol;
     m_fileName = fileNameOf(dosyaadi);
+    // A leftover download goes first: the new one must never be written through a link that
+    // an earlier file left in its place.
+    deleteDownload();
     try {
         indir(yol, dosya);
     } catch (const runtime::RuntimeError& error) {
@@ -218,7 +233,7 @@ void UpdateController::Form_QueryUnload()
         }
     }
     if (iptaledildi)
-        deleteDownload();
+        deleteCancelledDownload();
 }
 
 void UpdateController::lblActive_Click()
@@ -258,92 +273,65 @@ void UpdateController::ctlIFile_DownloadCancelled(std::int32_t&)
 
 void UpdateController::ctlIFile_DownloadComplete()
 {
-    const std::u16string download = m_env.appFolder + text(kDownloadFile);
-    const std::u16string application = m_env.appFolder + text(kApplicationFile);
-    try {
-        iptaledildi = false;
-        if (!downloadIsWhole()) {
-            m_env.boxes.show(text(kInvalidDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
-            showFailed();
-            return;
-        }
-        if (m_env.updateKey && !signatureAccepted()) {
-            if (abandoned()) {
-                deleteDownload();  // the cancel has told the user already
-                return;
-            }
-            m_env.boxes.show(text(kUnsignedDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
-            showFailed();
-            return;
-        }
-        m_env.view.setStatusText(text(kCompleted));
-        m_env.boxes.show(text(kRestartMessage), text(kVelkora), MessageIcon::Information);
-        // A running program would go on running beside its replacement: that is a swap that
-        // cannot be made, before anything is touched.
-        if (m_env.shell.isProgramRunning(application))
-            throw runtime::RuntimeError(runtime::error::kPermissionDenied);
-        // The backup is whole or not made at all; without it nothing is swapped. A first
-        // install has no program to keep.
-        if (m_env.shell.fileSize(application))
-            m_env.shell.replaceFile(application, m_env.appFolder + text(kBackupFile));
-        m_env.shell.replaceFile(download, application);
-        if (m_signature)
-            m_env.shell.writeFile(m_env.appFolder + text(kKeptSignatureFile), *m_signature);
-        m_env.shell.deleteFile(download);
-        ProgramiBaslat();
-        m_env.endProgram();
-    } catch (const runtime::RuntimeError&) {
-        m_env.boxes.show(text(kUnexpectedError), text(kUpdateErrorTitle), MessageIcon::Critical);
-        m_env.view.setStatusText(text(kUpdateFailed));
-        m_env.view.setProgressText(u"");
-    }
-}
-
-bool UpdateController::downloadIsWhole()
-{
-    // An error page, a cut transfer or half a program must never replace the application. A
-    // size the server gave must be met exactly; without one the program must prove itself
-    // whole.
-    const std::u16string path = m_env.appFolder + text(kDownloadFile);
-    const auto length = m_env.shell.fileSize(path);
-    if (!length || *length == 0)
-        return false;
-    const std::int32_t expected = runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize));
-    if (expected >= 0 && *length != expected)
-        return false;
-    return m_env.shell.isWholeProgram(path);
-}
-
-bool UpdateController::signatureAccepted()
-{
-    m_signature.reset();
+    Installer installer(InstallerEnvironment{m_env.shell, m_env.signatures, m_env.appFolder, m_env.updateKey,
+                                             m_env.minimumTimestamp});
     const inet::WaitCallback wait = [this] {
         m_env.doEvents();
         return !abandoned();
     };
-    auto signatureText = m_env.signatures.read(m_downloadUrl + text(kSignatureSuffix), wait);
-    if (!signatureText || abandoned())
-        return false;
-    std::optional<std::string> kept;
-    std::ifstream keptFile(runtime::nativePath(m_env.appFolder + text(kKeptSignatureFile)), std::ios::binary);
-    if (keptFile) {
-        std::string contents(signature::kMaxSignatureFileSize + 1, '\0');
-        keptFile.read(contents.data(), static_cast<std::streamsize>(contents.size()));
-        contents.resize(static_cast<std::size_t>(keptFile.gcount()));
-        kept = std::move(contents);
+    try {
+        iptaledildi = false;
+        const Candidate candidate{runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize)), m_fileName,
+                                  m_downloadUrl + text(kSignatureSuffix)};
+        switch (installer.check(candidate, wait)) {
+        case Installer::Verdict::NotAProgram:
+            m_env.boxes.show(text(kInvalidDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
+            return showFailed();
+        case Installer::Verdict::NotSigned:
+            if (abandoned())
+                return deleteDownload();  // the cancel has told the user already
+            m_env.boxes.show(text(kUnsignedDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
+            return showFailed();
+        case Installer::Verdict::GivenUp:
+            return deleteDownload();
+        case Installer::Verdict::Accepted:
+            if (abandoned())
+                return deleteDownload();
+            break;
+        }
+        m_env.view.setStatusText(text(kCompleted));
+        m_env.boxes.show(text(kRestartMessage), text(kVelkora), MessageIcon::Information);
+        installer.install();
+    } catch (const runtime::RuntimeError&) {
+        m_env.boxes.show(text(kUnexpectedError), text(kUpdateErrorTitle), MessageIcon::Critical);
+        m_env.view.setStatusText(text(kUpdateFailed));
+        m_env.view.setProgressText(u"");
+        deleteDownload();
+        return;
     }
-    if (!signature::acceptsUpdate(*signatureText, *m_env.updateKey,
-                                  runtime::nativePath(m_env.appFolder + text(kDownloadFile)),
-                                  runtime::toUtf8(m_fileName), kept))
-        return false;
-    m_signature = std::move(signatureText);
-    return true;
+    deleteDownload();
+    ProgramiBaslat();
+    m_env.endProgram();
 }
 
 void UpdateController::deleteDownload()
 {
     try {
-        m_env.shell.deleteFile(m_env.appFolder + text(kDownloadFile));
+        m_env.shell.deleteFile(m_env.appFolder + text(files::kDownload));
+    } catch (const runtime::RuntimeError&) {
+    }
+}
+
+void UpdateController::deleteCancelledDownload()
+{
+    // The download is this updater's only while it holds the folder, or can take it now.
+    if (m_folderLock) {
+        deleteDownload();
+        return;
+    }
+    try {
+        if (const auto lock = m_env.shell.lockFolder(m_env.appFolder))
+            deleteDownload();
     } catch (const runtime::RuntimeError&) {
     }
 }
@@ -364,7 +352,7 @@ bool UpdateController::abandoned() const
 void UpdateController::ProgramiBaslat()
 {
     try {
-        m_env.shell.startProgram(m_env.appFolder + text(kApplicationFile));
+        m_env.shell.startProgram(m_env.appFolder + text(files::kApplication));
     } catch (const runtime::RuntimeError&) {
     }
 }

@@ -3,6 +3,7 @@
 #include "platform/controls/control_site.h"
 #include "platform/controls/dispatch.h"
 #include "platform/shell/shell.h"
+#include "updater/installer.h"
 #include "updater/signature.h"
 #include "updater/signature_reader.h"
 #include "updater/update_view.h"
@@ -10,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -28,6 +30,8 @@ struct UpdaterEnvironment {
     SignatureReader& signatures;
     // The vendor's key: with one, only programs it signed are installed.
     std::optional<signature::PublicKey> updateKey;
+    // Seconds since 1970: no program signed earlier is installed.
+    std::uint64_t minimumTimestamp = 0;
 };
 
 // The logic behind the window frmGuncel: its load and close handling, the buttons, the link
@@ -67,10 +71,9 @@ public:
 private:
     void UrlAyarla(std::u16string& yol);
     void ProgramiBaslat();
-    bool downloadIsWhole();
-    // Reads and checks the program's signature; keeps it for the swap when it is taken.
-    bool signatureAccepted();
     void deleteDownload();
+    // Deletes the download after a cancel, when no other updater works in the folder.
+    void deleteCancelledDownload();
     // The update failed and the window says so: no partial download, idle buttons.
     void showFailed();
     // The user closed the window or pressed cancel since the update began.
@@ -86,7 +89,8 @@ private:
     bool m_downloading = false;
     bool m_windowClosed = false;
     bool m_cancelled = false;
-    std::u16string m_downloadUrl;             // of this update's program
-    std::u16string m_fileName;                // as the file-name text named it
-    std::optional<std::string> m_signature;  // accepted, to keep beside the program
+    std::u16string m_downloadUrl;  // of this update's program
+    std::u16string m_fileName;     // as the file-name text named it
+    // Held while an update runs: one updater at a time works in the folder.
+    std::unique_ptr<shell::FolderLock> m_folderLock;
 };

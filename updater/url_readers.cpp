@@ -1,6 +1,7 @@
 #include "updater/url_readers.h"
 
-#include "platform/inet/http_fetch.h"
+#include "download/internet_file_interface.h"
+#include "platform/inet/document_reader.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
 
@@ -141,9 +142,23 @@ HtmlText visibleText(const std::string& html)
     return {true, collector.text()};
 }
 
-std::u16string CurlInet1::OpenURL(const std::u16string& url, const inet::WaitCallback& wait)
+namespace {
+
+// A page or text at `url`, whatever the server's status: a reader shows what it is given.
+std::optional<std::string> documentAt(inet::Internet& internet, const std::u16string& url,
+                                      const inet::WaitCallback& wait)
 {
-    const auto document = inet::fetchDocument(runtime::toUtf8(url), wait, m_trust);
+    auto document = inet::readDocument(internet, internet_file::kUserAgent, runtime::toUtf8(url), wait);
+    if (!document)
+        return std::nullopt;
+    return std::move(document->body);
+}
+
+}  // namespace
+
+std::u16string InternetInet1::OpenURL(const std::u16string& url, const inet::WaitCallback& wait)
+{
+    const auto document = documentAt(m_internet, url, wait);
     if (!document)
         throw runtime::RuntimeError(kCannotConnect, u"Unable to connect to remote host");
     return decodeDocument(*document);
@@ -154,7 +169,7 @@ void HtmlBrowser::Navigate(const std::u16string& url, const inet::WaitCallback& 
     // The page is loaded here and now, so that it is ready when the caller looks at it.
     m_hasBody = false;
     m_bodyText.clear();
-    const auto document = inet::fetchDocument(runtime::toUtf8(url), wait, m_trust);
+    const auto document = documentAt(m_internet, url, wait);
     if (!document)
         return;
     const HtmlText text = visibleText(*document);

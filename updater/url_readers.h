@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/inet/curl_internet.h"
+#include "platform/inet/internet.h"
 
 #include <string>
 
@@ -25,27 +25,27 @@ public:
     virtual std::u16string DocumentBodyInnerText() = 0;
 };
 
-// Inet1 on libcurl: bytes that are valid UTF-8 are read as UTF-8, others as Windows-1254. A TLS
-// server's certificate must chain to `trust`.
-class CurlInet1 : public Inet1Control {
+// Inet1 on the internet layer: bytes that are valid UTF-8 are read as UTF-8, others as
+// Windows-1254. `internet` must outlive the reader.
+class InternetInet1 : public Inet1Control {
 public:
-    explicit CurlInet1(inet::TlsTrust trust = {}) : m_trust(std::move(trust)) {}
+    explicit InternetInet1(inet::Internet& internet) : m_internet(internet) {}
     std::u16string OpenURL(const std::u16string& url, const inet::WaitCallback& wait) override;
 
 private:
-    inet::TlsTrust m_trust;
+    inet::Internet& m_internet;
 };
 
-// WebBrowser1 as a hidden HTML reader: navigating loads and parses the page with a real HTML
-// parser; the body's text is what a browser would show of it.
+// WebBrowser1 as a hidden HTML reader on the internet layer: navigating loads and parses the
+// page with a real HTML parser; the body's text is what a browser would show of it.
 class HtmlBrowser : public WebBrowserControl {
 public:
-    explicit HtmlBrowser(inet::TlsTrust trust = {}) : m_trust(std::move(trust)) {}
+    explicit HtmlBrowser(inet::Internet& internet) : m_internet(internet) {}
     void Navigate(const std::u16string& url, const inet::WaitCallback& wait) override;
     std::u16string DocumentBodyInnerText() override;
 
 private:
-    inet::TlsTrust m_trust;
+    inet::Internet& m_internet;
     bool m_hasBody = false;
     std::u16string m_bodyText;
 };

@@ -87,7 +87,13 @@ struct Connection : CurlInternet::Object {
     std::optional<std::string> password;
 };
 
-struct Request : CurlInternet::Object {
+// The final answer's status and header lines, once they have come.
+struct Answer {
+    long statusCode = 0;
+    std::string headerBlock;
+};
+
+struct Request : CurlInternet::Object, Answer {
     static constexpr Kind kKind = Kind::Request;
     explicit Request(Handle connection) : Object(Kind::Request, connection) {}
     const Connection* connection = nullptr;
@@ -97,11 +103,9 @@ struct Request : CurlInternet::Object {
     bool http10 = false;
     bool reload = false;
     bool answered = false;
-    long statusCode = 0;
-    std::string headerBlock;
 };
 
-struct UrlFile : CurlInternet::Object {
+struct UrlFile : CurlInternet::Object, Answer {
     static constexpr Kind kKind = Kind::Url;
     explicit UrlFile(Handle session) : Object(Kind::Url, session) {}
     std::string url;
@@ -334,15 +338,20 @@ bool CurlInternet::sendRequest(Handle requestHandle, const std::optional<std::st
     }
 }
 
-bool CurlInternet::queryInfo(Handle requestHandle, std::uint32_t infoLevel, std::span<char> buffer,
-                             std::uint32_t& length, std::uint32_t&)
+bool CurlInternet::queryInfo(Handle handle, std::uint32_t infoLevel, std::span<char> buffer, std::uint32_t& length,
+                             std::uint32_t&)
 {
-    const Request* request = find<Request>(requestHandle);
-    if (!request || !request->answered)
+    // A request after it was sent, or an opened URL: both hold their final answer's headers.
+    const Answer* answered = nullptr;
+    if (const Request* request = find<Request>(handle); request && request->answered)
+        answered = request;
+    else if (const UrlFile* file = find<UrlFile>(handle))
+        answered = file;
+    if (!answered)
         return false;
     switch (infoLevel) {
-    case kQueryRawHeadersCrlf: return answer(request->headerBlock, buffer, length);
-    case kQueryStatusCode: return answer(std::to_string(request->statusCode), buffer, length);
+    case kQueryRawHeadersCrlf: return answer(answered->headerBlock, buffer, length);
+    case kQueryStatusCode: return answer(std::to_string(answered->statusCode), buffer, length);
     default: return false;
     }
 }
@@ -362,6 +371,8 @@ Handle CurlInternet::openUrl(Handle sessionHandle, const std::string& url, const
         file->transfer = std::make_unique<CurlTransfer>(file->url, file->settings, m_timeouts);
         if (!file->transfer->waitForHeaders() || !find<Session>(sessionHandle))
             return 0;
+        file->statusCode = file->transfer->statusCode();
+        file->headerBlock = file->transfer->headerBlock();
         return add(std::move(file));
     } catch (const std::bad_alloc&) {
         return 0;

@@ -1,36 +1,81 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 // Files, programs and the user's desktop, as the updater uses them. Paths are texts of the
-// behaviour's form ("\" separators are taken as this system's). The calls that the behaviour
-// examines raise runtime::RuntimeError with the run-time's file errors.
+// behaviour's form ("\" separators are taken as this system's). Failures raise
+// runtime::RuntimeError with the run-time's file errors; only the error that means "no such
+// file" ever means that a file is not there.
 namespace shell {
+
+// A file open for reading. Whoever checks a file and then uses it does both through one open
+// file, so that both see the same bytes.
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    virtual std::uint64_t size() const = 0;
+    // Reads exactly `into.size()` bytes at `offset`; false when the file does not hold them or
+    // cannot be read.
+    virtual bool readAt(std::uint64_t offset, std::span<std::byte> into) = 0;
+};
+
+// A new file beside its target, written and flushed, that no other program knows of until
+// commit() puts it in the target's place. Destroying an uncommitted stage removes its file.
+class StagedFile {
+public:
+    virtual ~StagedFile() = default;
+    // The staged bytes, read back through the stage's own open file.
+    virtual InputFile& contents() = 0;
+    // Renames the stage over its target in one step and flushes the folder, so that the
+    // change outlives a power cut. Raises the file error: when the rename failed the target is
+    // untouched; when only the folder's flush failed, the target is replaced all the same.
+    virtual void commit() = 0;
+    // True once the stage is in its target's place.
+    virtual bool committed() const = 0;
+};
+
+// Held while an update runs in a folder; the system releases it when its holder dies.
+class FolderLock {
+public:
+    virtual ~FolderLock() = default;
+};
 
 class Shell {
 public:
     virtual ~Shell() = default;
 
-    // Kill: deletes a file. Raises 53 "File not found" when it is missing, 75 or 70 when it
-    // cannot be deleted.
+    // Kill: deletes a file (a link itself, never what it leads to). Raises 53 "File not found"
+    // when it is missing, 75 or 70 when it cannot be deleted.
     virtual void deleteFile(const std::u16string& path) = 0;
 
-    // Puts a copy of `source` in place of `target` in one step: the copy is written beside
-    // `target` under a temporary name, flushed, given `target`'s permissions (an executable's,
-    // when `target` is new) and renamed over it, and the folder is flushed so that the rename
-    // outlives a power cut. On failure `target` is untouched, no temporary file is left, and
-    // the run-time file error is raised.
-    virtual void replaceFile(const std::u16string& source, const std::u16string& target) = 0;
+    // Opens a file for reading; nullptr when there is no such file. Raises the file error for
+    // anything else that keeps it from being read (a folder, no access).
+    virtual std::unique_ptr<InputFile> openFile(const std::u16string& path) = 0;
 
-    // Puts a file holding `contents` in place of `path` in one step, as replaceFile does, with
-    // the same guarantees.
-    virtual void writeFile(const std::u16string& path, const std::string& contents) = 0;
+    // Stages a copy of `source` for `target`, with the permissions of `permissionsOf` (those
+    // of a program when nullptr). Raises the file error, leaving nothing behind, when the copy
+    // cannot be made or `target` is a folder.
+    virtual std::unique_ptr<StagedFile> stageCopy(InputFile& source, const std::u16string& target,
+                                                  InputFile* permissionsOf) = 0;
+    // Stages a file holding `contents` for `target`, with `target`'s permissions when it has
+    // any. Raises as stageCopy does.
+    virtual std::unique_ptr<StagedFile> stageText(std::string_view contents, const std::u16string& target) = 0;
+
+    // Removes the stages of `target` that a process left when it died. Call it only while
+    // holding the folder's lock: the stages of a running process would go too.
+    virtual void removeStaleStages(const std::u16string& target) = 0;
+
+    // The lock that keeps a second updater out of `folder`; nullptr when another process holds
+    // it. Raises the file error when the folder cannot be locked at all.
+    virtual std::unique_ptr<FolderLock> lockFolder(const std::u16string& folder) = 0;
 
     // Starts a program with a normal, focused window and does not wait for it. Raises
     // 53 "File not found" when it cannot be started.
@@ -41,40 +86,28 @@ public:
 
     virtual void sleep(std::chrono::milliseconds duration) = 0;
 
-    // The size of a file, or nullopt when there is none.
-    virtual std::optional<std::int64_t> fileSize(const std::u16string& path) = 0;
+    // True when the file is a whole executable program of this system, every part of it within
+    // the file (on Linux an ELF image or a "#!" script, on Windows a PE image).
+    virtual bool isWholeProgram(InputFile& file) = 0;
 
-    // True when the file is a whole executable program of this system: here an ELF image whose
-    // tables and loadable segments all lie within the file, or a script that starts with "#!".
-    virtual bool isWholeProgram(const std::u16string& path) = 0;
-
-    // True when a running process executes the program file at `path` (that very file, not
-    // one of the same name elsewhere).
+    // True when a running process executes the program file at `path` (that very file, not one
+    // of the same name elsewhere), and also when that cannot be told: the check fails closed.
+    // False when there is no such file.
     virtual bool isProgramRunning(const std::u16string& path) = 0;
+
+    // Puts a file holding `contents` in place of `path` in one step (a stage, committed).
+    void writeFile(const std::u16string& path, std::string_view contents) { stageText(contents, path)->commit(); }
+
+    // The whole file when it holds at most `maxSize` bytes; nullopt when there is no such file
+    // or it is larger. Raises the file error when it cannot be read.
+    std::optional<std::string> readFile(const std::u16string& path, std::size_t maxSize);
 };
 
-// Puts a file filled by `fill` (given the descriptor of a new file; false with errno set when
-// it fails) in place of `target` in one step: written beside `target` under a temporary name,
-// flushed, given `target`'s permissions (`newMode` when `target` is new), renamed over it, and
-// the folder flushed. On failure `target` is untouched, no temporary file is left, and the
-// run-time file error is raised.
-void replaceAtomically(const std::filesystem::path& target, unsigned newMode, const std::function<bool(int)>& fill);
+// The shell of the system this program was built for.
+std::unique_ptr<Shell> systemShell();
 
-// replaceAtomically with `contents` as the new file (0644 when new).
+// Puts a file holding `contents` in place of `target` in one step, as a committed stage does
+// (for stores of the platform layer that name their files natively). Raises the file error.
 void writeFileAtomically(const std::filesystem::path& target, std::string_view contents);
-
-// The shell of a POSIX desktop.
-class PosixShell : public Shell {
-public:
-    void deleteFile(const std::u16string& path) override;
-    void replaceFile(const std::u16string& source, const std::u16string& target) override;
-    void writeFile(const std::u16string& path, const std::string& contents) override;
-    void startProgram(const std::u16string& path) override;
-    void openDocument(const std::u16string& address) override;
-    void sleep(std::chrono::milliseconds duration) override;
-    std::optional<std::int64_t> fileSize(const std::u16string& path) override;
-    bool isWholeProgram(const std::u16string& path) override;
-    bool isProgramRunning(const std::u16string& path) override;
-};
 
 }  // namespace shell

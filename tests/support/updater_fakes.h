@@ -13,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,53 +60,97 @@ private:
     Log& m_log;
 };
 
-// The real shell on real files, with every call logged (paths shortened to the file name),
-// programs not really started, no real sleeping, and failures to order.
-class RecordingShell : public shell::PosixShell {
+// The real shell on real files, with the calls that change files logged (paths shortened to
+// the file name), programs not really started, no real sleeping, and failures to order.
+class RecordingShell : public shell::Shell {
 public:
     explicit RecordingShell(Log& log) : m_log(log) {}
-    std::string failReplaceOf;  // the name of a target whose replacement fails
+    std::string failCommitOf;  // the name of a target whose stage cannot be put in its place
+    std::string failOpenOf;    // the name of a file that cannot be looked at (70)
     bool failDelete = false;
     bool startForReal = false;
+    std::function<void()> onSleep;  // runs in place of each pause
 
     void deleteFile(const std::u16string& path) override
     {
         m_log.push_back("delete " + name(path));
         if (failDelete)
             throw runtime::RuntimeError(runtime::error::kPermissionDenied);
-        PosixShell::deleteFile(path);
+        m_real->deleteFile(path);
     }
-    void replaceFile(const std::u16string& source, const std::u16string& target) override
+    std::unique_ptr<shell::InputFile> openFile(const std::u16string& path) override
     {
-        m_log.push_back("replace " + name(source) + " " + name(target));
-        if (name(target) == failReplaceOf)
+        if (name(path) == failOpenOf)
             throw runtime::RuntimeError(runtime::error::kPermissionDenied);
-        PosixShell::replaceFile(source, target);
+        return m_real->openFile(path);
+    }
+    std::unique_ptr<shell::StagedFile> stageCopy(shell::InputFile& source, const std::u16string& target,
+                                                 shell::InputFile* permissionsOf) override
+    {
+        m_log.push_back("stage " + name(target));
+        return recorded(m_real->stageCopy(source, target, permissionsOf), name(target));
+    }
+    std::unique_ptr<shell::StagedFile> stageText(std::string_view contents, const std::u16string& target) override
+    {
+        m_log.push_back("stage " + name(target));
+        return recorded(m_real->stageText(contents, target), name(target));
+    }
+    void removeStaleStages(const std::u16string& target) override { m_real->removeStaleStages(target); }
+    std::unique_ptr<shell::FolderLock> lockFolder(const std::u16string& folder) override
+    {
+        return m_real->lockFolder(folder);
     }
     void startProgram(const std::u16string& path) override
     {
         m_log.push_back("start " + name(path));
         if (startForReal)
-            PosixShell::startProgram(path);
-    }
-    void writeFile(const std::u16string& path, const std::string& contents) override
-    {
-        m_log.push_back("write " + name(path));
-        PosixShell::writeFile(path, contents);
+            m_real->startProgram(path);
     }
     void openDocument(const std::u16string& address) override { m_log.push_back("open " + u8(address)); }
     void sleep(std::chrono::milliseconds duration) override
     {
         m_log.push_back("sleep " + std::to_string(duration.count()));
+        if (onSleep)
+            onSleep();
     }
+    bool isWholeProgram(shell::InputFile& file) override { return m_real->isWholeProgram(file); }
+    bool isProgramRunning(const std::u16string& path) override { return m_real->isProgramRunning(path); }
 
 private:
+    class RecordedStage : public shell::StagedFile {
+    public:
+        RecordedStage(std::unique_ptr<shell::StagedFile> real, std::string target, bool fails, Log& log)
+            : m_real(std::move(real)), m_target(std::move(target)), m_fails(fails), m_log(log)
+        {
+        }
+        shell::InputFile& contents() override { return m_real->contents(); }
+        void commit() override
+        {
+            m_log.push_back("commit " + m_target);
+            if (m_fails)
+                throw runtime::RuntimeError(runtime::error::kPermissionDenied);
+            m_real->commit();
+        }
+        bool committed() const override { return m_real->committed(); }
+
+    private:
+        std::unique_ptr<shell::StagedFile> m_real;
+        std::string m_target;
+        bool m_fails;
+        Log& m_log;
+    };
+
+    std::unique_ptr<shell::StagedFile> recorded(std::unique_ptr<shell::StagedFile> real, const std::string& target)
+    {
+        return std::make_unique<RecordedStage>(std::move(real), target, target == failCommitOf, m_log);
+    }
     static std::string name(const std::u16string& path)
     {
         const std::string text = u8(path);
         return text.substr(text.find_last_of("\\/") + 1);
     }
     Log& m_log;
+    std::unique_ptr<shell::Shell> m_real = shell::systemShell();
 };
 
 // Inet1 answering from a queue: a text, or nullopt for a failure.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <functional>
 
@@ -39,33 +40,53 @@ protected:
     fs::path minisig = s_folder / "VelkoraLirvane_2.0.exe.minisig";
 };
 
-TEST_F(SignatureTest, BothAlgorithmsVerifyAndAnyChangeIsRefused)
+// Reads the test's program file.
+signature::ReadAt readerOf(const std::string& bytes)
 {
-    for (const bool legacy : {false, true}) {
-        s_vendor.sign(program, minisig, legacy);
-        const std::string text = read(minisig);
-        const auto parsed = signature::parseSignature(text);
-        ASSERT_TRUE(parsed);
-        EXPECT_EQ(parsed->prehashed, !legacy);
-        EXPECT_EQ(parsed->field("file"), "VelkoraLirvane_2.0.exe");
-        EXPECT_TRUE(parsed->field("timestamp"));
-        EXPECT_TRUE(signature::fileVerifies(*parsed, key(), program));
+    return [bytes](std::uint64_t offset, std::span<std::byte> into) {
+        if (offset + into.size() > bytes.size())
+            return false;
+        std::memcpy(into.data(), bytes.data() + offset, into.size());
+        return true;
+    };
+}
 
-        // Each line broken in turn, a byte of the file, another key.
-        const std::size_t line2 = text.find('\n') + 1;
-        const std::size_t line3 = text.find('\n', line2) + 1;
-        const std::size_t line4 = text.find('\n', line3) + 1;
-        for (const std::size_t at : {line2 + 20, line3 + 30, line4 + 10}) {
-            std::string changed = text;
-            changed[at] = changed[at] == 'A' ? 'B' : 'A';
-            const auto broken = signature::parseSignature(changed);
-            EXPECT_FALSE(broken && signature::fileVerifies(*broken, key(), program)) << "at " << at;
-        }
-        std::ofstream(program, std::ios::binary | std::ios::app) << "!";
-        EXPECT_FALSE(signature::fileVerifies(*parsed, key(), program));
-        std::ofstream(program, std::ios::binary) << std::string(100'000, 'p') << "end";
-        EXPECT_FALSE(signature::fileVerifies(*parsed, *signature::parsePublicKey(s_other.publicLine()), program));
+bool verifies(const std::string& text, const signature::PublicKey& key, const std::string& bytes)
+{
+    const auto parsed = signature::parseSignature(text);
+    return parsed && signature::fileVerifies(*parsed, key, bytes.size(), readerOf(bytes));
+}
+
+TEST_F(SignatureTest, TheHashedAlgorithmVerifiesAndAnyChangeIsRefused)
+{
+    s_vendor.sign(program, minisig);
+    const std::string text = read(minisig);
+    const std::string bytes = read(program);
+    const auto parsed = signature::parseSignature(text);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->field("file"), "VelkoraLirvane_2.0.exe");
+    EXPECT_TRUE(parsed->timestamp());
+    EXPECT_TRUE(verifies(text, key(), bytes));
+
+    // Each line broken in turn, a byte of the file, another key.
+    const std::size_t line2 = text.find('\n') + 1;
+    const std::size_t line3 = text.find('\n', line2) + 1;
+    const std::size_t line4 = text.find('\n', line3) + 1;
+    for (const std::size_t at : {line2 + 20, line3 + 30, line4 + 10}) {
+        std::string changed = text;
+        changed[at] = changed[at] == 'A' ? 'B' : 'A';
+        EXPECT_FALSE(verifies(changed, key(), bytes)) << "at " << at;
     }
+    EXPECT_FALSE(verifies(text, key(), bytes + "!"));
+    EXPECT_FALSE(verifies(text, *signature::parsePublicKey(s_other.publicLine()), bytes));
+
+    // The algorithm bytes are signed by nothing: the whole-file algorithm is refused, both as
+    // minisign writes it and as a hashed signature with its second byte flipped.
+    s_vendor.sign(program, minisig, true);
+    EXPECT_FALSE(signature::parseSignature(read(minisig)));
+    std::string flipped = text;
+    flipped.replace(line2, 2, "RW");  // "ED..." is "RUQ..." in base64, "Ed..." is "RWQ..."
+    EXPECT_FALSE(signature::parseSignature(flipped));
 }
 
 TEST_F(SignatureTest, OnlyTheFourLinesOfTheFormatParse)
@@ -92,21 +113,55 @@ TEST_F(SignatureTest, OnlyTheFourLinesOfTheFormatParse)
     EXPECT_TRUE(signature::parsePublicKey(s_vendor.publicLine()));
 }
 
-TEST_F(SignatureTest, AnUpdateNamesThisFileAndNeverGoesBack)
+struct RuleCase {
+    std::string name;
+    std::string trustedComment;
+    std::uint64_t minimumTimestamp;
+    std::string kept;  // the trusted comment of the kept signature; empty: none kept
+    bool accepted;
+};
+
+void PrintTo(const RuleCase& c, std::ostream* out)
 {
-    s_vendor.sign(program, minisig, false, "timestamp:2000\\tfile:VelkoraLirvane_2.0.exe");
-    const std::string newer = read(minisig);
-    EXPECT_TRUE(signature::acceptsUpdate(newer, key(), program, "VelkoraLirvane_2.0.exe", std::nullopt));
-    EXPECT_FALSE(signature::acceptsUpdate(newer, key(), program, "VelkoraLirvane_3.0.exe", std::nullopt));
-
-    s_vendor.sign(program, minisig, false, "timestamp:1000\\tfile:VelkoraLirvane_2.0.exe");
-    const std::string older = read(minisig);
-    EXPECT_FALSE(signature::acceptsUpdate(older, key(), program, "VelkoraLirvane_2.0.exe", newer));
-    EXPECT_TRUE(signature::acceptsUpdate(newer, key(), program, "VelkoraLirvane_2.0.exe", older));
-    EXPECT_TRUE(signature::acceptsUpdate(newer, key(), program, "VelkoraLirvane_2.0.exe", newer));
-
-    s_vendor.sign(program, minisig, false, "file:VelkoraLirvane_2.0.exe");
-    EXPECT_FALSE(signature::acceptsUpdate(read(minisig), key(), program, "VelkoraLirvane_2.0.exe", std::nullopt));
+    *out << c.name;
 }
+
+class UpdateRuleTest : public SignatureTest, public testing::WithParamInterface<RuleCase> {};
+
+TEST_P(UpdateRuleTest, TakesOnlyThisProgramNoOlderThanTheFloors)
+{
+    const RuleCase& c = GetParam();
+    s_vendor.sign(program, minisig, false, c.trustedComment);
+    const std::string candidate = read(minisig);
+    std::optional<std::string> kept;
+    if (!c.kept.empty()) {
+        s_vendor.sign(program, minisig, false, c.kept);
+        kept = read(minisig);
+    }
+    const std::string bytes = read(program);
+    EXPECT_EQ(signature::acceptsUpdate(candidate, {key(), "VelkoraLirvane_2.0.exe", c.minimumTimestamp, kept},
+                                       bytes.size(), readerOf(bytes)),
+              c.accepted);
+}
+
+constexpr char kFields[] = "\\tfile:VelkoraLirvane_2.0.exe\\tinstall:VelkoraLirvane.exe";
+
+INSTANTIATE_TEST_SUITE_P(Table, UpdateRuleTest, testing::Values(
+    RuleCase{"named and bound", std::string("timestamp:2000") + kFields, 0, "", true},
+    RuleCase{"another file", "timestamp:2000\\tfile:VelkoraLirvane_3.0.exe\\tinstall:VelkoraLirvane.exe", 0, "", false},
+    RuleCase{"no file field", "timestamp:2000\\tinstall:VelkoraLirvane.exe", 0, "", false},
+    RuleCase{"no install field", "timestamp:2000\\tfile:VelkoraLirvane_2.0.exe", 0, "", false},
+    RuleCase{"installed as another program", "timestamp:2000\\tfile:VelkoraLirvane_2.0.exe\\tinstall:Other.exe", 0, "",
+             false},
+    RuleCase{"no timestamp", std::string("file:VelkoraLirvane_2.0.exe\\tinstall:VelkoraLirvane.exe"), 0, "", false},
+    RuleCase{"a timestamp beyond 64 bits", std::string("timestamp:18446744073709551616") + kFields, 0, "", false},
+    RuleCase{"older than the built-in floor", std::string("timestamp:2000") + kFields, 2001, "", false},
+    RuleCase{"at the built-in floor", std::string("timestamp:2000") + kFields, 2000, "", true},
+    RuleCase{"older than the kept signature", std::string("timestamp:1000") + kFields, 0,
+             std::string("timestamp:2000") + kFields, false},
+    RuleCase{"as new as the kept signature", std::string("timestamp:2000") + kFields, 0,
+             std::string("timestamp:2000") + kFields, true},
+    RuleCase{"a kept signature older than the built-in floor", std::string("timestamp:1500") + kFields, 2000,
+             std::string("timestamp:1000") + kFields, false}));
 
 }  // namespace

@@ -5,10 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
@@ -118,6 +115,7 @@ TEST_F(UpdateControllerTest, AnyVersionTextStartsTheDownloadWithTheNameAsRead)
                           "Inet1 http://updates.example/lirvane/lirvanesurumPlus2.txt",
                           "enable btniptal", "disable basla", "disable cmdClose",
                           "Inet1 http://updates.example/lirvane/lirvanedosyaPlus2.txt",
+                          "delete VelkoraLirvane_down.exe",
                           "put Url http://updates.example/lirvane/VelkoraLirvane.exe\r\n",
                           "put Port 80", "put ConnectType 0", "put LocalFile " + down, "call RequestInformation",
                           "call StartDownload"};
@@ -363,7 +361,7 @@ protected:
 
     void SetUp() override
     {
-        write("VelkoraLirvane.exe", kOldProgram, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+        write("VelkoraLirvane.exe", kOldProgram);
         write("VelkoraLirvane_down.exe", kNewProgram);
         control.fileSize = static_cast<std::int32_t>(std::strlen(kNewProgram));
         boxes.onShow = [this] {
@@ -379,180 +377,76 @@ TEST_F(CompletionTest, SwapsBacksUpStartsAndEnds)
 {
     controller.iptaledildi = true;
     raise(ev::DownloadComplete);
-    const Log expected = {"status Güncelleme başarıyla tamamlandı", kRestartBox,
-                          "replace VelkoraLirvane.exe VelkoraLirvane_old.exe",
-                          "replace VelkoraLirvane_down.exe VelkoraLirvane.exe", "delete VelkoraLirvane_down.exe",
-                          "start VelkoraLirvane.exe", "end"};
+    const Log expected = {"stage VelkoraLirvane.exe", "status Güncelleme başarıyla tamamlandı", kRestartBox,
+                          "stage VelkoraLirvane_old.exe", "commit VelkoraLirvane_old.exe",
+                          "commit VelkoraLirvane.exe", "delete VelkoraLirvane.exe.minisig",
+                          "delete VelkoraLirvane_down.exe", "start VelkoraLirvane.exe", "end"};
     EXPECT_EQ(log, expected);
     EXPECT_FALSE(controller.iptaledildi);
     EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
     EXPECT_EQ(read("VelkoraLirvane_old.exe"), kOldProgram);
     EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
-    EXPECT_EQ(fs::status(m_folder / "VelkoraLirvane.exe").permissions(),
-              fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
 }
 
-TEST_F(CompletionTest, SecondUpdateOverwritesTheBackup)
-{
-    raise(ev::DownloadComplete);
-    boxes.onShow = nullptr;
-    write("VelkoraLirvane_down.exe", "#!/bin/sh\necho newer\n");
-    control.fileSize = -1;
-    raise(ev::DownloadComplete);
-    EXPECT_EQ(read("VelkoraLirvane_old.exe"), kNewProgram);
-    EXPECT_EQ(read("VelkoraLirvane.exe"), "#!/bin/sh\necho newer\n");
-}
-
-TEST_F(CompletionTest, FailedDeletionShowsUpdt01AndDoesNotStart)
+TEST_F(CompletionTest, AnUpdateInPlaceIsNeverReportedAsFailed)
 {
     shell.failDelete = true;
     raise(ev::DownloadComplete);
-    EXPECT_EQ(only("box").back(), kUnexpectedBox);
-    EXPECT_EQ(only("status").back(), "status Güncelleme başarısız oldu");
-    EXPECT_EQ(log.back(), "caption ");
-    EXPECT_FALSE(logged("start VelkoraLirvane.exe"));
-    EXPECT_FALSE(logged("end"));
+    EXPECT_EQ(only("box"), Log{kRestartBox});
     EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
-    EXPECT_TRUE(exists("VelkoraLirvane_down.exe"));
+    EXPECT_TRUE(logged("start VelkoraLirvane.exe"));
+    EXPECT_EQ(log.back(), "end");
 }
 
-TEST_F(CompletionTest, FailedSwapLeavesTheOldProgramAndKeepsTheDownload)
+TEST_F(CompletionTest, AFailedSwapShowsUpdt01AndDropsTheDownload)
 {
-    shell.failReplaceOf = "VelkoraLirvane.exe";
+    shell.failCommitOf = "VelkoraLirvane.exe";
     raise(ev::DownloadComplete);
     EXPECT_EQ(only("box").back(), kUnexpectedBox);
     EXPECT_EQ(only("status").back(), "status Güncelleme başarısız oldu");
     EXPECT_EQ(only("caption"), Log{"caption "});
     EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
-    EXPECT_TRUE(exists("VelkoraLirvane_down.exe"));
+    EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
     EXPECT_FALSE(logged("start VelkoraLirvane.exe"));
     EXPECT_FALSE(logged("end"));
 }
 
-// A real program of this system, to cut short.
-std::string program()
+TEST_F(CompletionTest, ADownloadThatIsNotAWholeProgramIsRefusedAndDropped)
 {
-    std::ifstream in("/usr/bin/true", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-TEST_F(CompletionTest, AWholeProgramOfUnknownSizeInstalls)
-{
-    write("VelkoraLirvane_down.exe", program());
+    write("VelkoraLirvane_down.exe", "<html><body>404 File Not Found</body></html>");
     control.fileSize = -1;
     raise(ev::DownloadComplete);
-    EXPECT_EQ(read("VelkoraLirvane.exe"), program());
-    EXPECT_TRUE(logged("end"));
-}
-
-struct Refusal {
-    std::string download;
-    std::int32_t fileSize;
-};
-
-void PrintTo(const Refusal& c, std::ostream* out)
-{
-    *out << printable(c.download) << " of " << c.download.size() << " bytes, size " << c.fileSize;
-}
-
-class RefusalTest : public CompletionTest, public testing::WithParamInterface<Refusal> {};
-
-TEST_P(RefusalTest, ADownloadThatIsNotAWholeProgramIsNeverInstalled)
-{
-    write("VelkoraLirvane_down.exe", GetParam().download);
-    control.fileSize = GetParam().fileSize;
-    raise(ev::DownloadComplete);
     const Log expected = {
+        "stage VelkoraLirvane.exe",
         "box critical [Güncelleme Hatası] İndirilen dosya geçerli bir program değil. Programınız değiştirilmedi.",
         "delete VelkoraLirvane_down.exe", "status Güncelleme başarısız oldu", "caption ", "disable btniptal",
         "enable basla", "enable cmdClose"};
     EXPECT_EQ(log, expected);
     EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
     EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
-    EXPECT_FALSE(exists("VelkoraLirvane_old.exe"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, RefusalTest, testing::Values(
-    Refusal{"", -1},
-    Refusal{"<html><body>404 File Not Found</body></html>", -1},
-    Refusal{"#!/bin/sh\necho half", 4000},                          // shorter than the size given
-    Refusal{"#!/bin/sh\necho new\nand more", 19},                  // longer than the size given
-    Refusal{"\x7F" "EL", -1},
-    Refusal{program().substr(0, program().size() / 100), -1},        // a connection closed early
-    Refusal{program().substr(0, program().size() / 2), -1},
-    Refusal{program().substr(0, program().size() - 1), -1}));        // the section table cut
-
-// A folder of its own on a small file system, for as long as the test runs (as root only).
-class SmallDisk {
-public:
-    SmallDisk(const fs::path& folder, const char* size) : m_folder(folder)
-    {
-        m_mounted = ::geteuid() == 0
-                    && std::system(("mount -t tmpfs -o size=" + std::string(size) + " tmpfs '" + folder.string() + "'")
-                                       .c_str())
-                           == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            (void)std::system(("umount '" + m_folder.string() + "'").c_str());
-    }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool mounted() const { return m_mounted; }
-
-private:
-    fs::path m_folder;
-    bool m_mounted = false;
-};
-
-TEST_F(UpdateControllerTest, ABackupThatDoesNotFitKeepsThePreviousOneAndStopsBeforeTheSwap)
+TEST_F(UpdateControllerTest, TheNextPressSweepsTheStagesOfAnUpdaterThatDied)
 {
-    const SmallDisk disk(m_folder, "64k");
-    if (!disk.mounted())
-        GTEST_SKIP() << "needs root to mount a small file system";
-    const std::string installed(30000, 'i');
-    const std::string download = "#!/bin/sh\n" + std::string(20000, '#');
-    write("VelkoraLirvane.exe", installed);
-    write("VelkoraLirvane_old.exe", "previous backup");
-    write("VelkoraLirvane_down.exe", download);
-    control.fileSize = static_cast<std::int32_t>(download.size());
-
-    raise(ev::DownloadComplete);
-    EXPECT_EQ(only("box").back(), kUnexpectedBox);
-    EXPECT_EQ(only("status").back(), "status Güncelleme başarısız oldu");
-    EXPECT_FALSE(logged("replace VelkoraLirvane_down.exe VelkoraLirvane.exe"));
-    EXPECT_EQ(read("VelkoraLirvane_old.exe"), "previous backup");
-    EXPECT_EQ(read("VelkoraLirvane.exe"), installed);
-    EXPECT_EQ(read("VelkoraLirvane_down.exe"), download);
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 3);
+    for (const std::string name : {"VelkoraLirvane.exe.new-99999", "VelkoraLirvane_old.exe.new-1",
+                                   "VelkoraLirvane.exe.minisig.new-42"})
+        write(name, "half a copy");
+    write("VelkoraLirvane.exe.new-other", "not a stage");
+    inet1.answers = {u""};
+    controller.basla_Click();
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+    EXPECT_TRUE(exists("VelkoraLirvane.exe.new-other"));
 }
 
-TEST_F(UpdateControllerTest, ARunningProgramIsNotSwapped)
+TEST_F(UpdateControllerTest, ASecondUpdaterInTheFolderWaitsTouchingNothing)
 {
-    fs::copy_file("/usr/bin/sleep", m_folder / "VelkoraLirvane.exe");
-    write("VelkoraLirvane_down.exe", program());
-    control.fileSize = -1;
-    const std::string running = (m_folder / "VelkoraLirvane.exe").string();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::execl(running.c_str(), "VelkoraLirvane.exe", "30", nullptr);
-        ::_exit(127);
-    }
-    ASSERT_GT(child, 0);
-    // Running once the exec has happened: the child's "exe" link then leads to the program.
-    const fs::path exe = "/proc/" + std::to_string(child) + "/exe";
-    while (fs::read_symlink(exe) != fs::path(running)) {
-    }
-
-    raise(ev::DownloadComplete);
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    EXPECT_EQ(only("box").back(), kUnexpectedBox);
-    EXPECT_EQ(only("status").back(), "status Güncelleme başarısız oldu");
-    EXPECT_FALSE(exists("VelkoraLirvane_old.exe"));
-    EXPECT_TRUE(exists("VelkoraLirvane_down.exe"));
-    EXPECT_EQ(only("replace"), Log{});
+    write("VelkoraLirvane_down.exe", "the first updater's download");
+    const auto first = shell::systemShell()->lockFolder(folder());
+    ASSERT_TRUE(first);
+    controller.basla_Click();
+    EXPECT_EQ(log, Log{"box exclamation [Güncelleme Hatası] Bu klasörde başka bir güncelleme sürüyor. Lütfen "
+                       "bekleyiniz."});
+    EXPECT_EQ(read("VelkoraLirvane_down.exe"), "the first updater's download");
 }
 
 }  // namespace

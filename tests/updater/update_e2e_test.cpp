@@ -7,6 +7,7 @@
 
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sodium.h>
 
 #include <fcntl.h>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -68,11 +70,11 @@ TEST(UpdateEndToEnd, OneClickReplacesAndRestartsTheApplication)
     Log log;
     inet::CurlInternet internet;
     RecordingBoxes boxes(log);  // answers each box at once
-    shell::PosixShell shell;
-    CurlInet1 inet1;
-    HtmlBrowser browser;
+    const auto shell = shell::systemShell();
+    InternetInet1 inet1(internet);
+    HtmlBrowser browser(internet);
     bool ended = false;
-    frmGuncel window(UpdaterServices{internet, boxes, shell, inet1, browser, [&] { ended = true; },
+    frmGuncel window(UpdaterServices{internet, boxes, *shell, inet1, browser, [&] { ended = true; },
                                      runtime::fromUtf8(app.string()), runtime::fromUtf8(nginx.host()),
                                      u"www.example", std::nullopt});
     window.show();
@@ -115,11 +117,11 @@ TEST(UpdateOverHttps, ComesOnlyFromAServerOfThePinnedAuthority)
         const inet::TlsTrust trust{pemOf("authority.pem")};
         inet::CurlInternet internet(inet::kDefaultTimeouts, trust);
         RecordingBoxes boxes(log);
-        shell::PosixShell shell;
-        CurlInet1 inet1(trust);
-        HtmlBrowser browser(trust);
+        const auto shell = shell::systemShell();
+        InternetInet1 inet1(internet);
+        HtmlBrowser browser(internet);
         bool ended = false;
-        frmGuncel window(UpdaterServices{internet, boxes, shell, inet1, browser, [&] { ended = true; },
+        frmGuncel window(UpdaterServices{internet, boxes, *shell, inet1, browser, [&] { ended = true; },
                                          runtime::fromUtf8(app.string()), runtime::fromUtf8(nginx.origin()),
                                          u"https://www.example", std::nullopt});
         window.show();
@@ -138,24 +140,84 @@ TEST(UpdateOverHttps, ComesOnlyFromAServerOfThePinnedAuthority)
     }
 }
 
-// Signed updates: the server laid out by the vendor's publishing command with a key made by
-// minisign, then spoiled the way each case says; the updater built with the vendor's key.
-struct SignedCase {
-    std::string name;
-    std::function<void(const fs::path& folder, const MinisignKey& vendor, const MinisignKey& other)> spoil;
-    bool installs;
+// Signed updates, attacked: the server laid out by the vendor's publishing command with a key
+// made by minisign, then spoiled the way each case says (and the updater's folder or build
+// with it); the updater built with the vendor's key. Each attack either installs the vendor's
+// program, whole, keeping the one before as the backup, or changes nothing and says why.
+constexpr char kPublished[] = "VelkoraLirvane_2.0.exe";
+constexpr char kUnsignedBox[] =
+    "box critical [Güncelleme Hatası] İndirilen dosyanın imzası doğrulanamadı. Programınız değiştirilmedi.";
+constexpr char kUnexpectedBox[] =
+    "box critical [Güncelleme Hatası] Beklenmedik Hata. Lirvane programınız çalışıyor olabilir. Hata Kodu:UPDT01";
+constexpr char kAnotherUpdaterBox[] =
+    "box exclamation [Güncelleme Hatası] Bu klasörde başka bir güncelleme sürüyor. Lütfen bekleyiniz.";
+
+struct Scene {
+    fs::path app;
+    fs::path published;  // the server's "lirvane" folder
+    const MinisignKey& vendor;
+    const MinisignKey& other;
     bool withKey = true;
+    std::uint64_t minimumTimestamp = 0;
+    RecordingShell& shell;
+    std::function<void()> duringDownload;  // runs at the download's first progress
+
+    fs::path program() const { return published / kPublished; }
+    fs::path minisig() const { return published / (std::string(kPublished) + ".minisig"); }
+    // Signs the published program anew with `comment` (minisign's own when empty).
+    void resign(const std::string& comment, const MinisignKey* key = nullptr) const
+    {
+        (key ? *key : vendor).sign(program(), minisig(), false, comment);
+    }
 };
 
-void PrintTo(const SignedCase& c, std::ostream* out)
+std::string boundComment(const std::string& timestamp)
+{
+    return "timestamp:" + timestamp + "\\tfile:" + kPublished + "\\tinstall:VelkoraLirvane.exe";
+}
+
+void append(const fs::path& file, const std::string& text)
+{
+    std::ofstream(file, std::ios::binary | std::ios::app) << text;
+}
+
+// A script whose BLAKE2b-512 hash begins with "#!", so that the hash itself passes for a whole
+// program: what a signature with its algorithm byte flipped would claim to sign.
+std::string scriptWhoseHashIsAScript()
+{
+    for (unsigned n = 0;; ++n) {
+        const std::string script = std::string(kNewProgram) + "# " + std::to_string(n) + "\n";
+        unsigned char hash[crypto_generichash_BYTES_MAX];
+        crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char*>(script.data()), script.size(),
+                           nullptr, 0);
+        if (hash[0] == '#' && hash[1] == '!')
+            return script;
+    }
+}
+
+std::string hashOf(const std::string& bytes)
+{
+    unsigned char hash[crypto_generichash_BYTES_MAX];
+    crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), nullptr, 0);
+    return std::string(reinterpret_cast<const char*>(hash), sizeof hash);
+}
+
+struct Attack {
+    std::string name;
+    std::function<void(Scene&)> arrange;
+    std::string box;  // the box that says why nothing changed; empty: the update installs
+};
+
+void PrintTo(const Attack& c, std::ostream* out)
 {
     *out << c.name;
 }
 
-class SignedUpdate : public testing::TestWithParam<SignedCase> {
+class SignedUpdate : public testing::TestWithParam<Attack> {
 protected:
     static void SetUpTestSuite()
     {
+        ASSERT_GE(sodium_init(), 0);
         s_keys = fs::temp_directory_path() / ("e2e keys " + std::to_string(::getpid()));
         s_vendor = MinisignKey::make(s_keys, "vendor");
         s_other = MinisignKey::make(s_keys, "other");
@@ -167,107 +229,124 @@ protected:
     inline static MinisignKey s_other;
 };
 
-constexpr char kPublished[] = "VelkoraLirvane_2.0.exe";
-
-TEST_P(SignedUpdate, InstallsOnlyWhatTheVendorSigned)
+TEST_P(SignedUpdate, InstallsOnlyWhatTheVendorSignedAsTheProgram)
 {
     const fs::path base = fs::temp_directory_path() / ("e2e signed " + std::to_string(::getpid()));
-    const fs::path app = base / "app";
     const fs::path server = base / "server";
-    write(app / "VelkoraLirvane.exe", kOldProgram);
+    Log log;
+    RecordingShell shell(log);
+    Scene scene{base / "app", server / "lirvane", s_vendor, s_other, true, 0, shell, {}};
+    write(scene.app / "VelkoraLirvane.exe", kOldProgram);
     write(base / kPublished, kNewProgram);
-    const std::string publish = std::string(PROJECT_SOURCE_DIR) + "/scripts/publish-update "
-                                + (GetParam().withKey ? "--secret-key '" + s_vendor.secretFile.string() + "' " : "")
-                                + "--version 2.0 '" + (base / kPublished).string() + "' '" + server.string() + "' >/dev/null";
+    const std::string publish = std::string(PROJECT_SOURCE_DIR) + "/scripts/publish-update --secret-key '"
+                                + s_vendor.secretFile.string() + "' --version 2.0 '" + (base / kPublished).string()
+                                + "' '" + server.string() + "' >/dev/null";
     ASSERT_EQ(std::system(publish.c_str()), 0);
-    if (GetParam().spoil)
-        GetParam().spoil(server / "lirvane", s_vendor, s_other);
+    if (GetParam().arrange)
+        GetParam().arrange(scene);
+    const std::string served = read(scene.program());
     NginxServer nginx(server);
 
-    Log log;
     inet::CurlInternet internet;
     RecordingBoxes boxes(log);
-    shell::PosixShell shell;
-    CurlInet1 inet1;
-    HtmlBrowser browser;
+    InternetInet1 inet1(internet);
+    HtmlBrowser browser(internet);
     bool ended = false;
-    const auto key = GetParam().withKey ? signature::parsePublicKey(s_vendor.publicLine()) : std::nullopt;
+    const auto key = scene.withKey ? signature::parsePublicKey(s_vendor.publicLine()) : std::nullopt;
     frmGuncel window(UpdaterServices{internet, boxes, shell, inet1, browser, [&] { ended = true; },
-                                     runtime::fromUtf8(app.string()), runtime::fromUtf8(nginx.host()), u"www.example",
-                                     key});
+                                     runtime::fromUtf8(scene.app.string()), runtime::fromUtf8(nginx.host()),
+                                     u"www.example", key, scene.minimumTimestamp});
     window.show();
+    shell.onSleep = [&] {
+        if (auto during = std::exchange(scene.duringDownload, nullptr))
+            during();
+    };
     QTest::mouseClick(window.basla, Qt::LeftButton);
 
-    if (GetParam().installs) {
+    std::vector<std::string> shown;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(shown), [](const std::string& line) { return line.starts_with("box "); });
+    if (GetParam().box.empty()) {
         EXPECT_TRUE(ended);
-        EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kNewProgram);
-        if (GetParam().withKey) {
-            EXPECT_EQ(read(app / "VelkoraLirvane.exe.minisig"),
-                      read(server / "lirvane" / (std::string(kPublished) + ".minisig")));
+        EXPECT_EQ(read(scene.app / "VelkoraLirvane.exe"), served);
+        EXPECT_EQ(read(scene.app / "VelkoraLirvane_old.exe"), kOldProgram);
+        if (scene.withKey) {
+            EXPECT_EQ(read(scene.app / "VelkoraLirvane.exe.minisig"), read(scene.minisig()));
         }
     } else {
         EXPECT_FALSE(ended);
-        EXPECT_EQ(log, Log{"box critical [Güncelleme Hatası] İndirilen dosyanın imzası doğrulanamadı. Programınız "
-                           "değiştirilmedi."});
-        EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kOldProgram);
-        EXPECT_FALSE(fs::exists(app / "VelkoraLirvane_down.exe"));
-        EXPECT_FALSE(fs::exists(app / "VelkoraLirvane_old.exe"));
-        EXPECT_EQ(window.bar1->panelText(1), QStringLiteral("Güncelleme başarısız oldu"));
-        EXPECT_TRUE(window.basla->isEnabled());
+        EXPECT_EQ(shown.back(), GetParam().box);
+        EXPECT_EQ(read(scene.app / "VelkoraLirvane.exe"), kOldProgram);
+        EXPECT_FALSE(fs::exists(scene.app / "VelkoraLirvane_old.exe"));
+        EXPECT_TRUE(window.basla->isEnabled() || GetParam().box == kUnexpectedBox);
     }
+    EXPECT_FALSE(fs::exists(scene.app / "VelkoraLirvane_down.exe"));
     fs::remove_all(base);
 }
 
-void append(const fs::path& file, const std::string& text)
-{
-    std::ofstream(file, std::ios::binary | std::ios::app) << text;
-}
-
-const fs::path published(const fs::path& folder)
-{
-    return folder / kPublished;
-}
-
-const fs::path minisig(const fs::path& folder)
-{
-    return folder / (std::string(kPublished) + ".minisig");
-}
-
 INSTANTIATE_TEST_SUITE_P(Table, SignedUpdate, testing::Values(
-    SignedCase{"a good signed update", {}, true},
-    SignedCase{"a program changed by one byte",
-               [](const fs::path& f, const MinisignKey&, const MinisignKey&) { append(published(f), "#"); }, false},
-    SignedCase{"a signature by another key",
-               [](const fs::path& f, const MinisignKey&, const MinisignKey& other) { other.sign(published(f), minisig(f)); },
-               false},
-    SignedCase{"a missing signature", [](const fs::path& f, const MinisignKey&, const MinisignKey&) { fs::remove(minisig(f)); },
-               false},
-    SignedCase{"an oversized signature",
-               [](const fs::path& f, const MinisignKey&, const MinisignKey&) { append(minisig(f), std::string(4096, '\n')); },
-               false},
-    SignedCase{"a garbled signature",
-               [](const fs::path& f, const MinisignKey&, const MinisignKey&) {
-                   std::string text = read(minisig(f));
-                   text[text.find('\n') + 5] ^= 1;
-                   std::ofstream(minisig(f), std::ios::binary) << text;
-               },
-               false},
-    SignedCase{"a signature whose file is another program",
-               [](const fs::path& f, const MinisignKey& vendor, const MinisignKey&) {
-                   fs::copy_file(published(f), f / "Other.exe");
-                   vendor.sign(f / "Other.exe", minisig(f));
-               },
-               false},
-    SignedCase{"a signature older than the installed program's",
-               [](const fs::path& f, const MinisignKey& vendor, const MinisignKey&) {
-                   vendor.sign(published(f), minisig(f), false, "timestamp:1000\\tfile:" + std::string(kPublished));
-                   // The program installed now came with a newer signature.
-                   const fs::path app = f.parent_path().parent_path() / "app";
-                   vendor.sign(app / "VelkoraLirvane.exe", app / "VelkoraLirvane.exe.minisig", false,
-                               "timestamp:2000\\tfile:VelkoraLirvane.exe");
-               },
-               false},
-    SignedCase{"an unsigned update to a build without a key", {}, true, false}));
+    Attack{"a good signed update", {}, ""},
+    Attack{"an unsigned update to a build without a key", [](Scene& s) { s.withKey = false; fs::remove(s.minisig()); }, ""},
+    Attack{"a program changed by one byte", [](Scene& s) { append(s.program(), "#"); }, kUnsignedBox},
+    Attack{"a signature by another key", [](Scene& s) { s.resign(boundComment("2000"), &s.other); }, kUnsignedBox},
+    Attack{"a missing signature", [](Scene& s) { fs::remove(s.minisig()); }, kUnsignedBox},
+    Attack{"an oversized signature", [](Scene& s) { append(s.minisig(), std::string(4096, '\n')); }, kUnsignedBox},
+    Attack{"a garbled signature",
+           [](Scene& s) {
+               std::string text = read(s.minisig());
+               text[text.find('\n') + 5] ^= 1;
+               std::ofstream(s.minisig(), std::ios::binary) << text;
+           },
+           kUnsignedBox},
+    Attack{"the algorithm byte flipped to sign the hash as a file",
+           [](Scene& s) {
+               const std::string script = scriptWhoseHashIsAScript();
+               std::ofstream(s.program(), std::ios::binary) << script;
+               s.resign(boundComment("2000"));
+               std::ofstream(s.program(), std::ios::binary) << hashOf(script);
+               std::string text = read(s.minisig());
+               text.replace(text.find('\n') + 1, 2, "RW");  // "ED" to "Ed"
+               std::ofstream(s.minisig(), std::ios::binary) << text;
+           },
+           kUnsignedBox},
+    Attack{"another of the vendor's files named for download",
+           [](Scene& s) {
+               fs::copy_file(s.program(), s.published / "OtherTool");
+               s.vendor.sign(s.published / "OtherTool", s.published / "OtherTool.minisig");
+               std::ofstream(s.published / "lirvanedosyaPlus2.txt") << "OtherTool";
+           },
+           kUnsignedBox},
+    Attack{"a signature that names no program to install", [](Scene& s) { s.resign("timestamp:2000\\tfile:" + std::string(kPublished)); },
+           kUnsignedBox},
+    Attack{"a release older than the built-in floor", [](Scene& s) { s.minimumTimestamp = 4'000'000'000; }, kUnsignedBox},
+    Attack{"a release older than the installed program's",
+           [](Scene& s) {
+               s.resign(boundComment("1000"));
+               s.vendor.sign(s.app / "VelkoraLirvane.exe", s.app / "VelkoraLirvane.exe.minisig", false,
+                             "timestamp:2000\\tfile:VelkoraLirvane_1.0.exe\\tinstall:VelkoraLirvane.exe");
+           },
+           kUnsignedBox},
+    Attack{"a folder in the kept signature's place",
+           [](Scene& s) { fs::create_directories(s.app / "VelkoraLirvane.exe.minisig" / "x"); }, kUnexpectedBox},
+    Attack{"an installed program that cannot be looked at", [](Scene& s) { s.shell.failOpenOf = "VelkoraLirvane.exe"; },
+           kUnexpectedBox},
+    Attack{"a leftover download that links to the program",
+           [](Scene& s) { fs::create_symlink(s.app / "VelkoraLirvane.exe", s.app / "VelkoraLirvane_down.exe"); }, ""},
+    Attack{"a second updater started in the folder during the download",
+           [](Scene& s) {
+               s.duringDownload = [&s] {
+                   Log secondLog;
+                   RecordingBoxes secondBoxes(secondLog);
+                   FakeInet1 nobody(secondLog);
+                   FakeBrowser nothing(secondLog);
+                   inet::CurlInternet unused;
+                   frmGuncel second(UpdaterServices{unused, secondBoxes, s.shell, nobody, nothing, [] {},
+                                                    runtime::fromUtf8(s.app.string()), u"127.0.0.1:1", u"www.example",
+                                                    std::nullopt});
+                   QTest::mouseClick(second.basla, Qt::LeftButton);
+                   EXPECT_EQ(secondLog, Log{kAnotherUpdaterBox});
+               };
+           },
+           ""}));
 
 // The real window on the real network layer against a scripted server; boxes are answered at
 // once and recorded.
@@ -302,11 +381,11 @@ protected:
     Log log;
     inet::CurlInternet internet;
     RecordingBoxes recorded{log};
-    shell::PosixShell shell;
-    CurlInet1 inet1;
-    HtmlBrowser browser;
+    std::unique_ptr<shell::Shell> shell = shell::systemShell();
+    InternetInet1 inet1{internet};
+    HtmlBrowser browser{internet};
     bool ended = false;
-    frmGuncel window{UpdaterServices{internet, recorded, shell, inet1, browser, [this] { ended = true; },
+    frmGuncel window{UpdaterServices{internet, recorded, *shell, inet1, browser, [this] { ended = true; },
                                      runtime::fromUtf8(m_app.string()),
                                      runtime::fromUtf8("127.0.0.1:" + std::to_string(server.port())), u"www.example", std::nullopt}};
 };

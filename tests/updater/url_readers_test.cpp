@@ -1,3 +1,4 @@
+#include "platform/inet/curl_internet.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
 #include "tests/support/test_http_server.h"
@@ -17,14 +18,15 @@ TEST(VisibleText, TakesWhatABrowserShows)
     EXPECT_EQ(visibleText("plain text").text, "plain text");
 }
 
-TEST(CurlInet1, DecodesUtf8OrWindows1254AndFailsWithoutAServer)
+TEST(InternetInet1, DecodesUtf8OrWindows1254AndFailsWithoutAServer)
 {
     TestHttpServer server([](const HttpRequest& request) {
         HttpReply reply;
         reply.body = request.target == "/utf8" ? "Şimdi" : "\xDE\x69mdi";
         return reply;
     });
-    CurlInet1 inet1;
+    inet::CurlInternet internet;
+    InternetInet1 inet1(internet);
     EXPECT_EQ(inet1.OpenURL(runtime::fromUtf8(server.url("/utf8")), {}), u"Şimdi");
     EXPECT_EQ(inet1.OpenURL(runtime::fromUtf8(server.url("/1254")), {}), u"Şimdi");
 
@@ -44,7 +46,8 @@ TEST(HtmlBrowser, NavigateLoadsThePageAndItsBodyText)
         reply.body = "<html><body><h1>Sürüm</h1><p>2.0</p></body></html>";
         return reply;
     });
-    HtmlBrowser browser;
+    inet::CurlInternet internet;
+    HtmlBrowser browser(internet);
     EXPECT_THROW(browser.DocumentBodyInnerText(), runtime::RuntimeError);
     browser.Navigate(u" " + runtime::fromUtf8(server.url("/page")) + u" ", {});
     EXPECT_EQ(browser.DocumentBodyInnerText(), u"Sürüm\r\n2.0");

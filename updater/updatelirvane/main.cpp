@@ -21,19 +21,19 @@ int main(int argc, char* argv[])
 
     const inet::TlsTrust trust{build_config::kUpdateAuthorities};
     inet::CurlInternet internet(inet::kDefaultTimeouts, trust);
-    shell::PosixShell shell;
+    const auto shell = shell::systemShell();
     QtMessageBoxes boxes;
-    CurlInet1 inet1(trust);
-    HtmlBrowser browser(trust);
+    InternetInet1 inet1(internet);
+    HtmlBrowser browser(internet);
     frmGuncel window(UpdaterServices{
-        internet, boxes, shell, inet1, browser,
+        internet, boxes, *shell, inet1, browser,
         [] {
             // Ends at once, from inside whatever handler is running: nothing after it runs.
             std::fflush(nullptr);
             std::_Exit(EXIT_SUCCESS);
         },
         QCoreApplication::applicationDirPath().toStdU16String(), build_config::kUpdateHost,
-        build_config::kVendorHost, updateKey});
+        build_config::kVendorHost, updateKey, build_config::kUpdateMinTimestamp});
     boxes.setParent(&window);
     window.show();
     return application.exec();

@@ -1,0 +1,18 @@
+#include "platform/shell/shell.h"
+
+#include "platform/runtime/runtime_error.h"
+
+namespace shell {
+
+std::optional<std::string> Shell::readFile(const std::u16string& path, std::size_t maxSize)
+{
+    const auto file = openFile(path);
+    if (!file || file->size() > maxSize)
+        return std::nullopt;
+    std::string contents(static_cast<std::size_t>(file->size()), '\0');
+    if (!file->readAt(0, std::as_writable_bytes(std::span(contents))))
+        throw runtime::RuntimeError(runtime::error::kDeviceIoError);
+    return contents;
+}
+
+}  // namespace shell

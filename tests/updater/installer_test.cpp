@@ -1,0 +1,275 @@
+#include "tests/support/minisign.h"
+#include "tests/support/printable.h"
+#include "tests/support/updater_fakes.h"
+#include "updater/installer.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kNewProgram[] = "#!/bin/sh\necho new\n";
+constexpr char kOldProgram[] = "#!/bin/sh\necho old\n";
+constexpr fs::perms kProgramPerms = fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read;
+
+// A real program of this system, to cut short.
+std::string program()
+{
+    std::ifstream in("/usr/bin/true", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class InstallerTest : public testing::Test {
+protected:
+    InstallerTest()
+    {
+        fs::create_directories(m_folder);
+        write("VelkoraLirvane.exe", kOldProgram, kProgramPerms);
+        write("VelkoraLirvane_down.exe", kNewProgram);
+    }
+    ~InstallerTest() override { fs::remove_all(m_folder); }
+
+    void write(const std::string& name, const std::string& content, fs::perms perms = fs::perms::owner_read | fs::perms::owner_write)
+    {
+        std::ofstream(m_folder / name, std::ios::binary) << content;
+        fs::permissions(m_folder / name, perms);
+    }
+    std::string read(const std::string& name) const
+    {
+        std::ifstream in(m_folder / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // The folder's files, so that a test sees that no stage was left behind.
+    std::set<std::string> files() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_folder))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
+    Candidate candidate(std::int32_t size = static_cast<std::int32_t>(sizeof kNewProgram - 1)) const
+    {
+        return {size, u"VelkoraLirvane_2.0.exe", u"http://updates.example/lirvane/VelkoraLirvane_2.0.exe.minisig"};
+    }
+    Installer makeInstaller(std::optional<signature::PublicKey> key = std::nullopt)
+    {
+        return Installer(InstallerEnvironment{shell, signatures, runtime::fromUtf8(m_folder.string()), key, 0});
+    }
+
+    fs::path m_folder = fs::temp_directory_path() / ("Kurulum Klasörü " + std::to_string(::getpid()));
+    Log log;
+    RecordingShell shell{log};
+    FakeSignatureReader signatures{log};
+};
+
+TEST_F(InstallerTest, BacksUpThenSwapsWithTheProgramsPermissions)
+{
+    write("VelkoraLirvane_old.exe", "previous backup", fs::perms::owner_read);
+    Installer installer = makeInstaller();
+    ASSERT_EQ(installer.check(candidate(), {}), Installer::Verdict::Accepted);
+    EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);  // checked, not yet touched
+    installer.install();
+    EXPECT_EQ(log, (Log{"stage VelkoraLirvane.exe", "stage VelkoraLirvane_old.exe", "commit VelkoraLirvane_old.exe",
+                        "commit VelkoraLirvane.exe", "delete VelkoraLirvane.exe.minisig"}));
+    EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
+    EXPECT_EQ(read("VelkoraLirvane_old.exe"), kOldProgram);
+    EXPECT_EQ(fs::status(m_folder / "VelkoraLirvane.exe").permissions(), kProgramPerms);
+    EXPECT_EQ(fs::status(m_folder / "VelkoraLirvane_old.exe").permissions(), kProgramPerms);
+    installer.removeDownload();
+    EXPECT_EQ(files(), (std::set<std::string>{"VelkoraLirvane.exe", "VelkoraLirvane_old.exe"}));
+}
+
+TEST_F(InstallerTest, TheSameProgramAgainKeepsTheBackupOfTheOneBefore)
+{
+    for (int update = 0; update < 2; ++update) {
+        Installer installer = makeInstaller();
+        ASSERT_EQ(installer.check(candidate(), {}), Installer::Verdict::Accepted);
+        installer.install();
+    }
+    EXPECT_EQ(read("VelkoraLirvane_old.exe"), kOldProgram);
+    EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
+}
+
+TEST_F(InstallerTest, WhatWasCheckedIsWhatIsInstalled)
+{
+    Installer installer = makeInstaller();
+    ASSERT_EQ(installer.check(candidate(), {}), Installer::Verdict::Accepted);
+    // Another writer rewrites the download between the check and the swap.
+    write("VelkoraLirvane_down.exe", "#!/bin/sh\necho cut");
+    installer.install();
+    EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
+}
+
+struct NotAProgram {
+    std::string download;
+    std::int32_t announcedSize;
+};
+
+void PrintTo(const NotAProgram& c, std::ostream* out)
+{
+    *out << printable(c.download) << " of " << c.download.size() << " bytes, size " << c.announcedSize;
+}
+
+class NotAProgramTest : public InstallerTest, public testing::WithParamInterface<NotAProgram> {};
+
+TEST_P(NotAProgramTest, IsNeverStagedForInstalling)
+{
+    write("VelkoraLirvane_down.exe", GetParam().download);
+    Installer installer = makeInstaller();
+    EXPECT_EQ(installer.check(candidate(GetParam().announcedSize), {}), Installer::Verdict::NotAProgram);
+    EXPECT_THROW(installer.install(), runtime::RuntimeError);
+    EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
+    EXPECT_EQ(files(), (std::set<std::string>{"VelkoraLirvane.exe", "VelkoraLirvane_down.exe"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, NotAProgramTest, testing::Values(
+    NotAProgram{"", -1},
+    NotAProgram{"<html><body>404 File Not Found</body></html>", -1},
+    NotAProgram{"#!/bin/sh\necho half", 4000},                          // shorter than the size given
+    NotAProgram{"#!/bin/sh\necho new\nand more", 19},                  // longer than the size given
+    NotAProgram{"\x7F" "EL", -1},
+    NotAProgram{program().substr(0, program().size() / 100), -1},        // a connection closed early
+    NotAProgram{program().substr(0, program().size() / 2), -1},
+    NotAProgram{program().substr(0, program().size() - 1), -1}));        // the section table cut
+
+// Whatever stops the update before the program moves leaves the program as it was.
+struct EarlyFailure {
+    std::string name;
+    std::function<void(const fs::path& folder, RecordingShell&)> arrange;
+};
+
+void PrintTo(const EarlyFailure& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class EarlyFailureTest : public InstallerTest, public testing::WithParamInterface<EarlyFailure> {};
+
+TEST_P(EarlyFailureTest, LeavesTheProgramAsItWas)
+{
+    GetParam().arrange(m_folder, shell);
+    Installer installer = makeInstaller();
+    EXPECT_THROW(
+        {
+            if (installer.check(candidate(), {}) == Installer::Verdict::Accepted)
+                installer.install();
+        },
+        runtime::RuntimeError);
+    EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
+    for (const auto& name : files())
+        EXPECT_EQ(name.find(".new-"), std::string::npos) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, EarlyFailureTest, testing::Values(
+    EarlyFailure{"the program cannot be looked at",
+                 [](const fs::path&, RecordingShell& s) { s.failOpenOf = "VelkoraLirvane.exe"; }},
+    EarlyFailure{"the backup cannot be put in place",
+                 [](const fs::path&, RecordingShell& s) { s.failCommitOf = "VelkoraLirvane_old.exe"; }},
+    EarlyFailure{"the program cannot be put in place",
+                 [](const fs::path&, RecordingShell& s) { s.failCommitOf = "VelkoraLirvane.exe"; }},
+    EarlyFailure{"the backup's name is a folder",
+                 [](const fs::path& f, RecordingShell&) { fs::create_directories(f / "VelkoraLirvane_old.exe" / "x"); }}));
+
+TEST_F(InstallerTest, ARunningProgramIsNotSwapped)
+{
+    fs::remove(m_folder / "VelkoraLirvane.exe");
+    fs::copy_file("/usr/bin/sleep", m_folder / "VelkoraLirvane.exe");
+    write("VelkoraLirvane_down.exe", program());
+    const std::string running = (m_folder / "VelkoraLirvane.exe").string();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl(running.c_str(), "VelkoraLirvane.exe", "30", nullptr);
+        ::_exit(127);
+    }
+    ASSERT_GT(child, 0);
+    // Running once the exec has happened: the child's "exe" link then leads to the program.
+    const fs::path exe = "/proc/" + std::to_string(child) + "/exe";
+    while (fs::read_symlink(exe) != fs::path(running)) {
+    }
+
+    Installer installer = makeInstaller();
+    ASSERT_EQ(installer.check(candidate(-1), {}), Installer::Verdict::Accepted);
+    EXPECT_THROW(installer.install(), runtime::RuntimeError);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_EQ(files(), (std::set<std::string>{"VelkoraLirvane.exe", "VelkoraLirvane_down.exe"}));
+}
+
+// A folder of its own on a small file system, for as long as the test runs (as root only).
+class SmallDisk {
+public:
+    SmallDisk(const fs::path& folder, const char* size) : m_folder(folder)
+    {
+        m_mounted = ::geteuid() == 0
+                    && std::system(("mount -t tmpfs -o size=" + std::string(size) + " tmpfs '" + folder.string() + "'")
+                                       .c_str())
+                           == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            (void)std::system(("umount '" + m_folder.string() + "'").c_str());
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    fs::path m_folder;
+    bool m_mounted = false;
+};
+
+TEST_F(InstallerTest, ABackupThatDoesNotFitKeepsThePreviousOneAndStopsBeforeTheSwap)
+{
+    const SmallDisk disk(m_folder, "96k");
+    if (!disk.mounted())
+        GTEST_SKIP() << "needs root to mount a small file system";
+    const std::string installed(30000, 'i');
+    const std::string download = "#!/bin/sh\n" + std::string(20000, '#');
+    write("VelkoraLirvane.exe", installed);
+    write("VelkoraLirvane_old.exe", "previous backup");
+    write("VelkoraLirvane_down.exe", download);
+
+    Installer installer = makeInstaller();
+    ASSERT_EQ(installer.check(candidate(static_cast<std::int32_t>(download.size())), {}), Installer::Verdict::Accepted);
+    EXPECT_THROW(installer.install(), runtime::RuntimeError);
+    EXPECT_EQ(read("VelkoraLirvane_old.exe"), "previous backup");
+    EXPECT_EQ(read("VelkoraLirvane.exe"), installed);
+    EXPECT_EQ(files(), (std::set<std::string>{"VelkoraLirvane.exe", "VelkoraLirvane_down.exe", "VelkoraLirvane_old.exe"}));
+}
+
+// Signed updates: the kept signature goes with the program, and a program in place is never
+// left with the signature of the one before it.
+TEST_F(InstallerTest, TheKeptSignatureFollowsTheProgram)
+{
+    const fs::path keys = m_folder.string() + " keys";
+    const MinisignKey vendor = MinisignKey::make(keys, "vendor");
+    vendor.sign(m_folder / "VelkoraLirvane_down.exe", keys / "new.minisig", false,
+                "timestamp:2000\\tfile:VelkoraLirvane_2.0.exe\\tinstall:VelkoraLirvane.exe");
+    signatures.files[u8(candidate().signatureUrl)] = read(keys / "new.minisig");
+    write("VelkoraLirvane.exe.minisig", "the signature of the program before");
+
+    for (const bool signatureFails : {true, false}) {
+        shell.failCommitOf = signatureFails ? "VelkoraLirvane.exe.minisig" : "";
+        Installer installer = makeInstaller(signature::parsePublicKey(vendor.publicLine()));
+        ASSERT_EQ(installer.check(candidate(), {}), Installer::Verdict::Accepted);
+        installer.install();
+        EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
+        if (signatureFails)
+            EXPECT_FALSE(fs::exists(m_folder / "VelkoraLirvane.exe.minisig"));
+        else
+            EXPECT_EQ(read("VelkoraLirvane.exe.minisig"), read(keys / "new.minisig"));
+    }
+    fs::remove_all(keys);
+}
+
+}  // namespace

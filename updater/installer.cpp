@@ -1,0 +1,165 @@
+#include "updater/installer.h"
+
+#include "platform/runtime/runtime_error.h"
+#include "platform/runtime/text.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+namespace files = update_files;
+using runtime::RuntimeError;
+
+// Reads a stage's bytes for the signature check.
+signature::ReadAt readerOf(shell::InputFile& file)
+{
+    return [&file](std::uint64_t offset, std::span<std::byte> into) { return file.readAt(offset, into); };
+}
+
+}  // namespace
+
+Installer::Installer(InstallerEnvironment environment)
+    : m_env(std::move(environment))
+{
+}
+
+Installer::~Installer() = default;
+
+Installer::Verdict Installer::check(const Candidate& candidate, const inet::WaitCallback& wait)
+{
+    m_program.reset();
+    m_signature.reset();
+    const auto download = m_env.shell.openFile(path(files::kDownload));
+    if (!download)
+        return Verdict::NotAProgram;
+    // The stage takes the installed program's permissions; a program that cannot be looked at
+    // stops the update here.
+    const auto installed = m_env.shell.openFile(path(files::kApplication));
+    auto stage = m_env.shell.stageCopy(*download, path(files::kApplication), installed.get());
+
+    // An error page, a cut transfer or half a program must never replace the application. A
+    // size the server gave must be met exactly; without one the program must prove itself
+    // whole.
+    const std::uint64_t size = stage->contents().size();
+    if (size == 0 || (candidate.announcedSize >= 0 && size != static_cast<std::uint64_t>(candidate.announcedSize))
+        || !m_env.shell.isWholeProgram(stage->contents()))
+        return Verdict::NotAProgram;
+
+    m_program = std::move(stage);
+    if (!m_env.updateKey)
+        return Verdict::Accepted;
+    bool givenUp = false;
+    const inet::WaitCallback watched = [&] {
+        const bool keep = !wait || wait();
+        givenUp = givenUp || !keep;
+        return keep;
+    };
+    if (signatureAccepted(candidate, watched))
+        return Verdict::Accepted;
+    m_program.reset();
+    return givenUp ? Verdict::GivenUp : Verdict::NotSigned;
+}
+
+bool Installer::signatureAccepted(const Candidate& candidate, const inet::WaitCallback& wait)
+{
+    auto text = m_env.signatures.read(candidate.signatureUrl, wait);
+    if (!text)
+        return false;
+    signature::UpdateRule rule{*m_env.updateKey, runtime::toUtf8(candidate.fileName), m_env.minimumTimestamp, {}};
+    try {
+        rule.keptSignature = m_env.shell.readFile(path(files::kKeptSignature), signature::kMaxSignatureFileSize);
+    } catch (const RuntimeError&) {
+        // A kept signature that cannot be read is none; the built-in floor still holds.
+    }
+    shell::InputFile& program = m_program->contents();
+    if (!signature::acceptsUpdate(*text, rule, program.size(), readerOf(program)))
+        return false;
+    m_signature = std::move(text);
+    return true;
+}
+
+bool Installer::installedEqualsStage(shell::InputFile* installed)
+{
+    shell::InputFile& stage = m_program->contents();
+    if (!installed || installed->size() != stage.size())
+        return false;
+    std::vector<std::byte> ours(64 * 1024);
+    std::vector<std::byte> theirs(ours.size());
+    for (std::uint64_t offset = 0; offset < stage.size();) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(ours.size(), stage.size() - offset));
+        if (!stage.readAt(offset, std::span(ours.data(), n)) || !installed->readAt(offset, std::span(theirs.data(), n))
+            || !std::equal(ours.begin(), ours.begin() + static_cast<std::ptrdiff_t>(n), theirs.begin()))
+            return false;
+        offset += n;
+    }
+    return true;
+}
+
+void Installer::install()
+{
+    if (!m_program)
+        throw RuntimeError(runtime::error::kPathFileAccessError);
+    try {
+        putInPlace();
+    } catch (const RuntimeError&) {
+        if (!m_program->committed()) {
+            // Stages that will not be used are no files to leave behind.
+            m_program.reset();
+            m_signatureStage.reset();
+            throw;
+        }
+        // In place, only the folder's flush failed: the update has happened.
+    }
+    keepSignature();
+}
+
+void Installer::putInPlace()
+{
+    const std::u16string application = path(files::kApplication);
+    // A running program would go on running beside its replacement: that is a swap that
+    // cannot be made, before anything is touched.
+    if (m_env.shell.isProgramRunning(application))
+        throw RuntimeError(runtime::error::kPermissionDenied);
+
+    // Everything that can fail for want of room or rights is written before the program moves.
+    if (m_signature)
+        m_signatureStage = m_env.shell.stageText(*m_signature, path(files::kKeptSignature));
+    {
+        // The backup is whole or not made at all; without it nothing is swapped. A first
+        // install has no program to keep, and a program installed again keeps the backup of
+        // the one before it.
+        const auto installed = m_env.shell.openFile(application);
+        if (installed && !installedEqualsStage(installed.get()))
+            m_env.shell.stageCopy(*installed, path(files::kBackup), installed.get())->commit();
+    }
+    m_program->commit();
+}
+
+void Installer::keepSignature()
+{
+    // The program in place is never left with the signature of the one before it.
+    const std::unique_ptr<shell::StagedFile> signatureStage = std::move(m_signatureStage);
+    const std::u16string keptSignature = path(files::kKeptSignature);
+    if (signatureStage) {
+        try {
+            signatureStage->commit();
+        } catch (const RuntimeError&) {
+        }
+    }
+    if (!signatureStage || !signatureStage->committed()) {
+        try {
+            m_env.shell.deleteFile(keptSignature);
+        } catch (const RuntimeError&) {
+        }
+    }
+}
+
+void Installer::removeDownload() noexcept
+{
+    try {
+        m_env.shell.deleteFile(path(files::kDownload));
+    } catch (const RuntimeError&) {
+    } catch (const std::bad_alloc&) {
+    }
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/inet/internet.h"
+#include "platform/shell/shell.h"
+#include "updater/signature.h"
+#include "updater/signature_reader.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The files of the updater's folder, appended to the folder with their leading "\".
+namespace update_files {
+inline constexpr std::u16string_view kDownload = u"\\VelkoraLirvane_down.exe";
+inline constexpr std::u16string_view kApplication = u"\\VelkoraLirvane.exe";
+inline constexpr std::u16string_view kBackup = u"\\VelkoraLirvane_old.exe";
+// The signature of the installed program: the floor that no later update may go below.
+inline constexpr std::u16string_view kKeptSignature = u"\\VelkoraLirvane.exe.minisig";
+}  // namespace update_files
+
+struct InstallerEnvironment {
+    shell::Shell& shell;
+    SignatureReader& signatures;
+    std::u16string appFolder;  // the updater's own folder, without a trailing separator
+    // The vendor's key: with one, only programs it signed are installed.
+    std::optional<signature::PublicKey> updateKey;
+    // Seconds since 1970: nothing signed earlier is installed, whatever signature was kept.
+    std::uint64_t minimumTimestamp = 0;
+};
+
+// The finished download, as the update procedure knows it.
+struct Candidate {
+    std::int32_t announcedSize = -1;  // the size the server gave, -1 for none
+    std::u16string fileName;          // the program's name, as the file-name text gave it
+    std::u16string signatureUrl;      // where its signature lies on the update server
+};
+
+// The install transaction of one update: from the finished download to the program in place,
+// with its backup and its kept signature. What is checked is what is installed: the download
+// is first copied to a stage of the program that no other program can reach, and every check
+// and the swap work on that copy. Whoever uses it holds the folder's lock (Shell::lockFolder).
+class Installer {
+public:
+    enum class Verdict {
+        Accepted,
+        NotAProgram,  // empty, cut, of another size than announced, or no program of this system
+        NotSigned,    // no signature, or one the rule refuses
+        GivenUp,      // the wait for the signature was given up (cancel or close)
+    };
+
+    explicit Installer(InstallerEnvironment environment);
+    ~Installer();
+    Installer(const Installer&) = delete;
+    Installer& operator=(const Installer&) = delete;
+
+    // Stages a copy of the download for the program and checks it. Raises the file error when
+    // the copy cannot be made; nothing of the folder has changed then. `wait` runs while the
+    // signature is read from the server.
+    Verdict check(const Candidate& candidate, const inet::WaitCallback& wait);
+
+    // Puts the checked program in place: the backup of the installed program (unless it
+    // already is this program), then the program, then its signature, each in one step. Raises
+    // the file error when the program cannot be put in place (it runs, it cannot be looked at,
+    // the backup or the signature cannot be written); the program is untouched then. Once the
+    // program is in place nothing is raised: the update has happened.
+    void install();
+
+    // Deletes the download, if it is there; errors are passed over.
+    void removeDownload() noexcept;
+
+private:
+    bool signatureAccepted(const Candidate& candidate, const inet::WaitCallback& wait);
+    // The steps up to the program's rename; raises when the program is not in place.
+    void putInPlace();
+    void keepSignature();
+    bool installedEqualsStage(shell::InputFile* installed);
+    std::u16string path(std::u16string_view name) const { return m_env.appFolder + std::u16string(name); }
+
+    InstallerEnvironment m_env;
+    std::unique_ptr<shell::StagedFile> m_program;
+    std::optional<std::string> m_signature;  // accepted, to keep beside the program
+    std::unique_ptr<shell::StagedFile> m_signatureStage;
+};
