@@ -2,6 +2,7 @@
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
 #include "tests/support/test_http_server.h"
+#include "updater/signature_reader.h"
 #include "updater/url_readers.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +52,26 @@ TEST(HtmlBrowser, NavigateLoadsThePageAndItsBodyText)
     EXPECT_THROW(browser.DocumentBodyInnerText(), runtime::RuntimeError);
     browser.Navigate(u" " + runtime::fromUtf8(server.url("/page")) + u" ", {});
     EXPECT_EQ(browser.DocumentBodyInnerText(), u"Sürüm\r\n2.0");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(InternetSignatureReader, TakesOnlyASuccessfulAnswerOfASignatureSize)
+{
+    TestHttpServer server([](const HttpRequest& request) {
+        HttpReply reply;
+        reply.body = request.target == "/big" ? std::string(5000, 's') : "untrusted comment: x\n";
+        if (request.target == "/error")
+            reply.status = 500;
+        return reply;
+    });
+    inet::CurlInternet internet;
+    InternetSignatureReader reader(internet);
+    EXPECT_EQ(reader.read(runtime::fromUtf8(server.url("/good")), {}), "untrusted comment: x\n");
+    EXPECT_EQ(reader.read(runtime::fromUtf8(server.url("/error")), {}), std::nullopt);
+    EXPECT_EQ(reader.read(runtime::fromUtf8(server.url("/big")), {}), std::nullopt);
 }
 
 }  // namespace
