@@ -49,12 +49,3 @@ private:
     bool m_hasBody = false;
     std::u16string m_bodyText;
 };
-
-// The visible text of an HTML document's body: text outside scripts, styles and other hidden
-// elements, blanks collapsed, block elements on lines of their own. `hasBody` is false when
-// the document has no body to read.
-struct HtmlText {
-    bool hasBody = false;
-    std::string text;
-};
-HtmlText visibleText(const std::string& html);

@@ -1,6 +1,6 @@
 // The HTML visible-text reader: no body, no text; the text never ends in a line break.
 #include "tests/fuzz/fuzz_check.h"
-#include "updater/url_readers.h"
+#include "updater/html_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -2,6 +2,7 @@
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
 #include "tests/support/test_http_server.h"
+#include "updater/html_text.h"
 #include "updater/signature_reader.h"
 #include "updater/url_readers.h"
 
@@ -9,15 +10,51 @@
 
 namespace {
 
-TEST(VisibleText, TakesWhatABrowserShows)
+std::string nested(std::size_t depth, const std::string& inside)
 {
-    const HtmlText page = visibleText(
-        "<html><head><title>T</title><style>p{}</style></head><body><p>First  line</p>"
-        "<script>var html = 1;</script><div>Second<br>third</div> tail</body></html>");
-    EXPECT_TRUE(page.hasBody);
-    EXPECT_EQ(page.text, "First line\r\nSecond\r\nthird\r\ntail");
-    EXPECT_EQ(visibleText("plain text").text, "plain text");
+    std::string page = "<html><body>";
+    for (std::size_t i = 0; i < depth; ++i)
+        page += "<div>";
+    page += inside;
+    for (std::size_t i = 0; i < depth; ++i)
+        page += "</div>";
+    return page + "</body></html>";
 }
+
+struct PageCase {
+    std::string name;
+    std::string page;
+    bool hasBody;
+    std::string text;
+};
+
+void PrintTo(const PageCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class VisibleText : public testing::TestWithParam<PageCase> {};
+
+TEST_P(VisibleText, IsWhatABrowserShows)
+{
+    const HtmlText page = visibleText(GetParam().page);
+    EXPECT_EQ(page.hasBody, GetParam().hasBody);
+    EXPECT_EQ(page.text, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, VisibleText, testing::Values(
+    PageCase{"blocks, breaks and hidden parts",
+             "<html><head><title>T</title><style>p{}</style></head><body><p>First  line</p>"
+             "<script>var html = 1;</script><div>Second<br>third</div> <b>tail</b> <i>end</i></body></html>",
+             true, "First line\r\nSecond\r\nthird\r\ntail end"},
+    PageCase{"plain text", "plain text", true, "plain text"},
+    PageCase{"no body", "<html><head><title>only a title</title></head></html>", true, ""},
+    PageCase{"Turkish in UTF-8", "<p>Sürüm İki</p>", true, "Sürüm İki"},
+    PageCase{"Turkish in Windows-1254", "<p>S\xFCr\xFCm \xDDki</p>", true, "Sürüm İki"},
+    PageCase{"nested within the limit", nested(kMaxHtmlDepth - 3, "deep"), true, "deep"},
+    PageCase{"nested beyond the limit", nested(kMaxHtmlDepth, "deep"), false, ""},
+    // An update server, or whoever answers for it, must not hold the window with a page.
+    PageCase{"nested a million deep", nested(1'000'000, "deep"), false, ""}));
 
 TEST(InternetInet1, DecodesUtf8OrWindows1254AndFailsWithoutAServer)
 {
