@@ -76,6 +76,7 @@ void UserControl1::applyStyleValue()
 {
     const std::int16_t index = runtime::toInteger(static_cast<double>(m_Style));
     m_renderer.ApplyStyle(index, true);
+    m_styleInForce = m_Style;
 }
 
 void UserControl1::initProperties()
@@ -85,14 +86,18 @@ void UserControl1::initProperties()
 
 void UserControl1::readProperties(const controls::PropertyStore& store)
 {
-    m_Style = runtime::toLong(store.readProperty(u"Style", std::int32_t{0}));
-    if (m_Style != 0)
-        applyStyleValue();
+    try {
+        m_Style = runtime::toLong(store.readProperty(u"Style", std::int32_t{0}));
+        if (m_Style != m_styleInForce)
+            applyStyleValue();
+    } catch (const runtime::RuntimeError&) {
+        m_Style = m_styleInForce;
+    }
 }
 
 void UserControl1::writeProperties(controls::PropertyStore& store)
 {
-    store.writeProperty(u"Style", m_Style, std::int32_t{0});
+    store.writeProperty(u"Style", m_styleInForce, std::int32_t{0});
 }
 
 int UserControl1::extentWidth() const noexcept

@@ -43,8 +43,10 @@ public:
 
 protected:
     void initProperties() override;
-    // "Style", left out at its default 0; a stored value goes through the setter's checks.
+    // "Style", left out at its default 0. A stored value that cannot be applied leaves the
+    // default in force and fails nothing: a form must open whatever one control holds.
     void readProperties(const controls::PropertyStore& store) override;
+    // Saves the Style in force, never one that was refused.
     void writeProperties(controls::PropertyStore& store) override;
     void keepExtent(int width, int height) override;
 
@@ -65,4 +67,5 @@ private:
     ClockRenderer m_renderer;
     controls::DispatchTable m_members;
     std::int32_t m_Style = 0;
+    std::int32_t m_styleInForce = 0;  // the last Style that was applied
 };

@@ -306,8 +306,8 @@ void InternetFile::RequestInformation()
     const inet::Handle request = m_internet.openRequest(connection, "HEAD", ansi(path), "HTTP/1.0", std::nullopt,
                                                         inet::kFlagReload | (secure ? inet::kFlagSecure : 0), 0);
 
-    // Step 10 closes both handles, and the session after a download; the closer also does it
-    // when the Content-Length conversion ends the request with its error.
+    // However the request ends (also by the Content-Length's conversion error), the request and
+    // then the connection are closed, and the session too once a download has run.
     struct Closer {
         InternetFile& self;
         inet::Handle request;

@@ -2,6 +2,7 @@
 
 #include "clock/module/tavorix_library.h"
 #include "clock/user_control1.h"
+#include "platform/controls/twips.h"
 #include "platform/runtime/runtime_error.h"
 
 #include <QApplication>
@@ -110,6 +111,10 @@ public:
     }
     com::HResult SetExtent(int width, int height) override
     {
+        // An extent is a window's size in twips: none is negative, or larger than a window can be.
+        constexpr int kLargest = QWIDGETSIZE_MAX * controls::kTwipsPerPixel;
+        if (width < 0 || height < 0 || width > kLargest || height > kLargest)
+            return com::E_INVALIDARG;
         return guarded([&] { m_control->setExtent(width, height); });
     }
     com::HResult GetExtent(int* width, int* height) override

@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include <cstdio>
 #include <filesystem>
 
 namespace tavorix {
@@ -19,6 +20,14 @@ std::string versionKey(std::uint16_t major, std::uint16_t minor)
     char text[16];
     std::snprintf(text, sizeof text, "%x.%x", major, minor);
     return text;
+}
+
+// The module's caller gets a result code alone: the reason, naming the store's file, goes
+// where a registering tool's user reads it.
+void reportStoreFailure(const com::Registry& registry)
+{
+    std::fprintf(stderr, "tavorix.ocx: the registration store %s\n",
+                 registry.failure().empty() ? "cannot be used" : registry.failure().c_str());
 }
 
 }  // namespace
@@ -94,7 +103,7 @@ bool registerServer(const std::string& modulePath)
     const std::string classKey = "CLSID\\" + clsid;
 
     com::Registry registry;
-    bool stored = registry.readable();
+    bool stored = true;
     const auto set = [&](const std::string& key, const std::string& name, const std::string& value) {
         stored = stored && registry.setValue(key, name, value);
     };
@@ -124,19 +133,37 @@ bool registerServer(const std::string& modulePath)
         set(key + "\\TypeLib", "", libid);
         set(key + "\\TypeLib", "Version", version);
     }
+    if (!registry.readable()) {
+        reportStoreFailure(registry);
+        return false;
+    }
     // A value the store cannot hold (a module path with a line break) registers nothing.
-    return stored && registry.save();
+    if (!stored) {
+        std::fprintf(stderr, "tavorix.ocx: a module whose path holds a line break cannot be registered\n");
+        return false;
+    }
+    if (!registry.save()) {
+        reportStoreFailure(registry);
+        return false;
+    }
+    return true;
 }
 
 bool unregisterServer()
 {
     com::Registry registry;
+    if (!registry.exists())
+        return true;  // nothing was ever registered: nothing to write either
     registry.removeTree(kProgId);
     registry.removeTree("CLSID\\" + CLSID_UserControl1.toString());
     registry.removeTree("TypeLib\\" + LIBID_Tavorix.toString());
     registry.removeTree("Interface\\" + IID__UserControl1.toString());
     registry.removeTree("Interface\\" + DIID___UserControl1.toString());
-    return registry.save();
+    if (!registry.save()) {
+        reportStoreFailure(registry);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace tavorix

@@ -1,17 +1,55 @@
 #include "platform/com/inproc_server.h"
 
 #include "platform/com/registry.h"
+#include "platform/shell/elf_image.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace com {
+
+namespace {
+
+// Why the file at `module` is no whole shared object, or "" when it is one.
+std::string wholenessProblem(const std::filesystem::path& module)
+{
+    const int fd = ::open(module.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::string(" cannot be read: ") + std::strerror(errno);
+    struct stat info {};
+    const bool whole = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
+                       && shell::isWholeElfProgram(static_cast<std::uint64_t>(info.st_size),
+                                                   [fd](std::uint64_t offset, std::span<std::byte> into) {
+                                                       return ::pread(fd, into.data(), into.size(),
+                                                                      static_cast<off_t>(offset))
+                                                              == static_cast<ssize_t>(into.size());
+                                                   });
+    ::close(fd);
+    return whole ? std::string() : " is not a whole module";
+}
+
+}  // namespace
 
 std::unique_ptr<InprocServer> InprocServer::load(const std::filesystem::path& given, std::string& error)
 {
     // dlopen searches the library path for a name without a slash; a module is a file.
+    if (given.empty()) {
+        error = "no module is named";
+        return nullptr;
+    }
     std::error_code ignored;
-    const std::filesystem::path module = given.empty() ? given : std::filesystem::absolute(given, ignored);
+    const std::filesystem::path module = std::filesystem::absolute(given, ignored);
+    // A file cut short would be mapped, and its missing pages read, by the loader: only a
+    // whole image is ever loaded.
+    if (const std::string problem = wholenessProblem(module); !problem.empty()) {
+        error = module.string() + problem;
+        return nullptr;
+    }
     void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* reason = ::dlerror();

@@ -1,9 +1,12 @@
 #include "platform/com/registry.h"
 
 #include "platform/runtime/runtime_error.h"
+#include "platform/runtime/text.h"
 #include "platform/shell/shell.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -46,7 +49,13 @@ Registry::Registry(std::filesystem::path file)
     std::error_code error;
     if (!std::filesystem::exists(m_file, error) && !error)
         return;
+    m_exists = true;
     std::ifstream in(m_file, std::ios::binary);
+    if (!in) {
+        m_readable = false;
+        m_failure = m_file.string() + " cannot be read: " + std::strerror(errno);
+        return;
+    }
     std::ostringstream contents;
     contents << in.rdbuf();
     std::optional<Registry> read;
@@ -54,6 +63,7 @@ Registry::Registry(std::filesystem::path file)
         read = parse(contents.str());
     if (!read) {
         m_readable = false;
+        m_failure = m_file.string() + " cannot be read: it is no registration store";
         return;
     }
     m_keys = std::move(read->m_keys);
@@ -137,7 +147,7 @@ std::string Registry::text() const
     return text;
 }
 
-bool Registry::save() const
+bool Registry::save()
 {
     if (!m_readable)
         return false;
@@ -145,8 +155,10 @@ bool Registry::save() const
     std::filesystem::create_directories(m_file.parent_path(), error);
     try {
         shell::writeFileAtomically(m_file, text());
+        m_exists = true;
         return true;
-    } catch (const runtime::RuntimeError&) {
+    } catch (const runtime::RuntimeError& failure) {
+        m_failure = m_file.string() + " cannot be written: " + runtime::toUtf8(failure.description());
         return false;
     }
 }

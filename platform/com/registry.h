@@ -26,6 +26,10 @@ public:
     explicit Registry(std::filesystem::path file = defaultLocation());
 
     bool readable() const { return m_readable; }
+    // Whether the store's file is there at all.
+    bool exists() const { return m_exists; }
+    // Why the store could not be read or written, naming its file; empty while nothing failed.
+    const std::string& failure() const { return m_failure; }
 
     std::optional<std::string> value(const std::string& key, const std::string& name = "") const;
     // False, and nothing changed, for what the store cannot hold as given: a line break in the
@@ -36,8 +40,9 @@ public:
     bool hasKey(const std::string& key) const;
 
     // Writes the store back in one step (a temporary file beside it, flushed and renamed over
-    // it; none left behind). False when the store was unreadable or cannot be written.
-    bool save() const;
+    // it; none left behind). False, with the reason in failure(), when the store was unreadable
+    // or cannot be written.
+    bool save();
 
     // The store's text, and the store a text holds (nullopt when it is no store).
     std::string text() const;
@@ -54,6 +59,8 @@ private:
     std::filesystem::path m_file;
     std::map<std::string, Key> m_keys;  // by the key folded to lower case
     bool m_readable = true;
+    bool m_exists = false;
+    std::string m_failure;
 };
 
 }  // namespace com

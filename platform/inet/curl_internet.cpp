@@ -263,7 +263,8 @@ Handle CurlInternet::connect(Handle sessionHandle, const std::string& server, st
                             [](char c) { return c >= '0' && c <= '9'; })))
         return 0;
     // The server text goes into a URL: it must be a host with an optional port and nothing else.
-    ensureCurlInitialised();
+    if (!ensureCurlInitialised())
+        return 0;
     CURLU* parsed = curl_url();
     const std::string probe = "http://" + server + "/";
     const bool valid = parsed && curl_url_set(parsed, CURLUPART_URL, probe.c_str(), 0) == CURLUE_OK;

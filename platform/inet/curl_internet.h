@@ -3,6 +3,7 @@
 #include "platform/inet/internet.h"
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,11 +16,13 @@ namespace inet {
 struct Timeouts {
     // Giving up on a connection that does not come up.
     std::chrono::milliseconds connect{30'000};
-    // A transfer that delivers no byte for this long has failed.
+    // A transfer that delivers fewer than `stallBytes` bytes in this long has failed: one that
+    // sends nothing, and one that trickles (on average under a byte a second).
     std::chrono::milliseconds stall{60'000};
     // A server that has not finished the final response's headers by then has failed, however
     // slowly it keeps sending them.
     std::chrono::milliseconds headers{60'000};
+    std::uint64_t stallBytes = 60;
 };
 
 inline constexpr Timeouts kDefaultTimeouts{};

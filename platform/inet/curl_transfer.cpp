@@ -4,12 +4,15 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace inet {
 
 namespace {
 
 constexpr long kCurlReceiveBufferSize = 512 * 1024;
+
+using Clock = std::chrono::steady_clock;
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
@@ -44,16 +47,68 @@ bool allDigits(std::string_view text)
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-using Clock = std::chrono::steady_clock;
-
 long millisecondsBetween(Clock::time_point from, Clock::time_point to)
 {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
 }
 
+using UrlHandle = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
+
+std::optional<ParsedUrl> partsOf(CURLU* handle)
+{
+    const auto part = [&](CURLUPart which, unsigned flags) -> std::optional<std::string> {
+        char* text = nullptr;
+        if (curl_url_get(handle, which, &text, flags) != CURLUE_OK || !text)
+            return std::nullopt;
+        std::string value(text);
+        curl_free(text);
+        return value;
+    };
+    auto url = part(CURLUPART_URL, 0);
+    auto scheme = part(CURLUPART_SCHEME, 0);
+    auto host = part(CURLUPART_HOST, 0);
+    auto port = part(CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    if (!url || !scheme || !host || !port)
+        return std::nullopt;
+    return ParsedUrl{std::move(*url), std::move(*scheme), std::move(*host), std::move(*port)};
+}
+
+bool sameOrigin(const ParsedUrl& a, const ParsedUrl& b)
+{
+    return a.scheme == b.scheme && a.host == b.host && a.port == b.port;
+}
+
 }  // namespace
 
-EnvironmentProxy environmentProxy(std::string_view url)
+bool ensureCurlInitialised()
+{
+    // curl_global_init is not thread-safe on its own; a function-local static runs it once.
+    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return initialised;
+}
+
+std::optional<ParsedUrl> parseUrl(const std::string& url)
+{
+    if (!ensureCurlInitialised())
+        return std::nullopt;
+    const UrlHandle handle(curl_url(), curl_url_cleanup);
+    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), CURLU_GUESS_SCHEME) != CURLUE_OK)
+        return std::nullopt;
+    return partsOf(handle.get());
+}
+
+std::optional<ParsedUrl> resolveUrl(const std::string& base, const std::string& location)
+{
+    if (!ensureCurlInitialised())
+        return std::nullopt;
+    const UrlHandle handle(curl_url(), curl_url_cleanup);
+    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, base.c_str(), CURLU_GUESS_SCHEME) != CURLUE_OK
+        || curl_url_set(handle.get(), CURLUPART_URL, location.c_str(), 0) != CURLUE_OK)
+        return std::nullopt;
+    return partsOf(handle.get());
+}
+
+EnvironmentProxy environmentProxy(std::string_view scheme)
 {
     // curl itself takes "HTTP_PROXY" in capitals for no one; every other program here does.
     const auto variable = [](const char* lower, const char* upper) {
@@ -63,120 +118,141 @@ EnvironmentProxy environmentProxy(std::string_view url)
         }
         return std::string();
     };
-    const bool secure = startsWithNoCase(url, "https://");
-    return {secure ? variable("https_proxy", "HTTPS_PROXY") : variable("http_proxy", "HTTP_PROXY"),
+    return {scheme == "https" ? variable("https_proxy", "HTTPS_PROXY") : variable("http_proxy", "HTTP_PROXY"),
             variable("no_proxy", "NO_PROXY")};
-}
-
-void ensureCurlInitialised()
-{
-    // curl_global_init is not thread-safe on its own; a function-local static runs it once.
-    static const bool initialised = [] {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        return true;
-    }();
-    (void)initialised;
 }
 
 CurlTransfer::CurlTransfer(const std::string& url, const TransferSettings& settings, const Timeouts& timeouts)
     : m_timeouts(timeouts)
+    , m_settings(settings)
+    , m_first(parseUrl(url))
     , m_buffer(kTransferBufferSize)
-    , m_head(settings.head)
-    , m_wait(settings.wait)
     , m_started(Clock::now())
-    , m_lastActivity(m_started)
     , m_lastWait(m_started)
+    , m_windowStart(m_started)
 {
-    ensureCurlInitialised();
-    m_multi = curl_multi_init();
-    m_easy = curl_easy_init();
-    if (!m_multi || !m_easy) {
-        m_failed = m_finished = true;
-        return;
-    }
-
-    CURL* e = m_easy;
-    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-    if (!settings.agent.empty())
-        curl_easy_setopt(e, CURLOPT_USERAGENT, settings.agent.c_str());
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    // What was asked for over TLS is never followed to plain HTTP.
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, startsWithNoCase(url, "https://") ? "https" : "http,https");
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timeouts.connect.count()));
-    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kCurlReceiveBufferSize);
-    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CurlTransfer::onHeader);
-    curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlTransfer::onBody);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
-
-    // The proxy and its exceptions are always named here ("" for none), so that curl reads no
-    // variables itself: a named proxy is used for every host, whatever "no_proxy" says.
-    if (settings.accessType == kOpenTypePreconfig) {
-        const EnvironmentProxy environment = environmentProxy(url);
-        curl_easy_setopt(e, CURLOPT_PROXY, environment.proxy.c_str());
-        curl_easy_setopt(e, CURLOPT_NOPROXY, environment.noProxy.c_str());
-    } else {
-        curl_easy_setopt(e, CURLOPT_PROXY,
-                         settings.accessType == kOpenTypeProxy ? settings.proxy.value_or("").c_str() : "");
-        curl_easy_setopt(e, CURLOPT_NOPROXY, "");
-    }
-    if (settings.proxyUser) {
-        curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, settings.proxyUser->c_str());
-        curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, settings.proxyPassword.value_or("").c_str());
-        curl_easy_setopt(e, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
-    }
-    // Pinned authorities replace the system's store: no file or folder of it is read.
-    if (!settings.trust.authoritiesPem.empty()) {
-        curl_blob authorities{const_cast<char*>(settings.trust.authoritiesPem.data()),
-                              settings.trust.authoritiesPem.size(), CURL_BLOB_COPY};
-        curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &authorities);
-        curl_easy_setopt(e, CURLOPT_CAINFO, nullptr);
-        curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
-    }
-
-    if (settings.user) {
-        curl_easy_setopt(e, CURLOPT_USERNAME, settings.user->c_str());
-        curl_easy_setopt(e, CURLOPT_PASSWORD, settings.password.value_or("").c_str());
-    }
-    if (settings.port != 0)
-        curl_easy_setopt(e, CURLOPT_PORT, settings.port);
-    if (settings.head) {
-        curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
-        // An answer without a body has no length to check: its header block goes to the
-        // caller whatever its Content-Length says.
-        curl_easy_setopt(e, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
-    }
-    if (settings.totalLimit)
-        curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(settings.totalLimit->count()));
-    if (settings.http10)
-        curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-    if (settings.reload) {
-        m_headers = curl_slist_append(m_headers, "Cache-Control: no-cache");
-        m_headers = curl_slist_append(m_headers, "Pragma: no-cache");
-        curl_easy_setopt(e, CURLOPT_HTTPHEADER, m_headers);
-    }
-    if (settings.rangeFrom) {
-        const std::string range = std::to_string(*settings.rangeFrom) + "-";
-        curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());  // copied by curl
-    }
-
-    if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK)
-        m_failed = m_finished = true;
+    m_multi = ensureCurlInitialised() ? curl_multi_init() : nullptr;
+    if (!m_multi || !m_first || !startHop(*m_first))
+        fail();
 }
 
 CurlTransfer::~CurlTransfer()
 {
-    if (m_multi && m_easy)
-        curl_multi_remove_handle(m_multi, m_easy);
-    if (m_easy)
-        curl_easy_cleanup(m_easy);
+    endHop();
     if (m_multi)
         curl_multi_cleanup(m_multi);
+}
+
+void CurlTransfer::endHop()
+{
+    if (m_easy) {
+        curl_multi_remove_handle(m_multi, m_easy);
+        curl_easy_cleanup(m_easy);
+        m_easy = nullptr;
+    }
     curl_slist_free_all(m_headers);
+    m_headers = nullptr;
+}
+
+bool CurlTransfer::startHop(const ParsedUrl& url)
+{
+    endHop();
+    // Plain HTTP or HTTPS only, and what was asked over TLS never goes on without it.
+    if ((url.scheme != "http" && url.scheme != "https") || (m_first->scheme == "https" && url.scheme != "https"))
+        return false;
+    m_current = url;
+    m_easy = curl_easy_init();
+    if (!m_easy)
+        return false;
+
+    // Every option curl refuses fails the request: none of them is a wish.
+    bool accepted = true;
+    const auto option = [&](CURLoption name, auto value) {
+        accepted = accepted && curl_easy_setopt(m_easy, name, value) == CURLE_OK;
+    };
+    const TransferSettings& s = m_settings;
+    option(CURLOPT_URL, url.url.c_str());
+    if (!s.agent.empty())
+        option(CURLOPT_USERAGENT, s.agent.c_str());
+    option(CURLOPT_NOSIGNAL, 1L);
+    option(CURLOPT_PROTOCOLS_STR, url.scheme.c_str());
+    option(CURLOPT_FOLLOWLOCATION, 0L);  // followed here, hop by hop
+    option(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timeouts.connect.count()));
+    option(CURLOPT_BUFFERSIZE, kCurlReceiveBufferSize);
+    option(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    option(CURLOPT_HEADERFUNCTION, &CurlTransfer::onHeader);
+    option(CURLOPT_HEADERDATA, this);
+    option(CURLOPT_WRITEFUNCTION, &CurlTransfer::onBody);
+    option(CURLOPT_WRITEDATA, this);
+
+    // The proxy and its exceptions are always named here ("" for none), so that curl reads no
+    // variables itself: a named proxy is used for every host, whatever "no_proxy" says, and the
+    // system's settings give each hop the proxy of its own scheme.
+    const EnvironmentProxy environment = s.accessType == kOpenTypePreconfig ? environmentProxy(url.scheme)
+                                                                            : EnvironmentProxy{};
+    const std::string proxy = s.accessType == kOpenTypeProxy ? s.proxy.value_or("") : environment.proxy;
+    option(CURLOPT_PROXY, proxy.c_str());
+    option(CURLOPT_NOPROXY, environment.noProxy.c_str());
+    if (s.proxyUser) {
+        option(CURLOPT_PROXYUSERNAME, s.proxyUser->c_str());
+        option(CURLOPT_PROXYPASSWORD, s.proxyPassword.value_or("").c_str());
+        option(CURLOPT_PROXYAUTH, static_cast<unsigned long>(CURLAUTH_ANY));
+    }
+    // Pinned authorities replace the system's store: no file or folder of it is read.
+    if (!s.trust.authoritiesPem.empty()) {
+        curl_blob authorities{const_cast<char*>(s.trust.authoritiesPem.data()), s.trust.authoritiesPem.size(),
+                              CURL_BLOB_COPY};
+        option(CURLOPT_CAINFO_BLOB, &authorities);
+        option(CURLOPT_CAINFO, static_cast<char*>(nullptr));
+        option(CURLOPT_CAPATH, static_cast<char*>(nullptr));
+    }
+
+    // The site's credentials are for the server they were given for, never for another that
+    // a redirect names.
+    if (s.user && sameOrigin(url, *m_first)) {
+        option(CURLOPT_USERNAME, s.user->c_str());
+        option(CURLOPT_PASSWORD, s.password.value_or("").c_str());
+    }
+    if (s.port != 0 && m_redirects == 0)
+        option(CURLOPT_PORT, s.port);
+    if (s.head) {
+        option(CURLOPT_NOBODY, 1L);
+        // An answer without a body has no length to check: its header block goes to the
+        // caller whatever its Content-Length says.
+        option(CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+    }
+    if (s.http10)
+        option(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    if (s.reload) {
+        for (const char* line : {"Cache-Control: no-cache", "Pragma: no-cache"}) {
+            curl_slist* more = curl_slist_append(m_headers, line);
+            accepted = accepted && more;
+            m_headers = more ? more : m_headers;
+        }
+        option(CURLOPT_HTTPHEADER, m_headers);
+    }
+    if (s.rangeFrom) {
+        const std::string range = std::to_string(*s.rangeFrom) + "-";
+        option(CURLOPT_RANGE, range.c_str());  // copied by curl
+    }
+    if (!accepted || curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) {
+        endHop();
+        return false;
+    }
+    m_finished = m_failed = false;
+    m_currentBlock.clear();
+    m_location.reset();
+    m_redirect.reset();
+    m_windowStart = Clock::now();
+    m_windowBytes = 0;
+    return true;
+}
+
+bool CurlTransfer::followRedirect()
+{
+    const auto next = resolveUrl(m_current.url, *m_redirect);
+    m_redirect.reset();
+    return next && ++m_redirects <= kMaxRedirects && startHop(*next);
 }
 
 std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t count, void* self)
@@ -192,38 +268,39 @@ std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count
 
 std::size_t CurlTransfer::headerLine(std::string_view line)
 {
-    m_lastActivity = Clock::now();
+    m_windowBytes += line.size();
     const std::string_view text = withoutLineEnd(line);
     if (startsWithNoCase(text, "HTTP/")) {
         m_currentBlock.assign(text);
         m_currentBlock += "\r\n";
-        m_blockHasLocation = false;
+        m_location.reset();
         m_blockLength.reset();
         m_blockLengthMalformed = false;
-        long code = 0;
-        curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
-        m_answered = m_answered || code >= 400 || (code >= 200 && code < 300);
     } else if (text.empty()) {
         long code = 0;
-        curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
-        // curl follows a 3xx answer exactly when its Location is not blank.
-        const bool redirect = code >= 300 && code < 400 && m_blockHasLocation;
-        if (code >= 200 && !redirect) {
-            m_headerBlock = m_currentBlock + "\r\n";
-            m_statusCode = code;
-            m_headersDone = true;
+        if (curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK)
+            return 0;
+        if (code >= 300 && code < 400 && m_location) {
+            // The hop ends here; the next one starts where the answer points.
+            m_redirect = m_location;
+            return 0;
+        }
+        if (code >= 200) {
             // curl reads a length like "1e3" or "12.5" as the number before the first stray
-            // character, which would end the body early: such a body cannot be read.
-            if (m_blockLengthMalformed && !m_head) {
+            // character, which would end the body early: such an answer is refused whole.
+            if (m_blockLengthMalformed && !m_settings.head) {
                 fail();
                 return 0;
             }
+            m_headerBlock = m_currentBlock + "\r\n";
+            m_statusCode = code;
+            m_headersDone = true;
         }
     } else {
         m_currentBlock.append(text);
         m_currentBlock += "\r\n";
         if (startsWithNoCase(text, "location:") && !headerValue(text).empty())
-            m_blockHasLocation = true;
+            m_location = std::string(headerValue(text));
         if (startsWithNoCase(text, "content-length:")) {
             const std::string_view value = headerValue(text);
             if (!allDigits(value) || (m_blockLength && *m_blockLength != value))
@@ -236,8 +313,6 @@ std::size_t CurlTransfer::headerLine(std::string_view line)
 
 std::size_t CurlTransfer::body(std::span<const std::byte> bytes)
 {
-    m_lastActivity = Clock::now();
-    m_headersDone = true;
     if (bytes.size() > m_buffer.size() - m_end && m_begin > 0) {
         std::memmove(m_buffer.data(), m_buffer.data() + m_begin, buffered());
         m_end -= m_begin;
@@ -247,6 +322,7 @@ std::size_t CurlTransfer::body(std::span<const std::byte> bytes)
         m_paused = true;
         return CURL_WRITEFUNC_PAUSE;  // curl keeps these bytes and offers them again on resume
     }
+    m_windowBytes += bytes.size();
     std::memcpy(m_buffer.data() + m_end, bytes.data(), bytes.size());
     m_end += bytes.size();
     return bytes.size();
@@ -259,37 +335,57 @@ void CurlTransfer::fail()
 
 bool CurlTransfer::keepWaiting(Clock::time_point now)
 {
-    if (!m_wait || now - m_lastWait < kWaitSlice)
+    if (!m_settings.wait || now - m_lastWait < kWaitSlice)
         return true;
-    const bool keep = m_wait();
+    const bool keep = m_settings.wait();
     // The callback may have run for long (a modal box): that time is the host's, and counts
     // neither as a stall nor against the header limit.
     m_lastWait = Clock::now();
-    m_lastActivity += m_lastWait - now;
+    m_windowStart += m_lastWait - now;
     m_started += m_lastWait - now;
     return keep;
+}
+
+void CurlTransfer::resume()
+{
+    if (m_suspended)
+        m_windowStart += Clock::now() - *m_suspended;
+    m_suspended.reset();
+}
+
+void CurlTransfer::suspend()
+{
+    m_suspended = Clock::now();
 }
 
 bool CurlTransfer::pump()
 {
     if (m_finished)
         return false;
-    const auto now = Clock::now();
+    auto now = Clock::now();
     if (!keepWaiting(now) || (!m_headersDone && now - m_started >= m_timeouts.headers)) {
         fail();
         return false;
     }
-    const long idle = millisecondsBetween(m_lastActivity, now);
-    if (idle >= m_timeouts.stall.count()) {
-        fail();
-        return false;
+    now = Clock::now();
+    // A server that sends nothing, or trickles, for the stall time has failed.
+    if (now - m_windowStart >= m_timeouts.stall) {
+        if (m_windowBytes < std::max<std::uint64_t>(m_timeouts.stallBytes, 1)) {
+            fail();
+            return false;
+        }
+        m_windowStart = now;
+        m_windowBytes = 0;
     }
     // The wait ends as soon as a socket is ready or curl's own timer is due, at once when bytes
     // are already waiting: each arrival costs one wait and one step, as in curl's own loop.
-    long wait = std::min<long>(m_timeouts.stall.count() - idle, kWaitSlice.count());
+    long wait = std::min<long>(m_timeouts.stall.count() - millisecondsBetween(m_windowStart, now), kWaitSlice.count());
     if (!m_headersDone)
         wait = std::min(wait, static_cast<long>(m_timeouts.headers.count()) - millisecondsBetween(m_started, now));
-    curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(std::max(wait, 1L)), nullptr);
+    if (curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(std::max(wait, 1L)), nullptr) != CURLM_OK) {
+        fail();
+        return false;
+    }
 
     int running = 0;
     if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
@@ -308,18 +404,31 @@ bool CurlTransfer::pump()
 
 bool CurlTransfer::waitForHeaders()
 {
-    m_lastActivity = Clock::now();
-    while (!m_headersDone && pump()) {
+    resume();
+    for (;;) {
+        while (!m_headersDone && pump()) {
+        }
+        if (m_headersDone || !m_redirect)
+            break;
+        if (!followRedirect()) {
+            fail();
+            break;
+        }
     }
-    return m_headersDone || m_answered;
+    suspend();
+    // An answer broken before its blank line, or one refused there, was no answer.
+    return m_headersDone;
 }
 
 bool CurlTransfer::finish()
 {
-    m_lastActivity = Clock::now();
+    if (!waitForHeaders())
+        return false;
+    resume();
     while (pump()) {
     }
-    return m_headersDone && !m_failed;
+    suspend();
+    return !m_failed;
 }
 
 std::optional<std::string> CurlTransfer::header(std::string_view name) const
@@ -344,7 +453,7 @@ std::optional<std::string> CurlTransfer::header(std::string_view name) const
 bool CurlTransfer::read(std::span<std::byte> buffer, std::size_t& count)
 {
     count = 0;
-    m_lastActivity = Clock::now();
+    resume();
     while (count < buffer.size()) {
         if (buffered() > 0) {
             const std::size_t n = std::min(buffered(), buffer.size() - count);
@@ -359,11 +468,13 @@ bool CurlTransfer::read(std::span<std::byte> buffer, std::size_t& count)
             break;
         if (m_paused) {
             m_paused = false;
-            curl_easy_pause(m_easy, CURLPAUSE_CONT);
+            if (curl_easy_pause(m_easy, CURLPAUSE_CONT) != CURLE_OK)
+                fail();
             continue;
         }
         pump();
     }
+    suspend();
     // Bytes already taken are delivered; a failure shows on the next read.
     return count > 0 || !m_failed;
 }

@@ -14,16 +14,29 @@
 namespace inet {
 
 // Owns curl_global_init for the life of the process; call before any other curl function.
-void ensureCurlInitialised();
+// False when curl cannot be set up: no transfer can be made then.
+bool ensureCurlInitialised();
 
-// The proxy that the environment names for `url` ("http_proxy", "https_proxy", and
+// A URL as curl's own URL parser reads it (scheme guessed as curl guesses it when there is
+// none): what every decision on schemes, hosts and proxies is taken from, never the text.
+struct ParsedUrl {
+    std::string url;     // normalised
+    std::string scheme;  // lower case
+    std::string host;
+    std::string port;    // the scheme's default when none is written
+};
+std::optional<ParsedUrl> parseUrl(const std::string& url);
+// The URL a redirect's Location leads to from `base` (relative references resolved).
+std::optional<ParsedUrl> resolveUrl(const std::string& base, const std::string& location);
+
+// The proxy that the environment names for URLs of `scheme` ("http_proxy", "https_proxy", and
 // "no_proxy" for hosts that are reached directly; lower case first, then upper case), as curl
 // takes a proxy: "" for none.
 struct EnvironmentProxy {
     std::string proxy;
     std::string noProxy;
 };
-EnvironmentProxy environmentProxy(std::string_view url);
+EnvironmentProxy environmentProxy(std::string_view scheme);
 
 // How a transfer reaches its server: what a session and a connection give it.
 struct TransferSettings {
@@ -32,7 +45,7 @@ struct TransferSettings {
     std::optional<std::string> proxy;
     std::optional<std::string> proxyUser;  // offered to a proxy that asks
     std::optional<std::string> proxyPassword;
-    std::optional<std::string> user;
+    std::optional<std::string> user;  // offered to the first URL's server only
     std::optional<std::string> password;
     TlsTrust trust;
     long port = 0;
@@ -40,14 +53,14 @@ struct TransferSettings {
     bool http10 = false;
     bool reload = false;
     std::optional<std::int64_t> rangeFrom;
-    // A limit on the whole transfer, headers and body, besides the stall and header limits.
-    std::optional<std::chrono::milliseconds> totalLimit;
     WaitCallback wait;
 };
 
 // One HTTP transfer driven step by step through a curl multi handle, so that its body can be
 // read in pieces with bounded memory: the body is held in a fixed buffer, and the transfer is
-// paused while the buffer is full.
+// paused while the buffer is full. Redirects are followed here, one request per hop, so that
+// each hop takes the proxy its own scheme calls for, a transfer asked over TLS never leaves it,
+// and credentials go to the first URL's server alone.
 class CurlTransfer {
 public:
     CurlTransfer(const std::string& url, const TransferSettings& settings, const Timeouts& timeouts);
@@ -55,10 +68,11 @@ public:
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
 
-    // Waits for the headers of the final response (redirects followed). False when no server
-    // answered: bad URL, unknown host, refused or stalled connection, a wait given up. An answer
-    // that is broken after its status line (a malformed Content-Length, say) counts as one:
-    // the failure then shows on the first read.
+    // Waits until the final response's header block is complete and accepted (redirects
+    // followed). False otherwise: bad URL, unknown host, refused or stalled connection, an
+    // answer broken or never finished before its blank line (a malformed Content-Length, an
+    // endless header), more redirects than kMaxRedirects or one the rules refuse, a wait given
+    // up, an option curl refuses.
     bool waitForHeaders();
     // Runs the transfer to its end (for a HEAD request). False when it failed.
     bool finish();
@@ -70,7 +84,8 @@ public:
     std::optional<std::string> header(std::string_view name) const;
 
     // Reads until `buffer` is full or the body ends. False on a failure: a reset connection, a
-    // body shorter than announced or with a malformed length, a stall, a wait given up.
+    // body shorter than announced, a stall (on average under a byte a second over the stall
+    // time), a wait given up.
     bool read(std::span<std::byte> buffer, std::size_t& count);
     // Reads and drops `count` bytes; false when the body ends or fails before that.
     bool skip(std::int64_t count);
@@ -81,18 +96,32 @@ private:
     std::size_t headerLine(std::string_view line);
     std::size_t body(std::span<const std::byte> bytes);
 
-    // Runs curl once and waits for activity; false once the transfer has ended or stalled.
+    // Starts the request of one hop; false when it cannot be made.
+    bool startHop(const ParsedUrl& url);
+    void endHop();
+    // Starts the hop that the last answer redirected to; false when it may not be followed.
+    bool followRedirect();
+
+    // Runs curl once and waits for activity; false once the hop has ended or failed.
     bool pump();
     // Ends the transfer as failed; curl is not driven any further.
     void fail();
     // Runs the wait callback when a slice has passed since its last run; false to give up.
     bool keepWaiting(std::chrono::steady_clock::time_point now);
+    // The time between two calls of the transfer's reader is the reader's, not the server's:
+    // the stall rule's window leaves it out.
+    void resume();
+    void suspend();
     std::size_t buffered() const { return m_end - m_begin; }
 
     CURLM* m_multi = nullptr;
     CURL* m_easy = nullptr;
     curl_slist* m_headers = nullptr;
     Timeouts m_timeouts;
+    TransferSettings m_settings;
+    std::optional<ParsedUrl> m_first;  // the URL asked for
+    ParsedUrl m_current;               // the URL of this hop
+    int m_redirects = 0;
 
     std::vector<std::byte> m_buffer;
     std::size_t m_begin = 0;
@@ -101,20 +130,21 @@ private:
 
     std::string m_currentBlock;
     std::string m_headerBlock;
-    bool m_blockHasLocation = false;
-    std::optional<std::string> m_blockLength;  // the block's Content-Length, if any
+    std::optional<std::string> m_location;   // the current block's Location, if not blank
+    std::optional<std::string> m_blockLength;  // the current block's Content-Length, if any
     bool m_blockLengthMalformed = false;
-    bool m_answered = false;  // a final answer's status line arrived
+    std::optional<std::string> m_redirect;  // where the last block sent the transfer
     bool m_headersDone = false;
     long m_statusCode = 0;
-    bool m_head = false;
 
     bool m_finished = false;
     bool m_failed = false;
-    WaitCallback m_wait;
     std::chrono::steady_clock::time_point m_started;
-    std::chrono::steady_clock::time_point m_lastActivity;
     std::chrono::steady_clock::time_point m_lastWait;
+    // The stall rule: the bytes that came since the window began.
+    std::chrono::steady_clock::time_point m_windowStart;
+    std::uint64_t m_windowBytes = 0;
+    std::optional<std::chrono::steady_clock::time_point> m_suspended;
 };
 
 }  // namespace inet

@@ -197,10 +197,35 @@ TEST_F(TavorixModule, ContainerPlacesSizesSavesAndRestoresTheClock)
     EXPECT_EQ(form.controlExtent(), QSize(1500, 600));
     EXPECT_EQ(form.controlWindow()->size(), QSize(100, 40));
 
+    for (const QSize refused : {QSize(-1, 40), QSize(ControlForm::kMaxPixels + 1, 40)})
+        EXPECT_FALSE(form.setControlSize(refused, error));
+    EXPECT_EQ(form.controlExtent(), QSize(1500, 600));
+
+    // A refused Style is never saved: the form restores with the one in force.
     ASSERT_TRUE(form.putProperty(u"Style", std::int32_t{2}, error));
+    EXPECT_FALSE(form.putProperty(u"Style", std::int32_t{3}, error));
     form.saveForm();
     ASSERT_TRUE(form.restoreForm(error)) << error.toStdString();
     EXPECT_EQ(runtime::toLong(*form.property(u"Style")), 2);
+}
+
+// A file that is not a whole module is refused before it is loaded: the loader would read the
+// pages it lacks and take the host down.
+TEST_F(TavorixModule, ACutModuleIsRefusedBeforeItIsLoaded)
+{
+    std::ifstream in(TAVORIX_MODULE, std::ios::binary);
+    const std::string module(std::istreambuf_iterator<char>(in), {});
+    for (const std::size_t size : {std::size_t{4096}, module.size() / 2, module.size() - 1}) {
+        const fs::path cut = m_store / ("cut-" + std::to_string(size) + ".ocx");
+        fs::create_directories(m_store);
+        std::ofstream(cut, std::ios::binary) << module.substr(0, size);
+        std::string error;
+        EXPECT_EQ(com::InprocServer::load(cut, error), nullptr);
+        EXPECT_EQ(error, cut.string() + " is not a whole module");
+    }
+    std::string error;
+    EXPECT_EQ(com::InprocServer::load("", error), nullptr);
+    EXPECT_EQ(error, "no module is named");
 }
 
 TEST_F(TavorixModule, ARelativeModulePathLoadsAndRegistersAsAbsolute)
@@ -258,6 +283,8 @@ TEST_F(TavorixModule, AModulePathThatWouldInjectKeysRegistersNothing)
 TEST_F(TavorixModule, AStoreOfOtherClassesIsKeptAndAnUnreadableOneLeftAlone)
 {
     const fs::path store = com::Registry::defaultLocation();
+    EXPECT_EQ(server->unregisterServer(), com::S_OK);
+    EXPECT_FALSE(fs::exists(store));  // unregistering from no store writes none
     fs::create_directories(store.parent_path());
     std::ofstream(store, std::ios::binary) << "[Other.Control\\CLSID]\r\n@={11111111-2222-3333-4444-555555555555}\r\n";
     ASSERT_EQ(server->registerServer(), com::S_OK);
@@ -265,7 +292,10 @@ TEST_F(TavorixModule, AStoreOfOtherClassesIsKeptAndAnUnreadableOneLeftAlone)
 
     const std::string garbled = "[Other.Control]\n\x01\x02 no key, no value\n";
     std::ofstream(store, std::ios::binary | std::ios::trunc) << garbled;
+    testing::internal::CaptureStderr();
     EXPECT_EQ(server->registerServer(), com::SELFREG_E_CLASS);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "tavorix.ocx: the registration store " + store.string() + " cannot be read: it is no registration store\n");
     EXPECT_EQ(server->unregisterServer(), com::SELFREG_E_CLASS);
     std::ifstream in(store, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), garbled);

@@ -106,11 +106,18 @@ TEST_F(UserControl1Test, StyleSurvivesSaveAndRestore)
     EXPECT_EQ(restored.Style(), Mavi);
     EXPECT_EQ(restored.grab().toImage().pixel(kSegmentE), qRgb(0, 0xFF, 0xFF));
 
-    // A stored value goes through the setter's checks.
-    UserControl1 bad([this] { return now; });
-    EXPECT_EQ(errorOf([&] { bad.load(controls::PropertyBag({{u"Style", std::int32_t{3}}})); }), 340);
-    EXPECT_EQ(bad.Style(), 3);
-    EXPECT_EQ(errorOf([&] { bad.load(controls::PropertyBag({{u"Style", std::int32_t{70000}}})); }), 6);
+    // A stored value that cannot be applied fails no form's load: the default stays in force.
+    for (const std::int32_t stored : {3, 70000}) {
+        UserControl1 bad([this] { return now; });
+        EXPECT_EQ(errorOf([&] { bad.load(controls::PropertyBag({{u"Style", stored}})); }), 0);
+        EXPECT_EQ(bad.Style(), Yesil);
+        EXPECT_EQ(bad.grab().toImage().pixel(kSegmentE), qRgb(0, 0xFF, 0));
+    }
+    // Nor is a refused value ever saved.
+    EXPECT_EQ(errorOf([&] { restored.setStyle(3); }), 340);
+    controls::PropertyBag again;
+    restored.save(again);
+    EXPECT_EQ(again.entries(), bag.entries());
 }
 
 TEST_F(UserControl1Test, TheExtentIsTheControlsSizeAndMovesNothing)

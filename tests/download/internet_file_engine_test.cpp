@@ -74,7 +74,7 @@ TEST_F(InternetFileEngine, FirstDownloadRunsStepByStepWithItsYields)
         "connect 100 host 0 3", "openRequest HEAD /lirvane/app.exe HTTP/1.0 2147483648",
         "yield", "sendRequest", "yield", "queryInfo 22",
         "yield", "yield",                                          // after LastModified, Content-Length
-        "yield", "close 300", "close 200",                         // step 10; the session stays
+        "yield", "close 300", "close 200",                         // request, connection; the session stays
         "yield",                                                   // 3
         "openUrl 100 536870912",                                   // 4
         "yield",                                                   // 7

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -130,33 +131,115 @@ HttpReply withContentLength(const HttpRequest& request, const std::string& lengt
     return reply;
 }
 
-TEST_F(InternetFileOverCurl, MalformedLengthsReachTheParserAndNeverShortenADownload)
+TEST_F(InternetFileOverCurl, MalformedLengthsReachTheInformationParser)
 {
-    struct Case {
-        std::string length;
-        int infoError;                    // of RequestInformation
-        std::int32_t fileSize;            // when it raises none
-        std::string ending;               // of a download
-    };
-    for (const Case& c : std::vector<Case>{{"abc", 13, 0, ""},
-                                           {"-5", 0, -5, "DownloadError Could not read Url"},
-                                           {"1e3", 0, 1000, "DownloadError Could not read Url"},
-                                           {"12.5", 0, 12, "DownloadError Could not read Url"},
-                                           {" 5000 ", 0, 5000, "DownloadComplete"}}) {
-        TestHttpServer server([&](const HttpRequest& request) { return withContentLength(request, c.length); });
+    for (const auto& [length, infoError, fileSize] : std::vector<std::tuple<std::string, int, std::int32_t>>{
+             {"abc", 13, 0}, {"-5", 0, -5}, {"1e3", 0, 1000}, {"12.5", 0, 12}, {" 5000 ", 0, 5000}}) {
+        TestHttpServer server([&](const HttpRequest& request) { return withContentLength(request, length); });
         PatientControl info(server.url("/a.exe"));
-        EXPECT_EQ(errorOf([&] { info.control.RequestInformation(); }), c.infoError) << c.length;
-        if (c.infoError != 0)
-            continue;
-        EXPECT_EQ(info.control.FileSize(), c.fileSize) << c.length;
-
-        log.clear();
-        control.setUrl(runtime::fromUtf8(server.url("/a.exe")));
-        control.StartDownload();
-        EXPECT_EQ(log.back(), c.ending) << c.length;
-        EXPECT_EQ(internet.openHandleCount(), 0u);
+        EXPECT_EQ(errorOf([&] { info.control.RequestInformation(); }), infoError) << length;
+        if (infoError == 0) {
+            EXPECT_EQ(info.control.FileSize(), fileSize) << length;
+        }
     }
 }
+
+// Answers that a hostile or broken server gives to the download's GET: an answer that never
+// completes its header block, or is refused there, opens nothing and leaves an earlier local
+// file as it was; a body that trickles fails as a stalled one does.
+struct HostileAnswer {
+    std::string name;
+    std::function<HttpReply(const HttpRequest&)> reply;
+    std::string ending;
+};
+
+void PrintTo(const HostileAnswer& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class HostileAnswers : public InternetFileOverCurl, public testing::WithParamInterface<HostileAnswer> {};
+
+TEST_P(HostileAnswers, EndTheDownloadWithoutHarmingTheLocalFile)
+{
+    TestHttpServer server([](const HttpRequest& request) {
+        return request.method == "HEAD" ? HttpReply::file(request, "x") : GetParam().reply(request);
+    });
+    inet::CurlInternet impatient{inet::Timeouts{std::chrono::milliseconds(5000), std::chrono::milliseconds(500),
+                                                std::chrono::milliseconds(600), 10}};
+    InternetFile downloader(impatient, [] {});
+    downloader.setSite(&site);
+    downloader.initNew();
+    downloader.setUrl(runtime::fromUtf8(server.url("/a.exe")));
+    downloader.setLocalFile(runtime::fromUtf8((m_dir / "down.exe").string()));
+    std::ofstream(m_dir / "down.exe") << "a complete earlier file";
+    downloader.StartDownload();
+    EXPECT_EQ(log.back(), GetParam().ending);
+    if (GetParam().ending == "DownloadError Could not find Url") {
+        EXPECT_EQ(local(), "a complete earlier file");
+    }
+    // Nothing is left open but the session that "Could not find Url" keeps for the next try.
+    EXPECT_EQ(impatient.openHandleCount(), downloader.sessionHandle() != 0 ? 1u : 0u);
+}
+
+HttpReply malformedLength(const std::string& length)
+{
+    HttpReply reply;
+    reply.body = std::string(5000, 'b');
+    reply.sendContentLength = false;
+    reply.headers.emplace_back("Content-Length", length);
+    return reply;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HostileAnswers, testing::Values(
+    HostileAnswer{"a negative length", [](const HttpRequest&) { return malformedLength("-5"); },
+                  "DownloadError Could not find Url"},
+    HostileAnswer{"a length in exponent form", [](const HttpRequest&) { return malformedLength("1e3"); },
+                  "DownloadError Could not find Url"},
+    HostileAnswer{"a fractional length", [](const HttpRequest&) { return malformedLength("12.5"); },
+                  "DownloadError Could not find Url"},
+    HostileAnswer{"two different lengths",
+                  [](const HttpRequest&) {
+                      HttpReply reply = malformedLength("5000");
+                      reply.headers.emplace_back("Content-Length", "4000");
+                      return reply;
+                  },
+                  "DownloadError Could not find Url"},
+    HostileAnswer{"a status line and nothing more",
+                  [](const HttpRequest&) {
+                      HttpReply reply;
+                      reply.dripHeaders = std::chrono::hours(1);
+                      return reply;
+                  },
+                  "DownloadError Could not find Url"},
+    HostileAnswer{"header lines dripping forever",
+                  [](const HttpRequest&) {
+                      HttpReply reply;
+                      reply.dripHeaders = std::chrono::milliseconds(50);
+                      return reply;
+                  },
+                  "DownloadError Could not find Url"},
+    HostileAnswer{"a header line of a MiB",
+                  [](const HttpRequest&) {
+                      HttpReply reply;
+                      reply.headers.emplace_back("X-Long", std::string(1024 * 1024, 'h'));
+                      return reply;
+                  },
+                  "DownloadError Could not find Url"},
+    HostileAnswer{"a body that trickles",
+                  [](const HttpRequest&) {
+                      HttpReply reply;
+                      reply.body = std::string(100, 't');
+                      reply.trickle = std::chrono::milliseconds(100);  // 5 bytes where the rule asks 10
+                      return reply;
+                  },
+                  "DownloadError Could not read Url"},
+    HostileAnswer{"a body that stops", [](const HttpRequest& request) {
+                      HttpReply reply = HttpReply::file(request, std::string(5000, 's'));
+                      reply.stallAfter = 2048;
+                      return reply;
+                  },
+                  "DownloadError Could not read Url"}));
 
 TEST_F(InternetFileOverCurl, ARedirectWithoutALocationIsTheAnswer)
 {
@@ -199,22 +282,6 @@ TEST_F(InternetFileOverCurl, ACancelGivesUpEveryWaitAndEndsAsTheCancel)
     EXPECT_EQ(resumed.log.back(), "DownloadCancelled 0");
     EXPECT_EQ(fs::file_size(m_dir / "held.exe"), 3000u);
     EXPECT_EQ(resumed.internet.openHandleCount(), 0u);
-}
-
-TEST_F(InternetFileOverCurl, HeadersDrippedWithoutEndFailAtTheHeaderLimit)
-{
-    TestHttpServer dripping([](const HttpRequest&) {
-        HttpReply reply;
-        reply.dripHeaders = std::chrono::milliseconds(50);
-        return reply;
-    });
-    PatientControl patient(dripping.url("/a.exe"));
-    patient.control.RequestInformation();
-    EXPECT_EQ(patient.control.FileExists(), runtime::False);
-    EXPECT_EQ(patient.control.FileSize(), -1);
-    patient.control.setLocalFile(runtime::fromUtf8((m_dir / "drip.exe").string()));
-    patient.control.StartDownload();
-    EXPECT_EQ(patient.log.back(), "DownloadError Could not read Url");
 }
 
 // HTTPS and proxies against nginx and tinyproxy on loopback.
@@ -297,6 +364,46 @@ TEST_F(NetworkReach, AProxyThatAsksGetsTheControlsCredentials)
     download(plain.origin() + "/a.exe", "authority.pem", through(""));
     EXPECT_FALSE(local() == resource);
     EXPECT_EQ(download(secure.origin() + "/a.exe", "authority.pem", through("")), "DownloadError Could not find Url");
+}
+
+// What was asked over TLS never goes on over plain HTTP, however its scheme is written.
+TEST_F(NetworkReach, HttpsNeverFollowsARedirectToPlainHttp)
+{
+    NginxServer plain(m_root);
+    NginxServer secure(m_root, testCertificates() / "server.pem", testCertificates() / "server.key",
+                       "location = /to-http { return 302 " + plain.origin() + "/a.exe; }");
+    for (const std::string& origin : {secure.origin(), "https:/" + secure.host(), "HTTPS://" + secure.host()}) {
+        EXPECT_EQ(download(origin + "/to-http", "authority.pem"), "DownloadError Could not find Url") << origin;
+        EXPECT_FALSE(fs::exists(m_root / "down.exe"));
+    }
+}
+
+// Each hop of a redirect takes the proxy its own scheme calls for: the HTTPS leg of an http://
+// address goes to the environment's https_proxy (here one that records and refuses).
+TEST_F(NetworkReach, EveryRedirectTakesTheProxyOfItsOwnScheme)
+{
+    NginxServer secure(m_root, testCertificates() / "server.pem", testCertificates() / "server.key");
+    TestHttpServer redirecting([&](const HttpRequest&) {
+        HttpReply reply;
+        reply.status = 302;
+        reply.reason = "Found";
+        reply.headers.emplace_back("Location", secure.origin() + "/a.exe");
+        return reply;
+    });
+    TestHttpServer proxy([](const HttpRequest&) {
+        HttpReply reply;
+        reply.status = 403;
+        reply.reason = "Forbidden";
+        return reply;
+    });
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "no_proxy", "NO_PROXY"})
+        ::unsetenv(name);
+    ::setenv("HTTPS_PROXY", proxy.url("").c_str(), 1);
+    EXPECT_EQ(download(redirecting.url("/a.exe"), "authority.pem"), "DownloadError Could not find Url");
+    ::unsetenv("HTTPS_PROXY");
+    ASSERT_FALSE(proxy.requests().empty());
+    EXPECT_EQ(proxy.requests().back().method, "CONNECT");
+    EXPECT_EQ(proxy.requests().back().target, secure.host());
 }
 
 TEST_F(NetworkReach, SystemSettingsFollowTheEnvironmentInEitherCase)

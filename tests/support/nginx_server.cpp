@@ -29,7 +29,7 @@ std::filesystem::path testCertificates()
 }
 
 NginxServer::NginxServer(const std::filesystem::path& root, const std::filesystem::path& certificate,
-                         const std::filesystem::path& key)
+                         const std::filesystem::path& key, const std::string& serverConfig)
     : m_tls(!certificate.empty())
     , m_process(
           "nginx",
@@ -37,7 +37,7 @@ NginxServer::NginxServer(const std::filesystem::path& root, const std::filesyste
               const std::string tls = certificate.empty() ? std::string()
                                                           : "NGINX_TLS_CERTIFICATE='" + certificate.string()
                                                                 + "' NGINX_TLS_KEY='" + key.string() + "' ";
-              return tls + std::string(PROJECT_SOURCE_DIR) + "/tests/support/nginx-on-loopback '" + root.string()
+              return tls + "NGINX_SERVER_CONFIG='" + serverConfig + "' " + std::string(PROJECT_SOURCE_DIR) + "/tests/support/nginx-on-loopback '" + root.string()
                      + "' '" + folder + "'";
           },
           "nginx.pid", SIGQUIT)

@@ -8,11 +8,12 @@
 #include <string>
 
 // nginx on a free loopback port serving `root`, for end-to-end tests; stopped on destruction.
-// With a certificate and its key (PEM files) it serves HTTPS.
+// With a certificate and its key (PEM files) it serves HTTPS; `serverConfig` adds directives to
+// its server block.
 class NginxServer {
 public:
     explicit NginxServer(const std::filesystem::path& root, const std::filesystem::path& certificate = {},
-                         const std::filesystem::path& key = {});
+                         const std::filesystem::path& key = {}, const std::string& serverConfig = {});
 
     std::uint16_t port() const { return m_process.port(); }
     std::string host() const { return "127.0.0.1:" + std::to_string(port()); }

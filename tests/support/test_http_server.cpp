@@ -175,6 +175,15 @@ void TestHttpServer::serve(int client)
     if (!sendAll(client, head) || request.method == "HEAD")
         return;
 
+    if (reply.trickle) {
+        for (const char byte : reply.body) {
+            pollfd fds[2] = {{client, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
+            const int ready = ::poll(fds, 2, static_cast<int>(reply.trickle->count()));
+            if (ready != 0 || !sendAll(client, std::string_view(&byte, 1)))
+                return;  // stopped, or the client gave up
+        }
+        return;
+    }
     std::size_t limit = reply.body.size();
     if (reply.dropAfter)
         limit = std::min(limit, *reply.dropAfter);

@@ -32,6 +32,8 @@ struct HttpReply {
     std::optional<std::size_t> stallAfter;  // stop sending after this many body bytes
     // Sends the status line, then one more header line this often, never ending the headers.
     std::optional<std::chrono::milliseconds> dripHeaders;
+    // Sends the body one byte at a time, this often.
+    std::optional<std::chrono::milliseconds> trickle;
 
     // A 200 with `body`, or the 206 part from the request's "Range: bytes=N-" when `ranges`.
     static HttpReply file(const HttpRequest& request, const std::string& body, bool ranges = true);

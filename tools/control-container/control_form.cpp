@@ -41,7 +41,8 @@ ControlForm::ControlForm(QWidget* parent)
     connect(save, &QPushButton::clicked, this, [this] { saveForm(); });
     connect(restore, &QPushButton::clicked, this, [this] {
         QString error;
-        restoreForm(error);
+        if (!restoreForm(error))
+            m_noticeList->addItem(QStringLiteral("Restore failed: %1").arg(error));
     });
     setWindowTitle(QStringLiteral("Control container"));
 }
@@ -112,6 +113,11 @@ void ControlForm::release()
 
 bool ControlForm::setControlSize(QSize pixels, QString& error)
 {
+    // Pixels beyond a window's largest size have no extent in twips that means anything.
+    if (pixels.width() < 0 || pixels.height() < 0 || pixels.width() > kMaxPixels || pixels.height() > kMaxPixels) {
+        error = QString::fromStdString(com::describe(com::E_INVALIDARG));
+        return false;
+    }
     const com::HResult result =
         m_control ? m_control->SetExtent(pixels.width() * controls::kTwipsPerPixel, pixels.height() * controls::kTwipsPerPixel)
                   : com::E_UNEXPECTED;

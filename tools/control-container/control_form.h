@@ -25,7 +25,11 @@ public:
     // message in `error`.
     bool place(const std::string& progId, const com::RegisteredClass& registered, QString& error);
 
+    // The largest side a control may be given, in pixels: a window's largest.
+    static constexpr int kMaxPixels = QWIDGETSIZE_MAX;
+
     // Gives the control its extent: `pixels` at 15 twips each. The stage grows to show it.
+    // Sides beyond kMaxPixels, or below 0, are refused.
     bool setControlSize(QSize pixels, QString& error);
     // The extent the control reports, in twips.
     std::optional<QSize> controlExtent() const;

@@ -113,7 +113,8 @@ std::optional<PlaceOptions> parse(int argc, char* argv[])
             const auto x = value.find('x');
             const auto width = x == std::string_view::npos ? std::nullopt : number(value.substr(0, x));
             const auto height = x == std::string_view::npos ? std::nullopt : number(value.substr(x + 1));
-            if (!width || !height || *width <= 0 || *height <= 0)
+            if (!width || !height || *width <= 0 || *height <= 0 || *width > ControlForm::kMaxPixels
+                || *height > ControlForm::kMaxPixels)
                 return std::nullopt;
             options.size = QSize(*width, *height);
         } else {
