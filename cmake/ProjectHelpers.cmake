@@ -1,3 +1,11 @@
+# The system the build is for: the suffix of the files that implement a platform interface
+# (posix or win32).
+if(WIN32)
+    set(PROJECT_PLATFORM win32)
+else()
+    set(PROJECT_PLATFORM posix)
+endif()
+
 # Warnings and language settings shared by every target of the project.
 function(project_target_defaults target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)

@@ -28,10 +28,10 @@ constexpr std::u16string_view kNotAvailable = u"Not Available";
 
 constexpr int kControlSize = 570;  // twips, the size of the design-time picture
 
-// The internet layer speaks the system's code page; here that is UTF-8.
+// The internet layer speaks the system's ANSI code page.
 std::string ansi(std::u16string_view text)
 {
-    return runtime::toUtf8(text);
+    return runtime::toAnsi(text);
 }
 
 // The handles and the local file of one running download. Whatever is still held when the
@@ -334,13 +334,13 @@ void InternetFile::RequestInformation()
         m_doEvents();
 
         if (m_internet.queryInfo(request, inet::kQueryRawHeadersCrlf, buffer, length, index)) {
-            parseHeaders(runtime::fromUtf8(buffer));
+            parseHeaders(runtime::fromAnsi(buffer));
         } else {
             m_doEvents();
             // The failed query reported the size it needed; the buffer is still 1024 long.
             length = kHeaderBufferLength;
             if (m_internet.queryInfo(request, inet::kQueryStatusCode, buffer, length, index))
-                m_FileExists = runtime::Bool16(url_helpers::CutAtNull(runtime::fromUtf8(buffer)) == u"200");
+                m_FileExists = runtime::Bool16(url_helpers::CutAtNull(runtime::fromAnsi(buffer)) == u"200");
             else
                 m_FileExists = runtime::False;
             m_LastModified = kNotAvailable;

@@ -24,6 +24,14 @@ bool ready()
 template <std::size_t size>
 std::optional<std::array<unsigned char, size>> decode(std::string_view text)
 {
+    // libsodium's decoder takes some bytes beyond ASCII for letters of the alphabet: only the
+    // alphabet itself is base64 here.
+    const auto inAlphabet = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/'
+               || c == '=';
+    };
+    if (!std::all_of(text.begin(), text.end(), inAlphabet))
+        return std::nullopt;
     std::array<unsigned char, size> bytes{};
     std::size_t length = 0;
     const char* end = nullptr;

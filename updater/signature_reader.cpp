@@ -7,7 +7,7 @@
 
 std::optional<std::string> InternetSignatureReader::read(const std::u16string& url, const inet::WaitCallback& wait)
 {
-    auto document = inet::readDocument(m_internet, internet_file::kUserAgent, runtime::toUtf8(url), wait,
+    auto document = inet::readDocument(m_internet, internet_file::kUserAgent, runtime::toAnsi(url), wait,
                                        {inet::DocumentLimits{}.time, signature::kMaxSignatureFileSize});
     // An error page is no signature, whatever it holds.
     if (!document || document->status < 200 || document->status > 299)

@@ -20,7 +20,7 @@ std::u16string decodeDocument(const std::string& bytes)
 std::optional<std::string> documentAt(inet::Internet& internet, const std::u16string& url,
                                       const inet::WaitCallback& wait)
 {
-    auto document = inet::readDocument(internet, internet_file::kUserAgent, runtime::toUtf8(url), wait);
+    auto document = inet::readDocument(internet, internet_file::kUserAgent, runtime::toAnsi(url), wait);
     if (!document)
         return std::nullopt;
     return std::move(document->body);

@@ -1,20 +1,15 @@
 #include "platform/inet/curl_internet.h"
 
 #include "platform/inet/curl_transfer.h"
+#include "platform/inet/http_headers.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <vector>
 
 namespace inet {
 
 namespace {
-
-bool isControlOrSpace(unsigned char c)
-{
-    return c <= 0x20 || c == 0x7F;
-}
 
 // Copies `text` and a closing NUL into the caller's buffer when both fit.
 bool answer(std::string_view text, std::span<char> buffer, std::uint32_t& length)
@@ -31,30 +26,6 @@ bool answer(std::string_view text, std::span<char> buffer, std::uint32_t& length
 }
 
 }  // namespace
-
-std::string cleanUrl(std::string_view url)
-{
-    while (!url.empty() && isControlOrSpace(static_cast<unsigned char>(url.front())))
-        url.remove_prefix(1);
-    while (!url.empty() && isControlOrSpace(static_cast<unsigned char>(url.back())))
-        url.remove_suffix(1);
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string cleaned;
-    cleaned.reserve(url.size());
-    for (const char raw : url) {
-        const auto c = static_cast<unsigned char>(raw);
-        if (c == '\t' || c == '\n' || c == '\r')
-            continue;
-        if (isControlOrSpace(c)) {
-            cleaned += '%';
-            cleaned += kHex[c >> 4];
-            cleaned += kHex[c & 0xF];
-            continue;
-        }
-        cleaned += raw;
-    }
-    return cleaned;
-}
 
 struct CurlInternet::Object {
     enum class Kind { Session, Connection, Request, Url };
@@ -127,34 +98,6 @@ TransferSettings settingsOf(const Session& session, const TlsTrust& trust)
     return settings;
 }
 
-// Content-Range "bytes */N": the length N of the whole resource.
-std::optional<std::int64_t> unsatisfiedRangeLength(const std::optional<std::string>& contentRange)
-{
-    if (!contentRange || contentRange->rfind("bytes */", 0) != 0)
-        return std::nullopt;
-    std::int64_t length = 0;
-    const char* first = contentRange->data() + 8;
-    const char* last = contentRange->data() + contentRange->size();
-    const auto [ptr, ec] = std::from_chars(first, last, length);
-    if (ec != std::errc() || ptr != last)
-        return std::nullopt;
-    return length;
-}
-
-// Content-Range "bytes A-B/N": the first byte A.
-std::optional<std::int64_t> rangeStart(const std::optional<std::string>& contentRange)
-{
-    if (!contentRange || contentRange->rfind("bytes ", 0) != 0)
-        return std::nullopt;
-    std::int64_t start = 0;
-    const char* first = contentRange->data() + 6;
-    const char* last = contentRange->data() + contentRange->size();
-    const auto [ptr, ec] = std::from_chars(first, last, start);
-    if (ec != std::errc() || ptr == last || *ptr != '-')
-        return std::nullopt;
-    return start;
-}
-
 }  // namespace
 
 // Marks a call in progress, so that handles closed by a wait callback outlive the call.
@@ -174,6 +117,11 @@ private:
 };
 
 // curl is set up by the first transfer, not here: a window that owns the layer shows sooner.
+std::unique_ptr<Internet> systemInternet(Timeouts timeouts, TlsTrust trust)
+{
+    return std::make_unique<CurlInternet>(timeouts, std::move(trust));
+}
+
 CurlInternet::CurlInternet(Timeouts timeouts, TlsTrust trust)
     : m_timeouts(timeouts)
     , m_trust(std::move(trust))
@@ -400,11 +348,11 @@ std::uint32_t CurlInternet::setFilePointer(Handle fileHandle, std::int32_t dista
         const long status = transfer->statusCode();
         const auto contentRange = transfer->header("Content-Range");
         if (status == 206) {
-            if (rangeStart(contentRange) != distance)
+            if (!contentRange || contentRangeStart(*contentRange) != distance)
                 return kInvalidSetFilePointer;
         } else if (status == 416) {
             // Nothing lies beyond `distance` when the resource is exactly that long.
-            if (unsatisfiedRangeLength(contentRange) != distance)
+            if (!contentRange || unsatisfiedRangeLength(*contentRange) != distance)
                 return kInvalidSetFilePointer;
             transfer.reset();
         } else if (status == 200) {

@@ -12,35 +12,8 @@
 
 namespace inet {
 
-// Limits of the libcurl layer. A test may shorten them.
-struct Timeouts {
-    // Giving up on a connection that does not come up.
-    std::chrono::milliseconds connect{30'000};
-    // A transfer that delivers fewer than `stallBytes` bytes in this long has failed: one that
-    // sends nothing, and one that trickles (on average under a byte a second).
-    std::chrono::milliseconds stall{60'000};
-    // A server that has not finished the final response's headers by then has failed, however
-    // slowly it keeps sending them.
-    std::chrono::milliseconds headers{60'000};
-    std::uint64_t stallBytes = 60;
-};
-
-inline constexpr Timeouts kDefaultTimeouts{};
-
-// Whom a TLS server's certificate must chain to: the system's authorities, or only those of a
-// PEM text (pinning). Certificates are always verified.
-struct TlsTrust {
-    std::string authoritiesPem;  // empty: the system's store
-};
-
 // Bytes held in memory per open URL, whatever the size of the resource.
 inline constexpr std::size_t kTransferBufferSize = 1024 * 1024;
-inline constexpr long kMaxRedirects = 10;
-
-// The URL text cleaned as a browser cleans what is typed or pasted: leading and trailing
-// spaces and control characters removed, tabs and line breaks dropped, other spaces and
-// control characters percent-encoded.
-std::string cleanUrl(std::string_view url);
 
 // The internet layer on libcurl. Every call blocks the calling thread; none throws.
 class CurlInternet : public Internet {
@@ -71,8 +44,7 @@ public:
     bool readFile(Handle file, std::span<std::byte> buffer, std::uint32_t& bytesRead) override;
     bool closeHandle(Handle handle) override;
 
-    // Handles open now, for tests that check that every handle is released.
-    std::size_t openHandleCount() const { return m_objects.size(); }
+    std::size_t openHandleCount() const override { return m_objects.size(); }
 
     struct Object;
 

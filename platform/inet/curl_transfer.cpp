@@ -1,5 +1,7 @@
 #include "platform/inet/curl_transfer.h"
 
+#include "platform/inet/http_headers.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -32,7 +34,7 @@ std::string_view withoutLineEnd(std::string_view line)
     return line;
 }
 
-std::string_view headerValue(std::string_view line)
+std::string_view lineValue(std::string_view line)
 {
     line.remove_prefix(line.find(':') + 1);
     while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
@@ -299,10 +301,10 @@ std::size_t CurlTransfer::headerLine(std::string_view line)
     } else {
         m_currentBlock.append(text);
         m_currentBlock += "\r\n";
-        if (startsWithNoCase(text, "location:") && !headerValue(text).empty())
-            m_location = std::string(headerValue(text));
+        if (startsWithNoCase(text, "location:") && !lineValue(text).empty())
+            m_location = std::string(lineValue(text));
         if (startsWithNoCase(text, "content-length:")) {
-            const std::string_view value = headerValue(text);
+            const std::string_view value = lineValue(text);
             if (!allDigits(value) || (m_blockLength && *m_blockLength != value))
                 m_blockLengthMalformed = true;
             m_blockLength = std::string(value);
@@ -433,21 +435,7 @@ bool CurlTransfer::finish()
 
 std::optional<std::string> CurlTransfer::header(std::string_view name) const
 {
-    std::string_view block = m_headerBlock;
-    while (!block.empty()) {
-        const auto end = block.find("\r\n");
-        const std::string_view line = block.substr(0, end);
-        if (line.size() > name.size() && line[name.size()] == ':' && startsWithNoCase(line, name)) {
-            std::string_view value = line.substr(name.size() + 1);
-            while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
-                value.remove_prefix(1);
-            return std::string(value);
-        }
-        if (end == std::string_view::npos)
-            break;
-        block.remove_prefix(end + 2);
-    }
-    return std::nullopt;
+    return headerValue(m_headerBlock, name);
 }
 
 bool CurlTransfer::read(std::span<std::byte> buffer, std::size_t& count)

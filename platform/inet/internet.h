@@ -4,12 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 // A WinINet-shaped internet layer: synchronous calls on 32-bit handles, 0 meaning none. Texts
-// are byte strings in the system's code page (UTF-8 here). No call throws; failures are
+// are byte strings in the system's ANSI code page (runtime::toAnsi). No call throws; failures are
 // reported by the return value, which is what the download control examines.
 namespace inet {
 
@@ -37,6 +39,35 @@ inline constexpr std::uint32_t kInvalidSetFilePointer = 0xFFFFFFFF;
 // the waiting call then fails (a read never reports the end of the resource because of it).
 using WaitCallback = std::function<bool()>;
 inline constexpr std::chrono::milliseconds kWaitSlice{100};
+
+// Limits of the internet layer. A test may shorten them.
+struct Timeouts {
+    // Giving up on a connection that does not come up.
+    std::chrono::milliseconds connect{30'000};
+    // A transfer that delivers fewer than `stallBytes` bytes in this long has failed: one that
+    // sends nothing, and one that trickles (on average under a byte a second).
+    std::chrono::milliseconds stall{60'000};
+    // A server that has not finished the final response's headers by then has failed, however
+    // slowly it keeps sending them.
+    std::chrono::milliseconds headers{60'000};
+    std::uint64_t stallBytes = 60;
+};
+
+inline constexpr Timeouts kDefaultTimeouts{};
+
+// Whom a TLS server's certificate must chain to: the system's authorities, or only those of a
+// PEM text (pinning). Certificates are always verified.
+struct TlsTrust {
+    std::string authoritiesPem;  // empty: the system's store
+};
+
+// Redirects followed for one request at most.
+inline constexpr long kMaxRedirects = 10;
+
+// The URL text cleaned as a browser cleans what is typed or pasted: leading and trailing
+// spaces and control characters removed, tabs and line breaks dropped, other spaces and
+// control characters percent-encoded.
+std::string cleanUrl(std::string_view url);
 
 class Internet {
 public:
@@ -94,6 +125,14 @@ public:
     // InternetCloseHandle: closing a session or connection closes what was opened on it.
     // Closing 0 or an unknown handle is harmless.
     virtual bool closeHandle(Handle handle) = 0;
+
+    // Handles open now, for tests that check that every handle is released.
+    virtual std::size_t openHandleCount() const = 0;
 };
+
+// The internet layer of the system this program was built for: libcurl on Linux, WinINet on
+// Windows. Redirects are followed (never from HTTPS to anything else), a TLS server's
+// certificate must chain to `trust`, and the limits of `timeouts` hold on every call.
+std::unique_ptr<Internet> systemInternet(Timeouts timeouts = kDefaultTimeouts, TlsTrust trust = {});
 
 }  // namespace inet

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -11,7 +12,7 @@ namespace runtime {
 
 // A path of the behaviour's form ("\" separators, as the updater composes them) in the form
 // of this operating system.
-std::string nativePath(std::u16string_view path);
+std::filesystem::path nativePath(std::u16string_view path);
 
 // FileLen: the length of a file in bytes. Raises 53 "File not found" when it does not exist,
 // 52 for an empty name, 6 "Overflow" beyond the 32-bit range.
@@ -40,7 +41,7 @@ public:
     void close();
 
 private:
-    int m_fd = -1;
+    std::intptr_t m_file = -1;  // the system's handle of the open file; -1 once closed
     std::int64_t m_position = 0;
     std::vector<std::byte> m_buffer;
 };

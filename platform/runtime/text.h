@@ -25,4 +25,9 @@ bool isValidUtf8(std::string_view bytes);
 // Decodes Windows-1254 (Turkish) bytes.
 std::u16string fromWindows1254(std::string_view bytes);
 
+// Texts for and from the platform calls of the ANSI family: the system's ANSI code page (1254
+// on a Turkish Windows; UTF-8 on Linux). A character the code page lacks becomes "?".
+std::string toAnsi(std::u16string_view text);
+std::u16string fromAnsi(std::string_view bytes);
+
 }  // namespace runtime

@@ -135,6 +135,7 @@ public:
         m_log.push_back("close " + std::to_string(handle));
         return open.erase(handle) > 0;
     }
+    std::size_t openHandleCount() const override { return open.size(); }
 
 private:
     inet::Handle track(inet::Handle handle)

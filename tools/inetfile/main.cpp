@@ -7,7 +7,7 @@
 // Exit status: 0 after DownloadComplete (or info), 1 after DownloadError or DownloadCancelled,
 // 2 after a run-time error, 64 for a usage error.
 #include "download/internet_file.h"
-#include "platform/inet/curl_internet.h"
+#include "platform/inet/internet.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
@@ -150,9 +150,9 @@ public:
         }
         // The line is made only when it is printed: a quiet run stays as cheap as the copy.
         if (!progress || !m_options.quiet) {
-            std::string line = runtime::toUtf8(event.name);
+            std::string line = runtime::toAnsi(event.name);
             for (const auto& arg : args)
-                line += " " + runtime::toUtf8(runtime::toText(arg));
+                line += " " + runtime::toAnsi(runtime::toText(arg));
             std::printf("%s\n", line.c_str());
         }
         if (progress && m_options.cancelAfter && ++m_progressCount == *m_options.cancelAfter)
@@ -178,45 +178,45 @@ int run(const Options& options)
             return kExitUsage;
         }
     }
-    inet::CurlInternet internet(inet::kDefaultTimeouts, trust);
-    InternetFile control(internet, [] {});
+    const auto internet = inet::systemInternet(inet::kDefaultTimeouts, trust);
+    InternetFile control(*internet, [] {});
     ShellSite site(control, options);
     control.setSite(&site);
     control.initNew();
 
     try {
-        control.setUrl(runtime::fromUtf8(options.operands[0]));
+        control.setUrl(runtime::fromAnsi(options.operands[0]));
         if (options.connectType)
             control.setConnectType(*options.connectType);
         if (options.proxyServer)
-            control.setProxyServer(runtime::fromUtf8(*options.proxyServer));
+            control.setProxyServer(runtime::fromAnsi(*options.proxyServer));
         if (options.proxyPort)
             control.setProxyPort(runtime::toInteger(static_cast<double>(*options.proxyPort)));
         if (options.proxyUser)
-            control.setProxyUser(runtime::fromUtf8(*options.proxyUser));
+            control.setProxyUser(runtime::fromAnsi(*options.proxyUser));
         if (options.proxyPassword)
-            control.setProxyPassword(runtime::fromUtf8(*options.proxyPassword));
+            control.setProxyPassword(runtime::fromAnsi(*options.proxyPassword));
         if (options.siteUser)
-            control.setSiteUser(runtime::fromUtf8(*options.siteUser));
+            control.setSiteUser(runtime::fromAnsi(*options.siteUser));
         if (options.sitePassword)
-            control.setSitePassword(runtime::fromUtf8(*options.sitePassword));
+            control.setSitePassword(runtime::fromAnsi(*options.sitePassword));
 
         if (options.command == "info") {
             control.RequestInformation();
             std::printf("FileExists=%s\nFileSize=%d\nLastModified=%s\n",
                         control.FileExists() == runtime::True ? "True" : "False", control.FileSize(),
-                        runtime::toUtf8(control.LastModified()).c_str());
+                        runtime::toAnsi(control.LastModified()).c_str());
             return kExitComplete;
         }
 
-        control.setLocalFile(runtime::fromUtf8(options.operands[1]));
+        control.setLocalFile(runtime::fromAnsi(options.operands[1]));
         if (options.command == "get")
             control.StartDownload();
         else
             control.ResumeDownload();
     } catch (const runtime::RuntimeError& error) {
         std::fflush(stdout);
-        std::fprintf(stderr, "Error %d: %s\n", error.number(), runtime::toUtf8(error.description()).c_str());
+        std::fprintf(stderr, "Error %d: %s\n", error.number(), runtime::toAnsi(error.description()).c_str());
         return kExitRuntimeError;
     }
     if (!site.ended()) {

@@ -1,4 +1,4 @@
-#include "platform/inet/curl_internet.h"
+#include "platform/inet/internet.h"
 #include "platform/shell/shell.h"
 #include "updater/build_config.h"
 #include "updater/frmGuncel.h"
@@ -20,13 +20,13 @@ int main(int argc, char* argv[])
     }
 
     const inet::TlsTrust trust{build_config::kUpdateAuthorities};
-    inet::CurlInternet internet(inet::kDefaultTimeouts, trust);
+    const auto internet = inet::systemInternet(inet::kDefaultTimeouts, trust);
     const auto shell = shell::systemShell();
     QtMessageBoxes boxes;
-    InternetInet1 inet1(internet);
-    HtmlBrowser browser(internet);
+    InternetInet1 inet1(*internet);
+    HtmlBrowser browser(*internet);
     frmGuncel window(UpdaterServices{
-        internet, boxes, *shell, inet1, browser,
+        *internet, boxes, *shell, inet1, browser,
         [] {
             // Ends at once, from inside whatever handler is running: nothing after it runs.
             std::fflush(nullptr);

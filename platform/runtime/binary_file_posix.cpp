@@ -46,7 +46,7 @@ int writeError(int errnoValue)
 
 }  // namespace
 
-std::string nativePath(std::u16string_view path)
+std::filesystem::path nativePath(std::u16string_view path)
 {
     std::string native = toUtf8(path);
     for (auto& c : native) {
@@ -72,13 +72,13 @@ BinaryFile::BinaryFile(std::u16string_view path)
 {
     if (path.empty())
         throw RuntimeError(error::kPathFileAccessError);
-    m_fd = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (m_fd < 0)
+    m_file = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (m_file < 0)
         throw RuntimeError(openError(errno));
     struct stat info {};
-    if (::fstat(m_fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(m_fd);
-        m_fd = -1;
+    if (::fstat(static_cast<int>(m_file), &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(static_cast<int>(m_file));
+        m_file = -1;
         throw RuntimeError(error::kPathFileAccessError);
     }
     m_buffer.reserve(kWriteBufferSize);
@@ -86,13 +86,13 @@ BinaryFile::BinaryFile(std::u16string_view path)
 
 BinaryFile::~BinaryFile()
 {
-    if (m_fd >= 0) {
+    if (m_file >= 0) {
         try {
             flush();
         } catch (const RuntimeError&) {
             // The destructor only releases; a caller that needs the outcome calls close().
         }
-        ::close(m_fd);
+        ::close(static_cast<int>(m_file));
     }
 }
 
@@ -117,17 +117,17 @@ void BinaryFile::write(std::span<const std::byte> bytes)
 void BinaryFile::truncateHere()
 {
     flush();
-    if (::ftruncate(m_fd, m_position) != 0)
+    if (::ftruncate(static_cast<int>(m_file), m_position) != 0)
         throw RuntimeError(writeError(errno));
 }
 
 void BinaryFile::close()
 {
-    if (m_fd < 0)
+    if (m_file < 0)
         return;
     flush();
-    const int fd = m_fd;
-    m_fd = -1;
+    const int fd = static_cast<int>(m_file);
+    m_file = -1;
     if (::close(fd) != 0)
         throw RuntimeError(writeError(errno));
 }
@@ -136,7 +136,7 @@ void BinaryFile::flush()
 {
     std::size_t done = 0;
     while (done < m_buffer.size()) {
-        const auto written = ::pwrite(m_fd, m_buffer.data() + done, m_buffer.size() - done,
+        const auto written = ::pwrite(static_cast<int>(m_file), m_buffer.data() + done, m_buffer.size() - done,
                                       static_cast<off_t>(m_position));
         if (written < 0) {
             if (errno == EINTR)

@@ -1,0 +1,79 @@
+#include "platform/inet/http_headers.h"
+
+#include <cctype>
+#include <charconv>
+
+namespace inet {
+
+namespace {
+
+bool sameNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+// The decimal number that `text` starts with, and where it ends.
+std::optional<std::int64_t> leadingNumber(std::string_view text, std::string_view& rest)
+{
+    // Digits only: from_chars would take a minus sign ("-0" is 0).
+    if (text.empty() || text.front() < '0' || text.front() > '9')
+        return std::nullopt;
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc())
+        return std::nullopt;
+    rest = text.substr(static_cast<std::size_t>(end - text.data()));
+    return value;
+}
+
+}  // namespace
+
+std::optional<std::string> headerValue(std::string_view block, std::string_view name)
+{
+    while (!block.empty()) {
+        const auto end = block.find("\r\n");
+        const std::string_view line = block.substr(0, end);
+        if (line.size() > name.size() && line[name.size()] == ':' && sameNoCase(line.substr(0, name.size()), name)) {
+            std::string_view value = line.substr(name.size() + 1);
+            while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+                value.remove_prefix(1);
+            return std::string(value);
+        }
+        if (end == std::string_view::npos)
+            break;
+        block.remove_prefix(end + 2);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> contentRangeStart(std::string_view contentRange)
+{
+    constexpr std::string_view kUnit = "bytes ";
+    if (!contentRange.starts_with(kUnit))
+        return std::nullopt;
+    std::string_view rest;
+    const auto start = leadingNumber(contentRange.substr(kUnit.size()), rest);
+    if (!start || !rest.starts_with('-'))
+        return std::nullopt;
+    return start;
+}
+
+std::optional<std::int64_t> unsatisfiedRangeLength(std::string_view contentRange)
+{
+    constexpr std::string_view kUnsatisfied = "bytes */";
+    if (!contentRange.starts_with(kUnsatisfied))
+        return std::nullopt;
+    std::string_view rest;
+    const auto length = leadingNumber(contentRange.substr(kUnsatisfied.size()), rest);
+    if (!length || !rest.empty())
+        return std::nullopt;
+    return length;
+}
+
+}  // namespace inet

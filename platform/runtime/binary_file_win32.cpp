@@ -1,0 +1,160 @@
+#include "platform/runtime/binary_file.h"
+
+#include "platform/runtime/runtime_error.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace runtime {
+
+namespace {
+
+// Bytes held before they go to the file: what a writer counts may run ahead of the disk by at
+// most this much, and a write error shows when the buffer is handed over.
+constexpr std::size_t kWriteBufferSize = 64 * 1024;
+
+int openError(DWORD code)
+{
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE: return error::kPathNotFound;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return error::kPermissionDenied;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return error::kDiskFull;
+    case ERROR_INVALID_NAME:
+    case ERROR_FILENAME_EXCED_RANGE: return error::kBadFileNameOrNumber;
+    default: return error::kPathFileAccessError;
+    }
+}
+
+int writeError(DWORD code)
+{
+    switch (code) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return error::kDiskFull;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_LOCK_VIOLATION: return error::kPermissionDenied;
+    default: return error::kDeviceIoError;
+    }
+}
+
+HANDLE handleOf(std::intptr_t file)
+{
+    return reinterpret_cast<HANDLE>(file);
+}
+
+}  // namespace
+
+std::filesystem::path nativePath(std::u16string_view path)
+{
+    return std::filesystem::path(std::wstring(reinterpret_cast<const wchar_t*>(path.data()), path.size()));
+}
+
+std::int32_t fileLength(std::u16string_view path)
+{
+    if (path.empty())
+        throw RuntimeError(error::kBadFileNameOrNumber);
+    WIN32_FILE_ATTRIBUTE_DATA info{};
+    if (!::GetFileAttributesExW(nativePath(path).c_str(), GetFileExInfoStandard, &info)
+        || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw RuntimeError(error::kFileNotFound);
+    const auto size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    if (size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+        throw RuntimeError(error::kOverflow);
+    return static_cast<std::int32_t>(size);
+}
+
+BinaryFile::BinaryFile(std::u16string_view path)
+{
+    if (path.empty())
+        throw RuntimeError(error::kPathFileAccessError);
+    const HANDLE file = ::CreateFileW(nativePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        // A folder of that name refuses to be opened for writing.
+        const DWORD code = ::GetLastError();
+        throw RuntimeError(code == ERROR_ACCESS_DENIED && (::GetFileAttributesW(nativePath(path).c_str())
+                                                           & FILE_ATTRIBUTE_DIRECTORY) != 0
+                               ? error::kPathFileAccessError
+                               : openError(code));
+    }
+    m_file = reinterpret_cast<std::intptr_t>(file);
+    m_buffer.reserve(kWriteBufferSize);
+}
+
+BinaryFile::~BinaryFile()
+{
+    if (m_file != -1) {
+        try {
+            flush();
+        } catch (const RuntimeError&) {
+            // The destructor only releases; a caller that needs the outcome calls close().
+        }
+        ::CloseHandle(handleOf(m_file));
+    }
+}
+
+void BinaryFile::seek(std::int64_t offset)
+{
+    flush();
+    m_position = offset;
+}
+
+void BinaryFile::write(std::span<const std::byte> bytes)
+{
+    if (m_buffer.size() + bytes.size() > kWriteBufferSize)
+        flush();
+    if (bytes.size() >= kWriteBufferSize) {
+        m_buffer.assign(bytes.begin(), bytes.end());
+        flush();
+        return;
+    }
+    m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
+}
+
+void BinaryFile::truncateHere()
+{
+    flush();
+    LARGE_INTEGER position{};
+    position.QuadPart = m_position;
+    if (!::SetFilePointerEx(handleOf(m_file), position, nullptr, FILE_BEGIN) || !::SetEndOfFile(handleOf(m_file)))
+        throw RuntimeError(writeError(::GetLastError()));
+}
+
+void BinaryFile::close()
+{
+    if (m_file == -1)
+        return;
+    flush();
+    const HANDLE file = handleOf(m_file);
+    m_file = -1;
+    if (!::CloseHandle(file))
+        throw RuntimeError(writeError(::GetLastError()));
+}
+
+void BinaryFile::flush()
+{
+    std::size_t done = 0;
+    while (done < m_buffer.size()) {
+        // A write at an explicit offset: the file's own position plays no part.
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(m_position & 0xFFFFFFFF);
+        at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(m_position) >> 32);
+        DWORD written = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(m_buffer.size() - done, 1u << 30));
+        if (!::WriteFile(handleOf(m_file), m_buffer.data() + done, chunk, &written, &at)) {
+            const int code = writeError(::GetLastError());
+            m_buffer.clear();
+            throw RuntimeError(code);
+        }
+        done += written;
+        m_position += written;
+    }
+    m_buffer.clear();
+}
+
+}  // namespace runtime

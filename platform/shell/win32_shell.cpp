@@ -1,0 +1,364 @@
+#include "platform/runtime/binary_file.h"
+#include "platform/runtime/runtime_error.h"
+#include "platform/shell/pe_image.h"
+#include "platform/shell/shell.h"
+
+#include <windows.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace shell {
+
+namespace {
+
+using runtime::RuntimeError;
+namespace error = runtime::error;
+
+constexpr std::wstring_view kStageInfix = L".new-";  // a stage is "<target>.new-<process id>"
+constexpr wchar_t kLockName[] = L"\\updatelirvane.lock";
+
+int fileError(DWORD code)
+{
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND: return error::kFileNotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE: return error::kPathNotFound;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return error::kDiskFull;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return error::kPermissionDenied;
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT: return error::kDeviceIoError;
+    default: return error::kPathFileAccessError;
+    }
+}
+
+[[noreturn]] void raise(DWORD code)
+{
+    throw RuntimeError(fileError(code));
+}
+
+std::wstring wide(const std::u16string& path)
+{
+    return runtime::nativePath(path).wstring();
+}
+
+// Owns a file handle.
+class Handle {
+public:
+    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : m_handle(handle) {}
+    ~Handle() { reset(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return m_handle; }
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
+    void reset(HANDLE handle = INVALID_HANDLE_VALUE)
+    {
+        if (valid())
+            ::CloseHandle(m_handle);
+        m_handle = handle;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+bool isFolder(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+class Win32InputFile : public InputFile {
+public:
+    explicit Win32InputFile(HANDLE handle) : m_handle(handle)
+    {
+        LARGE_INTEGER size{};
+        m_size = ::GetFileSizeEx(handle, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+    }
+    std::uint64_t size() const override { return m_size; }
+    bool readAt(std::uint64_t offset, std::span<std::byte> into) override
+    {
+        while (!into.empty()) {
+            OVERLAPPED at{};
+            at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
+            at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+            DWORD got = 0;
+            const auto want = static_cast<DWORD>(std::min<std::size_t>(into.size(), 1u << 30));
+            if (!::ReadFile(m_handle.get(), into.data(), want, &got, &at) || got == 0)
+                return false;
+            into = into.subspan(got);
+            offset += got;
+        }
+        return true;
+    }
+    HANDLE handle() const { return m_handle.get(); }
+
+private:
+    Handle m_handle;
+    std::uint64_t m_size = 0;
+};
+
+// The same file: the volume and the file's index there, as the system identifies it.
+bool sameFile(HANDLE a, HANDLE b)
+{
+    BY_HANDLE_FILE_INFORMATION first{};
+    BY_HANDLE_FILE_INFORMATION second{};
+    return ::GetFileInformationByHandle(a, &first) && ::GetFileInformationByHandle(b, &second)
+           && first.dwVolumeSerialNumber == second.dwVolumeSerialNumber && first.nFileIndexHigh == second.nFileIndexHigh
+           && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+class Win32StagedFile : public StagedFile {
+public:
+    explicit Win32StagedFile(std::wstring target)
+        : m_target(std::move(target))
+        , m_path(m_target + std::wstring(kStageInfix) + std::to_wstring(::GetCurrentProcessId()))
+    {
+        // A folder in the target's place could never be replaced: say so before anything else
+        // of the caller's changes.
+        if (isFolder(m_target))
+            throw RuntimeError(error::kPathFileAccessError);
+        ::DeleteFileW(m_path.c_str());  // a stage of an earlier process that had this id
+        m_writing.reset(::CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+        if (!m_writing.valid())
+            raise(::GetLastError());
+    }
+    ~Win32StagedFile() override
+    {
+        m_writing.reset();
+        m_contents.reset();
+        if (!m_committed)
+            ::DeleteFileW(m_path.c_str());
+    }
+    Win32StagedFile(const Win32StagedFile&) = delete;
+    Win32StagedFile& operator=(const Win32StagedFile&) = delete;
+
+    void fill(std::span<const std::byte> bytes)
+    {
+        while (!bytes.empty()) {
+            DWORD written = 0;
+            const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+            if (!::WriteFile(m_writing.get(), bytes.data(), chunk, &written, nullptr))
+                fail(::GetLastError());
+            bytes = bytes.subspan(written);
+        }
+    }
+    // Puts the stage's bytes on the disk and reads them back through a handle that cannot
+    // write: a program is not started while a handle may write its image.
+    void finish()
+    {
+        if (!::FlushFileBuffers(m_writing.get()))
+            fail(::GetLastError());
+        m_writing.reset();
+        const HANDLE reading = ::CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (reading == INVALID_HANDLE_VALUE)
+            fail(::GetLastError());
+        m_contents = std::make_unique<Win32InputFile>(reading);
+    }
+
+    InputFile& contents() override { return *m_contents; }
+
+    void commit() override
+    {
+        if (m_committed)
+            return;
+        // Replaced in one step and written through, so that the rename outlives a power cut.
+        if (!::MoveFileExW(m_path.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            raise(::GetLastError());
+        m_committed = true;
+    }
+    bool committed() const override { return m_committed; }
+
+private:
+    [[noreturn]] void fail(DWORD code)
+    {
+        m_writing.reset();
+        m_contents.reset();
+        ::DeleteFileW(m_path.c_str());
+        raise(code);
+    }
+
+    std::wstring m_target;
+    std::wstring m_path;
+    Handle m_writing;
+    std::unique_ptr<Win32InputFile> m_contents;
+    bool m_committed = false;
+};
+
+std::unique_ptr<Win32StagedFile> stageOf(const std::wstring& target, std::span<const std::byte> contents)
+{
+    auto stage = std::make_unique<Win32StagedFile>(target);
+    stage->fill(contents);
+    stage->finish();
+    return stage;
+}
+
+class Win32FolderLock : public FolderLock {
+public:
+    explicit Win32FolderLock(HANDLE handle) : m_handle(handle) {}
+
+private:
+    Handle m_handle;  // the lock file goes with the handle, also when the process dies
+};
+
+// The shell of a Windows desktop.
+class Win32Shell : public Shell {
+public:
+    void deleteFile(const std::u16string& path) override
+    {
+        const std::wstring native = wide(path);
+        const DWORD attributes = ::GetFileAttributesW(native.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            raise(::GetLastError());
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            throw RuntimeError(error::kFileNotFound);
+        if (!::DeleteFileW(native.c_str()))
+            raise(::GetLastError());
+    }
+
+    std::unique_ptr<InputFile> openFile(const std::u16string& path) override
+    {
+        const std::wstring native = wide(path);
+        const HANDLE file = ::CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            const DWORD code = ::GetLastError();
+            if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+                return nullptr;
+            raise(code);
+        }
+        return std::make_unique<Win32InputFile>(file);
+    }
+
+    std::unique_ptr<StagedFile> stageCopy(InputFile& source, const std::u16string& target, InputFile*) override
+    {
+        // Windows keeps no permission bits of the kind that a copy would have to carry.
+        auto stage = std::make_unique<Win32StagedFile>(wide(target));
+        std::vector<std::byte> chunk(64 * 1024);
+        for (std::uint64_t offset = 0; offset < source.size();) {
+            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), source.size() - offset));
+            if (!source.readAt(offset, std::span(chunk.data(), n)))
+                throw RuntimeError(error::kDeviceIoError);
+            stage->fill(std::span(chunk.data(), n));
+            offset += n;
+        }
+        stage->finish();
+        return stage;
+    }
+
+    std::unique_ptr<StagedFile> stageText(std::string_view contents, const std::u16string& target) override
+    {
+        return stageOf(wide(target), std::as_bytes(std::span(contents)));
+    }
+
+    void removeStaleStages(const std::u16string& target) override
+    {
+        const std::wstring native = wide(target);
+        const std::wstring folder = native.substr(0, native.find_last_of(L"\\/") + 1);
+        const std::wstring prefix = native.substr(folder.size()) + std::wstring(kStageInfix);
+        WIN32_FIND_DATAW found{};
+        const HANDLE search = ::FindFirstFileW((native + std::wstring(kStageInfix) + L"*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            const std::wstring name = found.cFileName;
+            if (name.size() > prefix.size() && name.starts_with(prefix)
+                && std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                               [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
+                ::DeleteFileW((folder + name).c_str());
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+    }
+
+    std::unique_ptr<FolderLock> lockFolder(const std::u16string& folder) override
+    {
+        // A lock file that no one else may open while it is held, and that the system deletes
+        // when its handle closes, whether the holder ends or dies.
+        const HANDLE lock = ::CreateFileW((wide(folder) + kLockName).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (lock == INVALID_HANDLE_VALUE) {
+            const DWORD code = ::GetLastError();
+            if (code == ERROR_SHARING_VIOLATION)
+                return nullptr;
+            raise(code);
+        }
+        return std::make_unique<Win32FolderLock>(lock);
+    }
+
+    void startProgram(const std::u16string& path) override
+    {
+        const auto result = reinterpret_cast<INT_PTR>(
+            ::ShellExecuteW(nullptr, L"open", wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        if (result <= 32)
+            throw RuntimeError(error::kFileNotFound);
+    }
+
+    void openDocument(const std::u16string& address) override
+    {
+        const std::wstring text(reinterpret_cast<const wchar_t*>(address.data()), address.size());
+        ::ShellExecuteW(nullptr, L"open", text.c_str(), L"", L"", SW_HIDE);
+    }
+
+    void sleep(std::chrono::milliseconds duration) override { ::Sleep(static_cast<DWORD>(duration.count())); }
+
+    bool isWholeProgram(InputFile& file) override
+    {
+        return isWholePeImage(file.size(), [&](std::uint64_t offset, std::span<std::byte> into) {
+            return file.readAt(offset, into);
+        });
+    }
+
+    bool isProgramRunning(const std::u16string& path) override
+    {
+        const Handle program(::CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!program.valid()) {
+            const DWORD code = ::GetLastError();
+            return code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND;
+        }
+        const Handle processes(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        if (!processes.valid() || !::Process32FirstW(processes.get(), &entry))
+            return true;  // cannot tell: taken as running
+        do {
+            // A process that cannot be looked at could not hold this user's program either.
+            const Handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+            if (!process.valid())
+                continue;
+            std::wstring image(32768, L'\0');
+            DWORD length = static_cast<DWORD>(image.size());
+            if (!::QueryFullProcessImageNameW(process.get(), 0, image.data(), &length))
+                continue;
+            image.resize(length);
+            const Handle running(::CreateFileW(image.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (running.valid() && sameFile(running.get(), program.get()))
+                return true;
+        } while (::Process32NextW(processes.get(), &entry));
+        return false;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Shell> systemShell()
+{
+    return std::make_unique<Win32Shell>();
+}
+
+void writeFileAtomically(const std::filesystem::path& target, std::string_view contents)
+{
+    stageOf(target.wstring(), std::as_bytes(std::span(contents)))->commit();
+}
+
+}  // namespace shell
