@@ -1,0 +1,845 @@
+// The internet layer on WinINet, the platform's own internet API that the layer is shaped
+// after. Sessions are asynchronous underneath, so that no call blocks beyond one wait slice:
+// the calling thread waits for each operation's completion in slices, running the session's
+// wait callback between them, and gives an operation up by closing its handle.
+#include "platform/inet/http_headers.h"
+#include "platform/inet/internet.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <list>
+#include <unordered_map>
+#include <vector>
+
+// Not in every SDK's headers: the chain of the server's certificate, as the system built it.
+#ifndef INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT
+#define INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT 105
+#endif
+
+namespace inet {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What the status callback, on a thread of WinINet's own, reports about one handle's
+// operations. It outlives the handle: WinINet may call back until the handle is closed.
+struct Context {
+    Context() : done(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    ~Context() { ::CloseHandle(done); }
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+    HANDLE done;
+    std::atomic<DWORD_PTR> result{0};
+    std::atomic<DWORD> error{0};
+    std::atomic<bool> closed{false};
+    // A read's buffer and count, which WinINet may fill after a wait for it was given up.
+    std::vector<std::byte> buffer;
+    DWORD count = 0;
+};
+
+void CALLBACK statusCallback(HINTERNET, DWORD_PTR contextValue, DWORD status, LPVOID information, DWORD)
+{
+    auto* context = reinterpret_cast<Context*>(contextValue);
+    if (!context)
+        return;
+    if (status == INTERNET_STATUS_REQUEST_COMPLETE) {
+        const auto* outcome = static_cast<const INTERNET_ASYNC_RESULT*>(information);
+        context->result = outcome->dwResult;
+        context->error = outcome->dwError;
+        ::SetEvent(context->done);
+    } else if (status == INTERNET_STATUS_HANDLE_CLOSING) {
+        context->closed = true;
+    }
+}
+
+// The parts of a URL, as WinINet reads them.
+struct UrlParts {
+    INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
+    std::string host;
+    INTERNET_PORT port = 0;
+    std::string object;  // path and query
+};
+
+std::optional<UrlParts> crack(const std::string& url)
+{
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = 1;
+    parts.dwUrlPathLength = 1;
+    parts.dwExtraInfoLength = 1;
+    if (url.empty() || !::InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)
+        || (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) || parts.dwHostNameLength == 0)
+        return std::nullopt;
+    UrlParts cracked;
+    cracked.scheme = parts.nScheme;
+    cracked.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+    cracked.port = parts.nPort;
+    cracked.object.assign(parts.lpszUrlPath ? parts.lpszUrlPath : "", parts.dwUrlPathLength);
+    cracked.object.append(parts.lpszExtraInfo ? parts.lpszExtraInfo : "", parts.dwExtraInfoLength);
+    if (cracked.object.empty())
+        cracked.object = "/";
+    return cracked;
+}
+
+// The absolute URL that a Location names, relative to `base`.
+std::optional<std::string> combine(const std::string& base, const std::string& location)
+{
+    std::string combined(INTERNET_MAX_URL_LENGTH + 1, '\0');
+    DWORD length = static_cast<DWORD>(combined.size());
+    if (!::InternetCombineUrlA(base.c_str(), location.c_str(), combined.data(), &length, ICU_NO_ENCODE))
+        return std::nullopt;
+    combined.resize(length);
+    return combined;
+}
+
+std::string originOf(const UrlParts& url)
+{
+    return std::to_string(url.scheme) + "|" + url.host + "|" + std::to_string(url.port);
+}
+
+// "host" or "host:port" as a connection is given it; nullopt for anything else.
+std::optional<std::pair<std::string, INTERNET_PORT>> serverOf(const std::string& server, std::uint16_t port)
+{
+    if (server.empty() || server.find_first_of("/@ \t\r\n") != std::string::npos)
+        return std::nullopt;
+    const auto colon = server.rfind(':');
+    if (colon == std::string::npos || server.find(']') != std::string::npos)
+        return std::pair{server, static_cast<INTERNET_PORT>(port)};
+    const std::string digits = server.substr(colon + 1);
+    if (colon == 0 || digits.empty() || digits.size() > 5
+        || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })
+        || std::stoul(digits) > 65535)
+        return std::nullopt;
+    return std::pair{server.substr(0, colon), static_cast<INTERNET_PORT>(std::stoul(digits))};
+}
+
+// The authorities of a PEM text as certificate contexts; owns them.
+class PinnedAuthorities {
+public:
+    explicit PinnedAuthorities(const std::string& pem)
+    {
+        constexpr std::string_view kBegin = "-----BEGIN CERTIFICATE-----";
+        constexpr std::string_view kEnd = "-----END CERTIFICATE-----";
+        for (std::size_t at = pem.find(kBegin); at != std::string::npos; at = pem.find(kBegin, at + 1)) {
+            const auto end = pem.find(kEnd, at);
+            if (end == std::string::npos)
+                break;
+            const std::string block = pem.substr(at, end + kEnd.size() - at);
+            DWORD size = 0;
+            if (!::CryptStringToBinaryA(block.c_str(), static_cast<DWORD>(block.size()), CRYPT_STRING_BASE64HEADER,
+                                        nullptr, &size, nullptr, nullptr))
+                continue;
+            std::vector<BYTE> der(size);
+            if (::CryptStringToBinaryA(block.c_str(), static_cast<DWORD>(block.size()), CRYPT_STRING_BASE64HEADER,
+                                       der.data(), &size, nullptr, nullptr)) {
+                if (PCCERT_CONTEXT certificate = ::CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), size))
+                    m_certificates.push_back(certificate);
+            }
+        }
+    }
+    ~PinnedAuthorities()
+    {
+        for (const PCCERT_CONTEXT certificate : m_certificates)
+            ::CertFreeCertificateContext(certificate);
+    }
+    PinnedAuthorities(const PinnedAuthorities&) = delete;
+    PinnedAuthorities& operator=(const PinnedAuthorities&) = delete;
+
+    bool empty() const { return m_certificates.empty(); }
+
+    // True when the server's certificate chains, through the certificates the server sent, to
+    // one of the authorities: each link's signature checked with its issuer's key.
+    bool trust(const CERT_CHAIN_CONTEXT& chain) const
+    {
+        if (chain.cChain == 0 || chain.rgpChain[0]->cElement == 0)
+            return false;
+        std::vector<PCCERT_CONTEXT> sent;
+        for (DWORD c = 0; c < chain.cChain; ++c) {
+            for (DWORD e = 0; e < chain.rgpChain[c]->cElement; ++e)
+                sent.push_back(chain.rgpChain[c]->rgpElement[e]->pCertContext);
+        }
+        PCCERT_CONTEXT certificate = sent.front();
+        for (std::size_t link = 0; link <= sent.size(); ++link) {
+            for (const PCCERT_CONTEXT authority : m_certificates) {
+                if (signedBy(certificate, authority))
+                    return true;
+            }
+            const auto issuer = std::find_if(sent.begin(), sent.end(), [&](PCCERT_CONTEXT candidate) {
+                return candidate != certificate && signedBy(certificate, candidate);
+            });
+            if (issuer == sent.end())
+                return false;
+            certificate = *issuer;
+        }
+        return false;
+    }
+
+    // True when the server's certificate names `host`: a DNS name of its subject alternative
+    // names (a leading "*." standing for one label), or its IP address.
+    static bool names(const CERT_CHAIN_CONTEXT& chain, const std::string& host)
+    {
+        if (chain.cChain == 0 || chain.rgpChain[0]->cElement == 0)
+            return false;
+        const CERT_INFO& info = *chain.rgpChain[0]->rgpElement[0]->pCertContext->pCertInfo;
+        const CERT_EXTENSION* extension =
+            ::CertFindExtension(szOID_SUBJECT_ALT_NAME2, info.cExtension, info.rgExtension);
+        if (!extension)
+            return false;
+        CERT_ALT_NAME_INFO* altNames = nullptr;
+        DWORD size = 0;
+        if (!::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
+                                   extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &altNames, &size))
+            return false;
+        const std::optional<std::array<BYTE, 4>> address = ipv4(host);
+        bool named = false;
+        for (DWORD i = 0; i < altNames->cAltEntry && !named; ++i) {
+            const CERT_ALT_NAME_ENTRY& entry = altNames->rgAltEntry[i];
+            if (entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && address)
+                named = entry.IPAddress.cbData == 4 && std::equal(address->begin(), address->end(), entry.IPAddress.pbData);
+            else if (entry.dwAltNameChoice == CERT_ALT_NAME_DNS_NAME && !address)
+                named = dnsMatches(entry.pwszDNSName, host);
+        }
+        ::LocalFree(altNames);
+        return named;
+    }
+
+private:
+    static std::optional<std::array<BYTE, 4>> ipv4(const std::string& host)
+    {
+        std::array<BYTE, 4> bytes{};
+        unsigned parts[4] = {};
+        char end = 0;
+        if (std::sscanf(host.c_str(), "%u.%u.%u.%u%c", &parts[0], &parts[1], &parts[2], &parts[3], &end) != 4)
+            return std::nullopt;
+        for (int i = 0; i < 4; ++i) {
+            if (parts[i] > 255)
+                return std::nullopt;
+            bytes[i] = static_cast<BYTE>(parts[i]);
+        }
+        return bytes;
+    }
+
+    static bool dnsMatches(const wchar_t* pattern, const std::string& host)
+    {
+        std::string name;
+        for (const wchar_t* c = pattern; *c; ++c)
+            name += static_cast<char>(*c < 128 ? std::tolower(*c) : '?');
+        std::string lower;
+        for (const char c : host)
+            lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (name.starts_with("*.")) {
+            const auto dot = lower.find('.');
+            return dot != std::string::npos && dot > 0 && lower.substr(dot) == name.substr(1);
+        }
+        return name == lower;
+    }
+
+    static bool signedBy(PCCERT_CONTEXT subject, PCCERT_CONTEXT issuer)
+    {
+        return ::CertCompareCertificateName(X509_ASN_ENCODING, &subject->pCertInfo->Issuer, &issuer->pCertInfo->Subject)
+               && ::CryptVerifyCertificateSignatureEx(0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT,
+                                                      const_cast<CERT_CONTEXT*>(subject),
+                                                      CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
+                                                      const_cast<CERT_CONTEXT*>(issuer), 0, nullptr);
+    }
+
+    std::vector<PCCERT_CONTEXT> m_certificates;
+};
+
+// Copies `text` and a closing NUL into the caller's buffer when both fit, as HttpQueryInfo.
+bool answer(std::string_view text, std::span<char> buffer, std::uint32_t& length)
+{
+    const std::size_t room = std::min<std::size_t>(length, buffer.size());
+    if (text.size() + 1 > room) {
+        length = static_cast<std::uint32_t>(text.size() + 1);
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return false;
+    }
+    std::memcpy(buffer.data(), text.data(), text.size());
+    buffer[text.size()] = '\0';
+    length = static_cast<std::uint32_t>(text.size());
+    return true;
+}
+
+}  // namespace
+
+class WinInetInternet : public Internet {
+public:
+    WinInetInternet(Timeouts timeouts, TlsTrust trust)
+        : m_timeouts(timeouts)
+        , m_trust(std::move(trust))
+        , m_pinned(m_trust.authoritiesPem)
+    {
+    }
+    ~WinInetInternet() override
+    {
+        std::vector<Handle> handles;
+        for (const auto& [handle, object] : m_objects)
+            handles.push_back(handle);
+        for (const Handle handle : handles)
+            closeHandle(handle);
+        // WinINet calls back until each handle has closed: its contexts go after that.
+        const auto until = Clock::now() + std::chrono::seconds(5);
+        for (auto& context : m_contexts) {
+            while (!context->closed && Clock::now() < until)
+                ::Sleep(10);
+        }
+        if (std::any_of(m_contexts.begin(), m_contexts.end(), [](const auto& c) { return !c->closed; })) {
+            for (auto& context : m_contexts)
+                context.release();  // still referred to by WinINet: never freed
+        }
+    }
+    WinInetInternet(const WinInetInternet&) = delete;
+    WinInetInternet& operator=(const WinInetInternet&) = delete;
+
+    Handle openSession(const std::string& agent, std::uint32_t accessType, const std::optional<std::string>& proxy,
+                       const std::optional<std::string>& proxyBypass, std::uint32_t) override
+    {
+        if (accessType != kOpenTypePreconfig && accessType != kOpenTypeDirect && accessType != kOpenTypeProxy)
+            return 0;
+        if (accessType == kOpenTypeProxy && !proxy)
+            return 0;
+        const HINTERNET session = ::InternetOpenA(agent.c_str(), accessType, proxy ? proxy->c_str() : nullptr,
+                                                  proxyBypass ? proxyBypass->c_str() : nullptr, INTERNET_FLAG_ASYNC);
+        if (!session)
+            return 0;
+        ::InternetSetStatusCallbackA(session, statusCallback);
+        DWORD connect = static_cast<DWORD>(m_timeouts.connect.count());
+        ::InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+        auto object = std::make_unique<Object>(Kind::Session, 0);
+        object->internet = session;
+        return add(std::move(object));
+    }
+
+    bool setWaitCallback(Handle session, WaitCallback callback) override
+    {
+        Object* object = find(session, Kind::Session);
+        if (!object)
+            return false;
+        object->wait = std::move(callback);
+        return true;
+    }
+
+    bool setProxyCredentials(Handle session, const std::string& user, const std::string& password) override
+    {
+        Object* object = find(session, Kind::Session);
+        if (!object)
+            return false;
+        object->proxyUser = user;
+        object->proxyPassword = password;
+        return true;
+    }
+
+    Handle connect(Handle session, const std::string& server, std::uint16_t port,
+                   const std::optional<std::string>& user, const std::optional<std::string>& password,
+                   std::uint32_t service, std::uint32_t, std::uintptr_t) override
+    {
+        const auto where = serverOf(server, port);
+        if (!find(session, Kind::Session) || service != kServiceHttp || !where)
+            return 0;
+        auto object = std::make_unique<Object>(Kind::Connection, session);
+        object->host = where->first;
+        object->port = where->second;
+        object->user = user;
+        object->password = password;
+        return add(std::move(object));
+    }
+
+    Handle openRequest(Handle connection, const std::string& verb, const std::string& object,
+                       const std::string& version, const std::optional<std::string>&, std::uint32_t flags,
+                       std::uintptr_t) override
+    {
+        if (!find(connection, Kind::Connection))
+            return 0;
+        auto request = std::make_unique<Object>(Kind::Request, connection);
+        request->verb = verb.empty() ? std::string("GET") : verb;
+        request->object = object.empty() || object.front() != '/' ? "/" + object : object;
+        request->version = version;
+        request->flags = flags;
+        return add(std::move(request));
+    }
+
+    bool sendRequest(Handle requestHandle, const std::optional<std::string>& headers,
+                     std::span<const std::byte>) override
+    {
+        Object* request = find(requestHandle, Kind::Request);
+        if (!request)
+            return false;
+        const Object& connection = *find(request->parent, Kind::Connection);
+        const bool secure = (request->flags & kFlagSecure) != 0;
+        UrlParts url{secure ? INTERNET_SCHEME_HTTPS : INTERNET_SCHEME_HTTP, connection.host, connection.port,
+                     request->object};
+        if (url.port == INTERNET_INVALID_PORT_NUMBER)
+            url.port = secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+        Exchange exchange{connection.parent, request->verb, request->version, headers.value_or(""),
+                          (request->flags & kFlagReload) != 0, connection.user, connection.password};
+        return run(*request, exchange, url);
+    }
+
+    bool queryInfo(Handle handle, std::uint32_t infoLevel, std::span<char> buffer, std::uint32_t& length,
+                   std::uint32_t&) override
+    {
+        const Object* object = find(handle);
+        if (!object || !object->answered || (object->kind != Kind::Request && object->kind != Kind::Url))
+            return false;
+        switch (infoLevel) {
+        case kQueryRawHeadersCrlf: return answer(object->headerBlock, buffer, length);
+        case kQueryStatusCode: return answer(std::to_string(object->statusCode), buffer, length);
+        default: return false;
+        }
+    }
+
+    Handle openUrl(Handle sessionHandle, const std::string& text, const std::optional<std::string>& headers,
+                   std::uint32_t, std::uintptr_t) override
+    {
+        if (!find(sessionHandle, Kind::Session))
+            return 0;
+        const auto url = crack(cleanUrl(text));
+        if (!url)
+            return 0;
+        auto file = std::make_unique<Object>(Kind::Url, sessionHandle);
+        file->url = *url;
+        file->extraHeaders = headers.value_or("");
+        const Handle handle = add(std::move(file));
+        if (!openUrlFile(*find(handle), 0)) {
+            closeHandle(handle);
+            return 0;
+        }
+        return handle;
+    }
+
+    std::uint32_t setFilePointer(Handle fileHandle, std::int32_t distance, std::int32_t* distanceHigh,
+                                 std::uint32_t moveMethod, std::uintptr_t) override
+    {
+        Object* file = find(fileHandle, Kind::Url);
+        if (!file || file->readStarted || moveMethod != kFileCurrent || distance < 0
+            || (distanceHigh && *distanceHigh != 0))
+            return kInvalidSetFilePointer;
+        if (distance == 0)
+            return 0;
+        // The platform's own move is not to be relied on: the rest is asked for again with a
+        // range, and the answer must really start at `distance`.
+        if (!openUrlFile(*file, distance) || !find(fileHandle, Kind::Url))
+            return kInvalidSetFilePointer;
+        const auto contentRange = headerValue(file->headerBlock, "Content-Range");
+        if (file->statusCode == 206) {
+            if (!contentRange || contentRangeStart(*contentRange) != distance)
+                return kInvalidSetFilePointer;
+        } else if (file->statusCode == 416) {
+            // Nothing lies beyond `distance` when the resource is exactly that long.
+            if (!contentRange || unsatisfiedRangeLength(*contentRange) != distance)
+                return kInvalidSetFilePointer;
+            file->atEnd = true;
+        } else if (file->statusCode == 200) {
+            // The server ignored the range and sends everything: drop what is already held.
+            std::vector<std::byte> scratch(2048);
+            for (std::int64_t left = distance; left > 0;) {
+                const auto want = static_cast<std::size_t>(std::min<std::int64_t>(left, scratch.size()));
+                std::uint32_t got = 0;
+                if (!readSome(fileHandle, std::span(scratch.data(), want), got) || got == 0)
+                    return kInvalidSetFilePointer;
+                left -= got;
+            }
+        } else {
+            return kInvalidSetFilePointer;
+        }
+        return static_cast<std::uint32_t>(distance);
+    }
+
+    bool readFile(Handle fileHandle, std::span<std::byte> buffer, std::uint32_t& bytesRead) override
+    {
+        bytesRead = 0;
+        Object* file = find(fileHandle, Kind::Url);
+        if (!file || file->failed)
+            return false;
+        file->readStarted = true;
+        if (file->atEnd)
+            return true;
+        // Until the buffer is full or the resource ends, as the synchronous call reads.
+        while (bytesRead < buffer.size()) {
+            std::uint32_t got = 0;
+            if (!readSome(fileHandle, buffer.subspan(bytesRead), got)) {
+                if (bytesRead > 0)
+                    return true;  // bytes already taken are delivered; the failure shows next
+                return false;
+            }
+            if (got == 0)
+                break;
+            bytesRead += got;
+        }
+        return true;
+    }
+
+    bool closeHandle(Handle handle) override
+    {
+        const auto it = m_objects.find(handle);
+        if (handle == 0 || it == m_objects.end())
+            return false;
+        std::vector<Handle> children;
+        for (const auto& [child, object] : m_objects) {
+            if (object->parent == handle)
+                children.push_back(child);
+        }
+        for (const Handle child : children)
+            closeHandle(child);
+        Object& object = *m_objects.at(handle);
+        object.closeInternet();
+        m_objects.erase(handle);
+        pruneContexts();
+        return true;
+    }
+
+    std::size_t openHandleCount() const override { return m_objects.size(); }
+
+private:
+    enum class Kind { Session, Connection, Request, Url };
+
+    struct Object {
+        Object(Kind k, Handle p) : kind(k), parent(p) {}
+        ~Object() { closeInternet(); }
+        void closeInternet()
+        {
+            if (request)
+                ::InternetCloseHandle(request);
+            if (connect)
+                ::InternetCloseHandle(connect);
+            if (internet)
+                ::InternetCloseHandle(internet);
+            request = connect = internet = nullptr;
+        }
+        Kind kind;
+        Handle parent;
+        HINTERNET internet = nullptr;  // a session's
+        HINTERNET connect = nullptr;   // of the request now answered
+        HINTERNET request = nullptr;
+        Context* context = nullptr;    // of `request`
+        // Session.
+        WaitCallback wait;
+        std::optional<std::string> proxyUser;
+        std::optional<std::string> proxyPassword;
+        // Connection.
+        std::string host;
+        INTERNET_PORT port = 0;
+        std::optional<std::string> user;
+        std::optional<std::string> password;
+        // Request.
+        std::string verb;
+        std::string object;
+        std::string version;
+        std::uint32_t flags = 0;
+        // Request and URL: the final answer.
+        bool answered = false;
+        long statusCode = 0;
+        std::string headerBlock;
+        // URL.
+        UrlParts url;
+        std::string extraHeaders;
+        bool readStarted = false;
+        bool failed = false;
+        bool atEnd = false;
+        Clock::time_point windowStart;
+        std::uint64_t windowBytes = 0;
+    };
+
+    // One request through its redirects: who sends it, how, with which credentials.
+    struct Exchange {
+        Handle session;
+        std::string verb;
+        std::string version;
+        std::string headers;
+        bool reload = false;
+        std::optional<std::string> user;  // for the first URL's server alone
+        std::optional<std::string> password;
+    };
+
+    Handle add(std::unique_ptr<Object> object)
+    {
+        const Handle handle = m_nextHandle++;
+        if (m_nextHandle == 0)
+            m_nextHandle = 1;
+        m_objects.emplace(handle, std::move(object));
+        return handle;
+    }
+
+    Object* find(Handle handle, std::optional<Kind> kind = std::nullopt)
+    {
+        const auto it = m_objects.find(handle);
+        if (it == m_objects.end() || (kind && it->second->kind != *kind))
+            return nullptr;
+        return it->second.get();
+    }
+
+    Object& sessionOf(const Object& object)
+    {
+        Handle handle = object.parent;
+        while (find(handle) && find(handle)->kind != Kind::Session)
+            handle = find(handle)->parent;
+        return *find(handle, Kind::Session);
+    }
+
+    Context* newContext()
+    {
+        m_contexts.push_back(std::make_unique<Context>());
+        return m_contexts.back().get();
+    }
+
+    void pruneContexts()
+    {
+        m_contexts.remove_if([](const std::unique_ptr<Context>& context) { return context->closed.load(); });
+    }
+
+    // Waits for the operation of `context` to complete, in slices, running the session's wait
+    // callback between them. False when the wait was given up (by the callback, at `deadline`,
+    // or by the stall rule when `stall` is given); the operation's handle must then be closed.
+    bool await(Context& context, Handle session, Clock::time_point deadline, Object* stall = nullptr)
+    {
+        for (;;) {
+            auto now = Clock::now();
+            if (now >= deadline)
+                return false;
+            const auto slice = std::min<Clock::duration>(kWaitSlice, deadline - now);
+            const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(slice).count();
+            if (::WaitForSingleObject(context.done, static_cast<DWORD>(std::max<long long>(milliseconds, 1)))
+                == WAIT_OBJECT_0)
+                return true;
+            Object* owner = find(session, Kind::Session);
+            if (!owner)
+                return false;  // the session was closed while waiting
+            const auto before = Clock::now();
+            if (owner->wait && !owner->wait())
+                return false;
+            // The callback may have run for long (a modal box): that time is the host's.
+            const auto spent = Clock::now() - before;
+            deadline += spent;
+            if (stall) {
+                stall->windowStart += spent;
+                now = Clock::now();
+                if (now - stall->windowStart >= m_timeouts.stall) {
+                    if (stall->windowBytes < std::max<std::uint64_t>(m_timeouts.stallBytes, 1))
+                        return false;
+                    stall->windowStart = now;
+                    stall->windowBytes = 0;
+                }
+            }
+        }
+    }
+
+    // Sends the request of `exchange` for `url` and follows its redirects, leaving the final
+    // answer's handles and headers in `target`. False when no final answer came or the rules
+    // refuse one: a redirect out of HTTPS, too many, an untrusted server.
+    bool run(Object& target, Exchange exchange, UrlParts url)
+    {
+        const Handle targetHandle = findHandleOf(target);
+        const UrlParts first = url;
+        auto deadline = Clock::now() + m_timeouts.headers;
+        for (long redirects = 0;; ++redirects) {
+            if (first.scheme == INTERNET_SCHEME_HTTPS && url.scheme != INTERNET_SCHEME_HTTPS)
+                return false;
+            const bool sameOrigin = originOf(url) == originOf(first);
+            if (!sendOnce(targetHandle, exchange, url, sameOrigin, deadline))
+                return false;
+            Object* object = find(targetHandle);
+            if (!object)
+                return false;
+            const auto location = headerValue(object->headerBlock, "Location");
+            if (object->statusCode < 300 || object->statusCode >= 400 || !location || location->empty())
+                return true;
+            const auto next = combine(urlText(url), *location);
+            const auto cracked = next ? crack(*next) : std::nullopt;
+            if (!cracked || redirects + 1 > kMaxRedirects)
+                return false;
+            url = *cracked;
+        }
+    }
+
+    Handle findHandleOf(const Object& object) const
+    {
+        for (const auto& [handle, candidate] : m_objects) {
+            if (candidate.get() == &object)
+                return handle;
+        }
+        return 0;
+    }
+
+    static std::string urlText(const UrlParts& url)
+    {
+        return std::string(url.scheme == INTERNET_SCHEME_HTTPS ? "https://" : "http://") + url.host + ":"
+               + std::to_string(url.port) + url.object;
+    }
+
+    // One request and its answer's headers; the answer's handles replace the target's.
+    bool sendOnce(Handle targetHandle, const Exchange& exchange, const UrlParts& url, bool withCredentials,
+                  Clock::time_point deadline)
+    {
+        const bool secure = url.scheme == INTERNET_SCHEME_HTTPS;
+        const bool pinned = secure && !m_pinned.empty();
+        const bool credentials = withCredentials && exchange.user.has_value();
+        // Nothing that carries credentials goes to a server whose certificate is not checked
+        // yet: a probe without them comes first.
+        if (pinned && credentials) {
+            Exchange probe = exchange;
+            probe.verb = "HEAD";
+            probe.user.reset();
+            probe.password.reset();
+            if (!sendOnce(targetHandle, probe, url, false, deadline))
+                return false;
+        }
+        Object* target = find(targetHandle);
+        Object* session = target ? &sessionOf(*target) : nullptr;
+        if (!session)
+            return false;
+        target->closeInternet();
+        target->answered = false;
+        target->connect = ::InternetConnectA(session->internet, url.host.c_str(), url.port,
+                                             credentials ? exchange.user->c_str() : nullptr,
+                                             credentials ? exchange.password.value_or("").c_str() : nullptr,
+                                             INTERNET_SERVICE_HTTP, 0, 0);
+        if (!target->connect)
+            return false;
+        Context* context = newContext();
+        DWORD flags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES
+                      | INTERNET_FLAG_NO_UI | INTERNET_FLAG_KEEP_CONNECTION;
+        if (exchange.reload)
+            flags |= INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE;
+        if (secure)
+            flags |= INTERNET_FLAG_SECURE;
+        target->request = ::HttpOpenRequestA(target->connect, exchange.verb.c_str(), url.object.c_str(),
+                                             exchange.version.empty() ? nullptr : exchange.version.c_str(), nullptr,
+                                             nullptr, flags, reinterpret_cast<DWORD_PTR>(context));
+        target->context = context;
+        if (!target->request) {
+            context->closed = true;
+            return false;
+        }
+        if (pinned) {
+            // The system's store is not asked; the chain is checked against the pinned
+            // authorities once the answer's headers are here, before any body is read.
+            DWORD security = 0;
+            DWORD size = sizeof security;
+            ::InternetQueryOptionA(target->request, INTERNET_OPTION_SECURITY_FLAGS, &security, &size);
+            // The name is checked here too: the platform's own check does not read every form
+            // of name a certificate may hold (an IP address, say).
+            security |= SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_REVOCATION
+                        | SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
+            ::InternetSetOptionA(target->request, INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
+        }
+        if (session->proxyUser) {
+            ::InternetSetOptionA(target->request, INTERNET_OPTION_PROXY_USERNAME,
+                                 const_cast<char*>(session->proxyUser->c_str()),
+                                 static_cast<DWORD>(session->proxyUser->size()));
+            ::InternetSetOptionA(target->request, INTERNET_OPTION_PROXY_PASSWORD,
+                                 const_cast<char*>(session->proxyPassword.value_or("").c_str()),
+                                 static_cast<DWORD>(session->proxyPassword.value_or("").size()));
+        }
+        const std::string& headers = exchange.headers;
+        const Handle sessionHandle = exchange.session;
+        if (!::HttpSendRequestA(target->request, headers.empty() ? nullptr : headers.c_str(),
+                                static_cast<DWORD>(headers.size()), nullptr, 0)) {
+            if (::GetLastError() != ERROR_IO_PENDING || !await(*context, sessionHandle, deadline)
+                || !find(targetHandle) || context->result == 0)
+                return false;
+        }
+        target = find(targetHandle);
+        if (!target || (pinned && !trusted(target->request, url.host)))
+            return false;
+        return readAnswer(*target);
+    }
+
+    bool trusted(HINTERNET request, const std::string& host)
+    {
+        PCCERT_CHAIN_CONTEXT chain = nullptr;
+        DWORD size = sizeof chain;
+        if (!::InternetQueryOptionA(request, INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &chain, &size) || !chain)
+            return false;
+        const bool trust = m_pinned.trust(*chain) && PinnedAuthorities::names(*chain, host);
+        ::CertFreeCertificateChain(chain);
+        return trust;
+    }
+
+    static bool readAnswer(Object& target)
+    {
+        DWORD status = 0;
+        DWORD size = sizeof status;
+        if (!::HttpQueryInfoA(target.request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+            return false;
+        DWORD length = 0;
+        ::HttpQueryInfoA(target.request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &length, nullptr);
+        std::string block(length + 1, '\0');
+        if (!::HttpQueryInfoA(target.request, HTTP_QUERY_RAW_HEADERS_CRLF, block.data(), &length, nullptr))
+            return false;
+        block.resize(length);
+        target.statusCode = static_cast<long>(status);
+        target.headerBlock = std::move(block);
+        target.answered = true;
+        return true;
+    }
+
+    // (Re)opens a URL handle's request, from `from` on when it is not 0.
+    bool openUrlFile(Object& file, std::int64_t from)
+    {
+        Exchange exchange{file.parent, "GET", "", file.extraHeaders, true, std::nullopt, std::nullopt};
+        if (from > 0)
+            exchange.headers += "Range: bytes=" + std::to_string(from) + "-\r\n";
+        file.atEnd = false;
+        file.windowStart = Clock::now();
+        file.windowBytes = 0;
+        return run(file, exchange, file.url);
+    }
+
+    // One read of WinINet's: at most `buffer.size()` bytes, 0 at the end of the resource.
+    bool readSome(Handle fileHandle, std::span<std::byte> buffer, std::uint32_t& got)
+    {
+        Object* file = find(fileHandle, Kind::Url);
+        if (!file || !file->request)
+            return false;
+        Context& context = *file->context;
+        const Handle session = file->parent;
+        ::ResetEvent(context.done);
+        context.buffer.resize(buffer.size());
+        context.count = 0;
+        if (!::InternetReadFile(file->request, context.buffer.data(), static_cast<DWORD>(buffer.size()), &context.count)) {
+            const auto deadline = Clock::now() + std::chrono::hours(24 * 365);
+            if (::GetLastError() != ERROR_IO_PENDING || !await(context, session, deadline, file)
+                || !find(fileHandle, Kind::Url) || context.result == 0) {
+                fail(fileHandle);
+                return false;
+            }
+        }
+        file = find(fileHandle, Kind::Url);
+        got = std::min<std::uint32_t>(context.count, static_cast<std::uint32_t>(buffer.size()));
+        std::memcpy(buffer.data(), context.buffer.data(), got);
+        file->windowBytes += got;
+        return true;
+    }
+
+    void fail(Handle fileHandle)
+    {
+        if (Object* file = find(fileHandle, Kind::Url)) {
+            file->failed = true;
+            file->closeInternet();
+        }
+    }
+
+    Timeouts m_timeouts;
+    TlsTrust m_trust;
+    PinnedAuthorities m_pinned;
+    std::unordered_map<Handle, std::unique_ptr<Object>> m_objects;
+    std::list<std::unique_ptr<Context>> m_contexts;
+    Handle m_nextHandle = 0xCC0001;
+};
+
+std::unique_ptr<Internet> systemInternet(Timeouts timeouts, TlsTrust trust)
+{
+    return std::make_unique<WinInetInternet>(timeouts, std::move(trust));
+}
+
+}  // namespace inet
