@@ -52,6 +52,31 @@ std::optional<std::string> headerValue(std::string_view block, std::string_view 
     return std::nullopt;
 }
 
+bool contentLengthIsSound(std::string_view block)
+{
+    std::optional<std::string_view> first;
+    while (!block.empty()) {
+        const auto end = block.find("\r\n");
+        std::string_view line = block.substr(0, end);
+        constexpr std::string_view kName = "content-length:";
+        if (line.size() >= kName.size() && sameNoCase(line.substr(0, kName.size()), kName)) {
+            std::string_view value = line.substr(kName.size());
+            while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+                value.remove_prefix(1);
+            while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+                value.remove_suffix(1);
+            if (value.empty() || value.find_first_not_of("0123456789") != std::string_view::npos
+                || (first && *first != value))
+                return false;
+            first = value;
+        }
+        if (end == std::string_view::npos)
+            break;
+        block.remove_prefix(end + 2);
+    }
+    return true;
+}
+
 std::optional<std::int64_t> contentRangeStart(std::string_view contentRange)
 {
     constexpr std::string_view kUnit = "bytes ";

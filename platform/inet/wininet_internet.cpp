@@ -13,6 +13,7 @@
 #include <array>
 #include <atomic>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <list>
@@ -468,9 +469,9 @@ public:
         while (bytesRead < buffer.size()) {
             std::uint32_t got = 0;
             if (!readSome(fileHandle, buffer.subspan(bytesRead), got)) {
-                if (bytesRead > 0)
-                    return true;  // bytes already taken are delivered; the failure shows next
-                return false;
+                // Bytes already taken are delivered and the failure shows next, unless the
+                // handle itself was closed while waiting.
+                return bytesRead > 0 && find(fileHandle, Kind::Url);
             }
             if (got == 0)
                 break;
@@ -548,6 +549,8 @@ private:
         bool atEnd = false;
         Clock::time_point windowStart;
         std::uint64_t windowBytes = 0;
+        std::optional<std::uint64_t> announced;  // the body's Content-Length, when it gave one
+        std::uint64_t received = 0;
     };
 
     // One request through its redirects: who sends it, how, with which credentials.
@@ -712,6 +715,9 @@ private:
             flags |= INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE;
         if (secure)
             flags |= INTERNET_FLAG_SECURE;
+        // No credentials given means none sent, also none the process used elsewhere.
+        if (!credentials)
+            flags |= INTERNET_FLAG_NO_AUTH;
         target->request = ::HttpOpenRequestA(target->connect, exchange.verb.c_str(), url.object.c_str(),
                                              exchange.version.empty() ? nullptr : exchange.version.c_str(), nullptr,
                                              nullptr, flags, reinterpret_cast<DWORD_PTR>(context));
@@ -777,6 +783,8 @@ private:
         if (!::HttpQueryInfoA(target.request, HTTP_QUERY_RAW_HEADERS_CRLF, block.data(), &length, nullptr))
             return false;
         block.resize(length);
+        if (block.size() > kMaxHeaderBlock)
+            return false;
         target.statusCode = static_cast<long>(status);
         target.headerBlock = std::move(block);
         target.answered = true;
@@ -792,10 +800,22 @@ private:
         file.atEnd = false;
         file.windowStart = Clock::now();
         file.windowBytes = 0;
-        return run(file, exchange, file.url);
+        file.received = 0;
+        file.announced.reset();
+        // An answer whose length cannot be read right is none (as curl refuses it).
+        if (!run(file, exchange, file.url) || !contentLengthIsSound(file.headerBlock))
+            return false;
+        const auto length = headerValue(file.headerBlock, "Content-Length");
+        const auto encoding = headerValue(file.headerBlock, "Transfer-Encoding");
+        std::uint64_t value = 0;
+        if (length && !encoding && !length->empty()
+            && std::from_chars(length->data(), length->data() + length->size(), value).ptr == length->data() + length->size())
+            file.announced = value;
+        return true;
     }
 
-    // One read of WinINet's: at most `buffer.size()` bytes, 0 at the end of the resource.
+    // One read of WinINet's: at most `buffer.size()` bytes, 0 at the end of the resource. It
+    // waits for data to be there first, so that a read given up holds no bytes that came.
     bool readSome(Handle fileHandle, std::span<std::byte> buffer, std::uint32_t& got)
     {
         Object* file = find(fileHandle, Kind::Url);
@@ -803,21 +823,39 @@ private:
             return false;
         Context& context = *file->context;
         const Handle session = file->parent;
+        const auto deadline = Clock::now() + std::chrono::hours(24 * 365);
+        DWORD available = 0;
         ::ResetEvent(context.done);
-        context.buffer.resize(buffer.size());
-        context.count = 0;
-        if (!::InternetReadFile(file->request, context.buffer.data(), static_cast<DWORD>(buffer.size()), &context.count)) {
-            const auto deadline = Clock::now() + std::chrono::hours(24 * 365);
+        if (!::InternetQueryDataAvailable(file->request, &available, 0, 0)) {
             if (::GetLastError() != ERROR_IO_PENDING || !await(context, session, deadline, file)
                 || !find(fileHandle, Kind::Url) || context.result == 0) {
                 fail(fileHandle);
                 return false;
             }
+            file = find(fileHandle, Kind::Url);
+            available = static_cast<DWORD>(context.error);  // the count, when the answer came later
         }
-        file = find(fileHandle, Kind::Url);
-        got = std::min<std::uint32_t>(context.count, static_cast<std::uint32_t>(buffer.size()));
+        const DWORD want = std::min<DWORD>(std::max<DWORD>(available, 1), static_cast<DWORD>(buffer.size()));
+        context.buffer.resize(want);
+        context.count = 0;
+        ::ResetEvent(context.done);
+        if (!::InternetReadFile(file->request, context.buffer.data(), want, &context.count)) {
+            if (::GetLastError() != ERROR_IO_PENDING || !await(context, session, deadline, file)
+                || !find(fileHandle, Kind::Url) || context.result == 0) {
+                fail(fileHandle);
+                return false;
+            }
+            file = find(fileHandle, Kind::Url);
+        }
+        got = std::min<std::uint32_t>(context.count, static_cast<std::uint32_t>(want));
         std::memcpy(buffer.data(), context.buffer.data(), got);
         file->windowBytes += got;
+        file->received += got;
+        // A body that ends before the length its answer gave was cut off, not completed.
+        if (got == 0 && file->announced && file->received < *file->announced) {
+            fail(fileHandle);
+            return false;
+        }
         return true;
     }
 

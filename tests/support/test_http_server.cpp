@@ -1,10 +1,6 @@
 #include "tests/support/test_http_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "tests/support/sockets.h"
 
 #include <algorithm>
 #include <cctype>
@@ -20,16 +16,7 @@ std::string lower(std::string_view text)
     return result;
 }
 
-bool sendAll(int socket, std::string_view data)
-{
-    while (!data.empty()) {
-        const auto sent = ::send(socket, data.data(), data.size(), MSG_NOSIGNAL);
-        if (sent <= 0)
-            return false;
-        data.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
-}
+using namespace test_sockets;
 
 }  // namespace
 
@@ -77,29 +64,20 @@ HttpReply HttpReply::file(const HttpRequest& request, const std::string& body, b
 TestHttpServer::TestHttpServer(Handler handler)
     : m_handler(std::move(handler))
 {
-    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int yes = 1;
-    ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || ::listen(m_listener, 16) != 0 || ::pipe(m_stopPipe) != 0)
-        throw std::runtime_error("test server cannot listen");
-    socklen_t length = sizeof address;
-    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-    m_port = ntohs(address.sin_port);
+    m_listener = listenOnLoopback(m_port);
+    const auto [writer, reader] = wakePair();
+    m_stopWriter = writer;
+    m_stopReader = reader;
     m_thread = std::thread([this] { run(); });
 }
 
 TestHttpServer::~TestHttpServer()
 {
-    const char stop = 's';
-    (void)!::write(m_stopPipe[1], &stop, 1);
+    sendAll(m_stopWriter, "s");
     m_thread.join();
-    ::close(m_listener);
-    ::close(m_stopPipe[0]);
-    ::close(m_stopPipe[1]);
+    closeSocket(m_listener);
+    closeSocket(m_stopWriter);
+    closeSocket(m_stopReader);
 }
 
 std::string TestHttpServer::url(const std::string& path) const
@@ -116,24 +94,24 @@ std::vector<HttpRequest> TestHttpServer::requests() const
 void TestHttpServer::run()
 {
     for (;;) {
-        pollfd fds[2] = {{m_listener, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN))
+        PollEntry fds[2] = {{m_listener, POLLIN, 0}, {m_stopReader, POLLIN, 0}};
+        if (pollAll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN))
             return;
-        const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client >= 0) {
+        const Socket client = ::accept(m_listener, nullptr, nullptr);
+        if (client != kNone) {
             serve(client);
-            ::close(client);
+            closeSocket(client);
         }
     }
 }
 
-void TestHttpServer::serve(int client)
+void TestHttpServer::serve(Socket client)
 {
     std::string received;
     char buffer[4096];
     while (received.find("\r\n\r\n") == std::string::npos) {
-        pollfd fds[2] = {{client, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN))
+        PollEntry fds[2] = {{client, POLLIN, 0}, {m_stopReader, POLLIN, 0}};
+        if (pollAll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN))
             return;
         const auto got = ::recv(client, buffer, sizeof buffer, 0);
         if (got <= 0)
@@ -156,11 +134,13 @@ void TestHttpServer::serve(int client)
     const HttpReply reply = m_handler(request);
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
     if (reply.dripHeaders) {
+        for (const auto& [name, value] : reply.headers)
+            head += name + ": " + value + "\r\n";
         if (!sendAll(client, head))
             return;
         for (int line = 0;; ++line) {
-            pollfd fds[2] = {{client, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
-            const int ready = ::poll(fds, 2, static_cast<int>(reply.dripHeaders->count()));
+            PollEntry fds[2] = {{client, POLLIN, 0}, {m_stopReader, POLLIN, 0}};
+            const int ready = pollAll(fds, 2, static_cast<int>(reply.dripHeaders->count()));
             if (ready < 0 || (fds[1].revents & POLLIN) || (fds[0].revents & POLLIN))
                 return;  // stopped, or the client gave up
             if (!sendAll(client, "X-Drip: " + std::to_string(line) + "\r\n"))
@@ -177,8 +157,8 @@ void TestHttpServer::serve(int client)
 
     if (reply.trickle) {
         for (const char byte : reply.body) {
-            pollfd fds[2] = {{client, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
-            const int ready = ::poll(fds, 2, static_cast<int>(reply.trickle->count()));
+            PollEntry fds[2] = {{client, POLLIN, 0}, {m_stopReader, POLLIN, 0}};
+            const int ready = pollAll(fds, 2, static_cast<int>(reply.trickle->count()));
             if (ready != 0 || !sendAll(client, std::string_view(&byte, 1)))
                 return;  // stopped, or the client gave up
         }
@@ -194,13 +174,13 @@ void TestHttpServer::serve(int client)
     if (reply.stallAfter) {
         // Hold the connection open without sending until the client gives up or the test ends.
         for (;;) {
-            pollfd fds[2] = {{client, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
-            if (::poll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN))
+            PollEntry fds[2] = {{client, POLLIN, 0}, {m_stopReader, POLLIN, 0}};
+            if (pollAll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN))
                 return;
             if (::recv(client, buffer, sizeof buffer, 0) <= 0)
                 return;
         }
     }
     if (reply.dropAfter)
-        ::shutdown(client, SHUT_RDWR);
+        ::shutdown(client, kShutBoth);
 }

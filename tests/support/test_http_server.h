@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/sockets.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -30,7 +32,8 @@ struct HttpReply {
     bool sendContentLength = true;
     std::optional<std::size_t> dropAfter;   // close after this many body bytes
     std::optional<std::size_t> stallAfter;  // stop sending after this many body bytes
-    // Sends the status line, then one more header line this often, never ending the headers.
+    // Sends the status line and `headers`, then one more header line this often, never ending
+    // the header block.
     std::optional<std::chrono::milliseconds> dripHeaders;
     // Sends the body one byte at a time, this often.
     std::optional<std::chrono::milliseconds> trickle;
@@ -54,11 +57,13 @@ public:
 
 private:
     void run();
-    void serve(int client);
+    void serve(test_sockets::Socket client);
 
     Handler m_handler;
-    int m_listener = -1;
-    int m_stopPipe[2] = {-1, -1};
+    test_sockets::Socket m_listener = test_sockets::kNone;
+    // What is sent to the writer wakes the server's wait on the reader: the server stops.
+    test_sockets::Socket m_stopWriter = test_sockets::kNone;
+    test_sockets::Socket m_stopReader = test_sockets::kNone;
     std::uint16_t m_port = 0;
     mutable std::mutex m_mutex;
     std::vector<HttpRequest> m_requests;
