@@ -2,32 +2,21 @@
 // and no exception crosses it.
 #include "clock/module/server.h"
 #include "clock/module/tavorix_library.h"
+#include "platform/com/module_path.h"
 
-#include <cstdlib>
-#include <dlfcn.h>
 #include <string>
 
 namespace {
 
 std::string modulePath()
 {
-    Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&modulePath), &info) == 0 || !info.dli_fname)
-        return {};
-    // The registration must name the module wherever the container runs from.
-    char* resolved = ::realpath(info.dli_fname, nullptr);
-    if (!resolved)
-        return {};
-    std::string path(resolved);
-    std::free(resolved);
-    return path;
+    static const int anchor = 0;  // an address of this module
+    return com::modulePathOf(&anchor);
 }
 
 }  // namespace
 
-extern "C" {
-
-__attribute__((visibility("default"))) com::HResult DllRegisterServer()
+COM_EXPORT com::HResult DllRegisterServer()
 {
     try {
         const std::string path = modulePath();
@@ -39,7 +28,7 @@ __attribute__((visibility("default"))) com::HResult DllRegisterServer()
     }
 }
 
-__attribute__((visibility("default"))) com::HResult DllUnregisterServer()
+COM_EXPORT com::HResult DllUnregisterServer()
 {
     try {
         return tavorix::unregisterServer() ? com::S_OK : com::SELFREG_E_CLASS;
@@ -48,7 +37,7 @@ __attribute__((visibility("default"))) com::HResult DllUnregisterServer()
     }
 }
 
-__attribute__((visibility("default"))) com::HResult DllGetClassObject(const com::Guid& clsid, const com::Guid& iid,
+COM_EXPORT com::HResult DllGetClassObject(const com::Guid& clsid, const com::Guid& iid,
                                                                       void** object)
 {
     try {
@@ -63,7 +52,7 @@ __attribute__((visibility("default"))) com::HResult DllGetClassObject(const com:
     }
 }
 
-__attribute__((visibility("default"))) com::HResult DllGetResource(const char* type, std::uint32_t id,
+COM_EXPORT com::HResult DllGetResource(const char* type, std::uint32_t id,
                                                                    const void** data, std::size_t* size)
 {
     try {
@@ -80,10 +69,9 @@ __attribute__((visibility("default"))) com::HResult DllGetResource(const char* t
     }
 }
 
-__attribute__((visibility("default"))) com::HResult DllCanUnloadNow()
+COM_EXPORT com::HResult DllCanUnloadNow()
 {
     const auto& counts = tavorix::moduleCounts();
     return counts.objects == 0 && counts.locks == 0 ? com::S_OK : com::S_FALSE;
 }
 
-}  // extern "C"
