@@ -4,6 +4,7 @@
 # and the libraries that scripts/windows-libraries cross-built into the build tree.
 add_library(sodium_library INTERFACE)
 add_library(libxml2_library INTERFACE)
+add_library(nlohmann_json_library INTERFACE)  # header-only: the window layout's JSON
 if(WIN32)
     find_path(SODIUM_INCLUDE_DIR sodium.h REQUIRED)
     find_library(SODIUM_LIBRARY NAMES libsodium.a REQUIRED)
@@ -15,6 +16,8 @@ if(WIN32)
     target_include_directories(libxml2_library SYSTEM INTERFACE ${LIBXML2_INCLUDE_DIR})
     target_link_libraries(libxml2_library INTERFACE ${LIBXML2_LIBRARY} ws2_32 bcrypt)
     target_compile_definitions(libxml2_library INTERFACE LIBXML_STATIC)
+    find_path(NLOHMANN_JSON_INCLUDE_DIR nlohmann/json.hpp REQUIRED)
+    target_include_directories(nlohmann_json_library SYSTEM INTERFACE ${NLOHMANN_JSON_INCLUDE_DIR})
 
     # GoogleTest from Debian's sources, built for this system with the project.
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
@@ -30,4 +33,6 @@ else()
     find_package(GTest REQUIRED)
     target_link_libraries(sodium_library INTERFACE PkgConfig::SODIUM)
     target_link_libraries(libxml2_library INTERFACE PkgConfig::LIBXML2)
+    find_package(nlohmann_json 3 REQUIRED)
+    target_link_libraries(nlohmann_json_library INTERFACE nlohmann_json::nlohmann_json)
 endif()

@@ -10,9 +10,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QMouseEvent>
-#include <QFile>
 #include <QIcon>
-#include <QJsonObject>
 #include <QPixmap>
 #include <QScreen>
 #include <algorithm>
@@ -27,6 +25,11 @@ int pixels(int twips)
     return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
 
+QString qt(const std::u16string& text)
+{
+    return QString::fromStdU16String(text);
+}
+
 QFont fontFrom(const FontLayout& spec)
 {
     // MS Sans Serif is missing on most systems: Liberation Sans keeps close to its widths, and
@@ -38,41 +41,43 @@ QFont fontFrom(const FontLayout& spec)
         return true;
     }();
     (void)substituted;
-    QFont font(spec.name);
+    QFont font(qt(spec.name));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(spec.size);
     font.setBold(spec.bold);
     return font;
 }
 
-WindowLayout loadLayout()
+// A picture of the window, by the name the layout gives it.
+QString picturePath(const std::u16string& name, const char* suffix)
 {
-    QFile file(QStringLiteral(":/frmGuncel/frmGuncel.json"));
-    QString error;
-    const auto layout = file.open(QIODevice::ReadOnly) ? parseWindowLayout(file.readAll(), error) : std::nullopt;
-    if (!layout)
-        qFatal("The window's stored layout is missing or broken: %s", qPrintable(error));
-    return *layout;
+    return QStringLiteral(":/frmGuncel/") + qt(name) + QLatin1String(suffix);
 }
 
 // The control's own persisted values from its stored data; keys with a leading "_" belong to
 // the container (extents).
-controls::PropertyBag propertyBagFrom(const QJsonObject& properties)
+controls::PropertyBag propertyBagFrom(const nlohmann::json& properties)
 {
     std::vector<controls::PropertyBag::Entry> entries;
-    for (auto it = properties.begin(); it != properties.end(); ++it) {
-        if (it.key().startsWith('_'))
+    for (const auto& [key, value] : properties.items()) {
+        if (key.starts_with('_'))
             continue;
-        runtime::Variant value;
-        if (it.value().isString())
-            value = it.value().toString().toStdU16String();
-        else if (it.value().isBool())
-            value = runtime::Bool16(it.value().toBool());
+        runtime::Variant variant;
+        if (value.is_string())
+            variant = runtime::fromUtf8(value.get<std::string>());
+        else if (value.is_boolean())
+            variant = runtime::Bool16(value.get<bool>());
         else
-            value = it.value().toDouble();
-        entries.emplace_back(it.key().toStdU16String(), value);
+            variant = value.is_number() ? value.get<double>() : 0.0;
+        entries.emplace_back(runtime::fromUtf8(key), variant);
     }
     return controls::PropertyBag(std::move(entries));
+}
+
+double numberOf(const nlohmann::json& properties, const char* key)
+{
+    const auto found = properties.find(key);
+    return found != properties.end() && found->is_number() ? found->get<double>() : 0;
 }
 
 }  // namespace
@@ -83,11 +88,11 @@ frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
     , m_services(std::move(services))
     , m_signatures(m_services.internet)
 {
-    const WindowLayout layout = loadLayout();
-    setObjectName(layout.name);
-    setWindowTitle(layout.caption);
+    const WindowLayout& layout = storedWindowLayout();
+    setObjectName(qt(layout.name));
+    setWindowTitle(qt(layout.caption));
     setFont(fontFrom(layout.font));
-    setWindowIcon(QIcon(layout.icon));
+    setWindowIcon(QIcon(picturePath(layout.icon, ".ico")));
     setFixedSize(pixels(layout.clientWidth), pixels(layout.clientHeight));
 
     for (const ControlLayout& control : layout.controls)
@@ -188,8 +193,8 @@ void frmGuncel::setProgressText(const std::u16string& text)
 
 void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
 {
-    const QString& name = spec.name;
-    const QString& kind = spec.kind;
+    const QString name = qt(spec.name);
+    const std::u16string& kind = spec.kind;
     m_creationOrder << name;
     if (spec.tabIndex)
         m_tabIndex.insert(name, *spec.tabIndex);
@@ -198,8 +203,8 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
     if (kind == u"updatelirvanePlus.InternetFile") {
         ctlIFile = std::make_unique<InternetFile>(m_services.internet, [] { QCoreApplication::processEvents(); });
         ctlIFile->load(propertyBagFrom(spec.properties));
-        ctlIFile->setExtent(controls::twipsFromHimetric(spec.properties.value("_ExtentX").toDouble()),
-                            controls::twipsFromHimetric(spec.properties.value("_ExtentY").toDouble()));
+        ctlIFile->setExtent(controls::twipsFromHimetric(numberOf(spec.properties, "_ExtentX")),
+                            controls::twipsFromHimetric(numberOf(spec.properties, "_ExtentY")));
         return;
     }
     if (kind == u"InetCtlsObjects.Inet")
@@ -207,8 +212,8 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
 
     if (kind == u"VB.CommandButton") {
         auto* button = new PictureButton(container);
-        button->setText(spec.caption);
-        button->setIcon(QIcon(spec.picture));
+        button->setText(qt(spec.caption));
+        button->setIcon(QIcon(picturePath(spec.picture, ".png")));
         button->setIconSize(QSize(kButtonIconSize, kButtonIconSize));
         widget = button;
         m_tabbable.insert(name, button);
@@ -219,7 +224,7 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
         else if (name == u"cmdClose")
             cmdClose = button;
     } else if (kind == u"VB.Label") {
-        auto* label = new QLabel(spec.caption, container);
+        auto* label = new QLabel(qt(spec.caption), container);
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         if (spec.foreColor) {
@@ -227,26 +232,28 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
             palette.setColor(QPalette::WindowText, QColor(windowsColourName(*spec.foreColor)));
             label->setPalette(palette);
         }
-        if (!spec.mouseIcon.isEmpty())
-            label->setCursor(QCursor(QPixmap(spec.mouseIcon), spec.mouseIconHotSpot.x(), spec.mouseIconHotSpot.y()));
+        if (!spec.mouseIcon.empty())
+            label->setCursor(QCursor(QPixmap(picturePath(spec.mouseIcon, ".png")), spec.mouseIconHotSpot.first,
+                                     spec.mouseIconHotSpot.second));
         widget = label;
         if (name == u"lblBilgi")
             lblBilgi = label;
         else if (name == u"lblActive")
             lblActive = label;
     } else if (kind == u"VB.Frame") {
-        Frame2 = new QGroupBox(spec.caption, container);
+        Frame2 = new QGroupBox(qt(spec.caption), container);
         widget = Frame2;
     } else if (kind == u"vbalProgBarLib6.vbalProgressBar") {
         pbar = new ProgressBar(container);
-        pbar->setColours(static_cast<unsigned>(spec.properties.value("forecolor").toInteger()),
-                         static_cast<unsigned>(spec.properties.value("barforecolor").toInteger()));
-        pbar->setTextVisible(spec.properties.value("showtext").toBool());
+        pbar->setColours(static_cast<unsigned>(numberOf(spec.properties, "forecolor")),
+                         static_cast<unsigned>(numberOf(spec.properties, "barforecolor")));
+        const auto showText = spec.properties.find("showtext");
+        pbar->setTextVisible(showText != spec.properties.end() && showText->is_boolean() && showText->get<bool>());
         widget = pbar;
     } else if (kind == u"MSComctlLib.StatusBar") {
         bar1 = new StatusBar(container);
         for (const auto& [width, text] : spec.panels)
-            bar1->addPanel(pixels(width), text);
+            bar1->addPanel(pixels(width), qt(text));
         widget = bar1;
     } else {  // SHDocVwCtl.WebBrowser: the page reader has no window to show
         WebBrowser1 = new QWidget(container);

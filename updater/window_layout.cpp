@@ -1,11 +1,17 @@
 #include "updater/window_layout.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QSet>
+#include "platform/runtime/text.h"
+#include "updater/stored_layout.h"
+
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
 
 namespace {
+
+using nlohmann::json;
 
 constexpr int kMaxNesting = 4;
 constexpr int kMaxControls = 256;
@@ -14,162 +20,200 @@ constexpr double kMaxTwips = 1'000'000;
 // Reads one layout, remembering the first fault.
 class LayoutReader {
 public:
-    std::optional<WindowLayout> window(const QJsonObject& object)
+    std::optional<WindowLayout> window(const json& object)
     {
         WindowLayout layout;
         layout.name = text(object, "name", true);
         layout.caption = text(object, "caption");
-        layout.icon = text(object, "icon");
-        layout.font = font(object.value("font")).value_or(FontLayout{});
+        layout.icon = stem(text(object, "icon"));
+        layout.font = font(object, "font").value_or(FontLayout{});
         layout.clientWidth = twips(object, "clientWidth", true);
         layout.clientHeight = twips(object, "clientHeight", true);
-        layout.controls = controls(object.value("controls"), 0);
-        if (!m_error.isEmpty())
+        layout.controls = controls(object, 0);
+        if (!m_error.empty())
             return std::nullopt;
         return layout;
     }
 
-    QString error() const { return m_error; }
+    const std::string& error() const { return m_error; }
 
 private:
-    void fail(const QString& reason)
+    void fail(const std::string& reason)
     {
-        if (m_error.isEmpty())
+        if (m_error.empty())
             m_error = reason;
     }
 
-    QString text(const QJsonObject& object, const char* key, bool required = false)
+    static const json* member(const json& object, const char* key)
     {
-        const QJsonValue value = object.value(QLatin1String(key));
-        if (value.isString() && (!required || !value.toString().isEmpty()))
-            return value.toString();
-        if (!value.isUndefined() || required)
-            fail(QStringLiteral("\"%1\" is no text").arg(QLatin1String(key)));
+        const auto found = object.find(key);
+        return found == object.end() ? nullptr : &*found;
+    }
+
+    std::u16string text(const json& object, const char* key, bool required = false)
+    {
+        const json* value = member(object, key);
+        if (value && value->is_string() && (!required || !value->get_ref<const std::string&>().empty()))
+            return runtime::fromUtf8(value->get_ref<const std::string&>());
+        if (value || required)
+            fail(std::string("\"") + key + "\" is no text");
         return {};
     }
 
-    // A number within -limit..limit (0..limit when `unsigned_`).
-    double number(const QJsonObject& object, const char* key, bool required, double limit, bool unsigned_ = false)
+    // A picture's name: the stem of the file the layout names.
+    static std::u16string stem(const std::u16string& path)
     {
-        const QJsonValue value = object.value(QLatin1String(key));
-        if (value.isUndefined() && !required)
-            return 0;
-        if (!value.isDouble() || !(std::fabs(value.toDouble()) <= limit) || (unsigned_ && value.toDouble() < 0)) {
-            fail(QStringLiteral("\"%1\" is no number in range").arg(QLatin1String(key)));
-            return 0;
-        }
-        return value.toDouble();
+        const auto slash = path.find_last_of(u"/\\:");
+        std::u16string name = slash == std::u16string::npos ? path : path.substr(slash + 1);
+        return name.substr(0, name.find_last_of(u'.'));
     }
 
-    int twips(const QJsonObject& object, const char* key, bool required = false)
+    // A number within -limit..limit (0..limit when `unsigned_`).
+    double number(const json& object, const char* key, bool required, double limit, bool unsigned_ = false)
+    {
+        const json* value = member(object, key);
+        if (!value && !required)
+            return 0;
+        if (!value || !value->is_number() || !(std::fabs(value->get<double>()) <= limit)
+            || (unsigned_ && value->get<double>() < 0)) {
+            fail(std::string("\"") + key + "\" is no number in range");
+            return 0;
+        }
+        return value->get<double>();
+    }
+
+    int twips(const json& object, const char* key, bool required = false)
     {
         return static_cast<int>(number(object, key, required, kMaxTwips));
     }
 
-    bool flag(const QJsonObject& object, const char* key, bool fallback)
+    bool flag(const json& object, const char* key, bool fallback)
     {
-        const QJsonValue value = object.value(QLatin1String(key));
-        if (value.isUndefined())
+        const json* value = member(object, key);
+        if (!value)
             return fallback;
-        if (!value.isBool())
-            fail(QStringLiteral("\"%1\" is no Boolean").arg(QLatin1String(key)));
-        return value.toBool();
+        if (!value->is_boolean()) {
+            fail(std::string("\"") + key + "\" is no Boolean");
+            return fallback;
+        }
+        return value->get<bool>();
     }
 
-    std::optional<FontLayout> font(const QJsonValue& value)
+    std::optional<FontLayout> font(const json& object, const char* key)
     {
-        if (value.isUndefined())
+        const json* value = member(object, key);
+        if (!value)
             return std::nullopt;
-        if (!value.isObject()) {
-            fail(QStringLiteral("a font is no object"));
+        if (!value->is_object()) {
+            fail("a font is no object");
             return std::nullopt;
         }
-        const QJsonObject object = value.toObject();
-        return FontLayout{text(object, "name", true), number(object, "size", true, 1000), flag(object, "bold", false)};
+        return FontLayout{text(*value, "name", true), number(*value, "size", true, 1000), flag(*value, "bold", false)};
     }
 
-    std::vector<ControlLayout> controls(const QJsonValue& value, int depth)
+    std::vector<ControlLayout> controls(const json& object, int depth)
     {
         std::vector<ControlLayout> list;
-        if (value.isUndefined())
+        const json* value = member(object, "controls");
+        if (!value)
             return list;
-        if (!value.isArray() || depth > kMaxNesting) {
-            fail(QStringLiteral("\"controls\" is no list, or lies too deep"));
+        if (!value->is_array() || depth > kMaxNesting) {
+            fail("\"controls\" is no list, or lies too deep");
             return list;
         }
-        for (const QJsonValue entry : value.toArray()) {
-            if (!entry.isObject() || ++m_count > kMaxControls) {
-                fail(QStringLiteral("a control is no object, or there are too many"));
+        for (const json& entry : *value) {
+            if (!entry.is_object() || ++m_count > kMaxControls) {
+                fail("a control is no object, or there are too many");
                 return list;
             }
-            list.push_back(control(entry.toObject(), depth));
+            list.push_back(control(entry, depth));
         }
         return list;
     }
 
-    ControlLayout control(const QJsonObject& object, int depth)
+    ControlLayout control(const json& object, int depth)
     {
         ControlLayout layout;
         layout.name = text(object, "name", true);
-        if (m_names.contains(layout.name))
-            fail(QStringLiteral("the name %1 is used twice").arg(layout.name));
-        m_names.insert(layout.name);
+        if (!m_names.insert(layout.name).second)
+            fail("the name " + runtime::toUtf8(layout.name) + " is used twice");
         layout.kind = text(object, "kind", true);
-        if (!kControlKinds.contains(layout.kind))
-            fail(QStringLiteral("%1 is of an unknown kind").arg(layout.name));
+        if (std::find(std::begin(kControlKinds), std::end(kControlKinds), layout.kind) == std::end(kControlKinds))
+            fail(runtime::toUtf8(layout.name) + " is of an unknown kind");
         layout.caption = text(object, "caption");
         layout.left = twips(object, "left");
         layout.top = twips(object, "top");
         layout.width = twips(object, "width");
         layout.height = twips(object, "height");
-        if (object.contains("tabIndex"))
+        if (member(object, "tabIndex"))
             layout.tabIndex = static_cast<int>(number(object, "tabIndex", true, 32767));
-        layout.font = font(object.value("font"));
+        layout.font = font(object, "font");
         layout.enabled = flag(object, "enabled", true);
         layout.visible = flag(object, "visible", true);
-        layout.picture = text(object, "picture");
-        if (object.contains("foreColor"))
+        layout.picture = stem(text(object, "picture"));
+        if (member(object, "foreColor"))
             layout.foreColor = static_cast<unsigned>(number(object, "foreColor", true, 0xFFFFFF, true));
-        layout.mouseIcon = text(object, "mouseIcon");
-        const QJsonValue hotSpot = object.value("mouseIconHotSpot");
-        if (!hotSpot.isUndefined()) {
-            const QJsonArray pair = hotSpot.toArray();
-            if (!hotSpot.isArray() || pair.size() != 2 || !pair[0].isDouble() || !pair[1].isDouble())
-                fail(QStringLiteral("a hot spot is no pair of numbers"));
-            layout.mouseIconHotSpot = QPoint(pair[0].toInt(), pair[1].toInt());
+        layout.mouseIcon = stem(text(object, "mouseIcon"));
+        if (const json* hotSpot = member(object, "mouseIconHotSpot")) {
+            if (!hotSpot->is_array() || hotSpot->size() != 2 || !(*hotSpot)[0].is_number() || !(*hotSpot)[1].is_number()
+                || std::fabs((*hotSpot)[0].get<double>()) > 1024 || std::fabs((*hotSpot)[1].get<double>()) > 1024)
+                fail("a hot spot is no pair of numbers");
+            else
+                layout.mouseIconHotSpot = {(*hotSpot)[0].get<int>(), (*hotSpot)[1].get<int>()};
         }
-        const QJsonValue panels = object.value("panels");
-        if (!panels.isUndefined() && !panels.isArray())
-            fail(QStringLiteral("\"panels\" is no list"));
-        for (const QJsonValue panel : panels.toArray()) {
-            const QJsonObject entry = panel.toObject();
-            layout.panels.emplace_back(twips(entry, "width", true), text(entry, "text"));
+        if (const json* panels = member(object, "panels")) {
+            if (!panels->is_array())
+                fail("\"panels\" is no list");
+            else {
+                for (const json& panel : *panels) {
+                    if (!panel.is_object()) {
+                        fail("a panel is no object");
+                        break;
+                    }
+                    layout.panels.emplace_back(twips(panel, "width", true), text(panel, "text"));
+                }
+            }
         }
-        const QJsonValue properties = object.value("properties");
-        if (!properties.isUndefined() && !properties.isObject())
-            fail(QStringLiteral("\"properties\" is no object"));
-        layout.properties = properties.toObject();
-        layout.controls = controls(object.value("controls"), depth + 1);
+        if (const json* properties = member(object, "properties")) {
+            if (!properties->is_object())
+                fail("\"properties\" is no object");
+            else
+                layout.properties = *properties;
+        }
+        layout.controls = controls(object, depth + 1);
         return layout;
     }
 
-    QString m_error;
-    QSet<QString> m_names;
+    std::string m_error;
+    std::set<std::u16string> m_names;
     int m_count = 0;
 };
 
 }  // namespace
 
-std::optional<WindowLayout> parseWindowLayout(const QByteArray& json, QString& error)
+std::optional<WindowLayout> parseWindowLayout(std::string_view text, std::string& error)
 {
-    QJsonParseError parse{};
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parse);
-    if (parse.error != QJsonParseError::NoError || !document.isObject()) {
-        error = QStringLiteral("no JSON object: %1").arg(parse.errorString());
+    const json document = json::parse(text, nullptr, false);
+    if (document.is_discarded() || !document.is_object()) {
+        error = "no JSON object";
         return std::nullopt;
     }
     LayoutReader reader;
-    auto layout = reader.window(document.object());
+    auto layout = reader.window(document);
     error = reader.error();
+    return layout;
+}
+
+const WindowLayout& storedWindowLayout()
+{
+    static const WindowLayout layout = [] {
+        std::string error;
+        auto stored = parseWindowLayout(stored_layout::kWindowLayout, error);
+        if (!stored) {
+            std::fprintf(stderr, "The window's stored layout is broken: %s\n", error.c_str());
+            std::abort();
+        }
+        return std::move(*stored);
+    }();
     return layout;
 }

@@ -1,25 +1,28 @@
 #pragma once
 
-#include <QJsonObject>
-#include <QPoint>
-#include <QString>
+#include <nlohmann/json.hpp>
+
 #include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 // The stored layout of a window (JSON, positions and sizes in twips), read and checked in
-// full before any widget is made: a layout that reads is one the window can be built from.
+// full before any window is made: a layout that reads is one either view can be built from.
+// Texts are UTF-16; a picture is named by the stem of its file ("basla" for "…/basla.png"),
+// which each view finds among its own resources.
 struct FontLayout {
-    QString name;
+    std::u16string name;
     double size = 0;
     bool bold = false;
     friend bool operator==(const FontLayout&, const FontLayout&) = default;
 };
 
 struct ControlLayout {
-    QString name;
-    QString kind;  // one of kControlKinds
-    QString caption;
+    std::u16string name;
+    std::u16string kind;  // one of kControlKinds
+    std::u16string caption;
     int left = 0;
     int top = 0;
     int width = 0;
@@ -28,20 +31,20 @@ struct ControlLayout {
     std::optional<FontLayout> font;
     bool enabled = true;
     bool visible = true;
-    QString picture;                                 // a button's picture
-    std::optional<unsigned> foreColor;               // a label's text colour, 0x00BBGGRR
-    QString mouseIcon;                               // a label's cursor picture
-    QPoint mouseIconHotSpot;
-    std::vector<std::pair<int, QString>> panels;     // a status bar's panels: width, text
-    QJsonObject properties;                          // the component's own stored data
-    std::vector<ControlLayout> controls;             // a container's contents
+    std::u16string picture;                             // a button's picture
+    std::optional<unsigned> foreColor;                  // a label's text colour, 0x00BBGGRR
+    std::u16string mouseIcon;                           // a label's cursor picture
+    std::pair<int, int> mouseIconHotSpot{0, 0};
+    std::vector<std::pair<int, std::u16string>> panels;  // a status bar's panels: width, text
+    nlohmann::json properties = nlohmann::json::object();  // the component's own stored data
+    std::vector<ControlLayout> controls;                // a container's contents
     friend bool operator==(const ControlLayout&, const ControlLayout&) = default;
 };
 
 struct WindowLayout {
-    QString name;
-    QString caption;
-    QString icon;
+    std::u16string name;
+    std::u16string caption;
+    std::u16string icon;
     FontLayout font;
     int clientWidth = 0;
     int clientHeight = 0;
@@ -50,13 +53,15 @@ struct WindowLayout {
 };
 
 // The control kinds a window knows.
-inline const QStringList kControlKinds = {
-    QStringLiteral("VB.CommandButton"), QStringLiteral("VB.Label"), QStringLiteral("VB.Frame"),
-    QStringLiteral("vbalProgBarLib6.vbalProgressBar"), QStringLiteral("MSComctlLib.StatusBar"),
-    QStringLiteral("SHDocVwCtl.WebBrowser"), QStringLiteral("updatelirvanePlus.InternetFile"),
-    QStringLiteral("InetCtlsObjects.Inet")};
+inline constexpr std::u16string_view kControlKinds[] = {
+    u"VB.CommandButton", u"VB.Label", u"VB.Frame", u"vbalProgBarLib6.vbalProgressBar", u"MSComctlLib.StatusBar",
+    u"SHDocVwCtl.WebBrowser", u"updatelirvanePlus.InternetFile", u"InetCtlsObjects.Inet"};
 
 // Reads a layout; nullopt and the reason in `error` when it is no layout: not JSON, a field
 // of the wrong type, an unknown kind, a name missing or used twice, a number out of range,
 // nesting deeper than a window's.
-std::optional<WindowLayout> parseWindowLayout(const QByteArray& json, QString& error);
+std::optional<WindowLayout> parseWindowLayout(std::string_view json, std::string& error);
+
+// The layout the updater's window is made from, built into the program; a layout that does
+// not read ends the program with its reason (it is part of the program, not of its input).
+const WindowLayout& storedWindowLayout();

@@ -2,17 +2,15 @@
 #include "tests/fuzz/fuzz_check.h"
 #include "updater/window_layout.h"
 
-#include <QJsonDocument>
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const QByteArray json(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    QString error;
-    const auto layout = parseWindowLayout(json, error);
-    FUZZ_CHECK(layout.has_value() == error.isEmpty());
+    const std::string_view text = bytesOf(data, size);
+    std::string error;
+    const auto layout = parseWindowLayout(text, error);
+    FUZZ_CHECK(layout.has_value() == error.empty());
     if (!layout)
         return 0;
-    const auto again = parseWindowLayout(QJsonDocument::fromJson(json).toJson(QJsonDocument::Compact), error);
+    const auto again = parseWindowLayout(nlohmann::json::parse(text).dump(), error);
     FUZZ_CHECK(again && *again == *layout);
     return 0;
 }

@@ -1,19 +1,16 @@
 #include "updater/window_layout.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 
 namespace {
 
 TEST(WindowLayout, TheStoredLayoutReadsAndBrokenOnesAreRefused)
 {
-    QFile file(QStringLiteral(":/frmGuncel/frmGuncel.json"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QString error;
-    const auto stored = parseWindowLayout(file.readAll(), error);
-    ASSERT_TRUE(stored) << error.toStdString();
-    EXPECT_EQ(stored->controls.size(), 10u);  // Frame2 holds pbar
-    EXPECT_EQ(stored->controls[2].controls.at(0).name, QStringLiteral("pbar"));
+    const WindowLayout& stored = storedWindowLayout();
+    EXPECT_EQ(stored.controls.size(), 10u);  // Frame2 holds pbar
+    EXPECT_EQ(stored.controls[2].controls.at(0).name, u"pbar");
+    EXPECT_EQ(stored.controls[3].picture, u"btniptal");
+    EXPECT_EQ(stored.controls[3].caption, u" İptal");
 
     const char* broken[] = {
         "not json",
@@ -31,8 +28,9 @@ TEST(WindowLayout, TheStoredLayoutReadsAndBrokenOnesAreRefused)
             "controls": [{"name": "f", "kind": "VB.Frame", "controls": []}]}]}]}]}]}]})",
     };
     for (const char* layout : broken) {
+        std::string error;
         EXPECT_FALSE(parseWindowLayout(layout, error)) << layout;
-        EXPECT_FALSE(error.isEmpty());
+        EXPECT_FALSE(error.empty());
     }
 }
 
