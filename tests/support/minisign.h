@@ -6,6 +6,16 @@
 #include <stdexcept>
 #include <string>
 
+// Whether the minisign program can be run here: on Linux; not from a Windows program.
+inline bool minisignAvailable()
+{
+#ifdef _WIN32
+    return false;
+#else
+    return true;
+#endif
+}
+
 // Keys and signatures made at test time by the minisign program, as a vendor makes them.
 struct MinisignKey {
     std::filesystem::path publicFile;

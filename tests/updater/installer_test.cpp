@@ -1,32 +1,25 @@
 #include "tests/support/minisign.h"
 #include "tests/support/printable.h"
+#include "tests/support/programs.h"
 #include "tests/support/updater_fakes.h"
 #include "updater/installer.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kNewProgram[] = "#!/bin/sh\necho new\n";
-constexpr char kOldProgram[] = "#!/bin/sh\necho old\n";
-constexpr fs::perms kProgramPerms = fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read;
+using test_programs::realProgram;
+using test_programs::wholeProgram;
 
-// A real program of this system, to cut short.
-std::string program()
-{
-    std::ifstream in("/usr/bin/true", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+const std::string kNewProgram = wholeProgram("new");
+const std::string kOldProgram = wholeProgram("old");
+constexpr fs::perms kProgramPerms = fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read;
 
 class InstallerTest : public testing::Test {
 protected:
@@ -41,9 +34,10 @@ protected:
     void write(const std::string& name, const std::string& content, fs::perms perms = fs::perms::owner_read | fs::perms::owner_write)
     {
         std::ofstream(m_folder / name, std::ios::binary) << content;
-        fs::permissions(m_folder / name, perms);
+        if (test_programs::filesHavePermissions())
+            fs::permissions(m_folder / name, perms);
     }
-    std::string read(const std::string& name) const
+    std::string read(const fs::path& name) const
     {
         std::ifstream in(m_folder / name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -53,19 +47,19 @@ protected:
     {
         std::set<std::string> names;
         for (const auto& entry : fs::directory_iterator(m_folder))
-            names.insert(entry.path().filename().string());
+            names.insert(runtime::toUtf8(entry.path().filename().u16string()));
         return names;
     }
-    Candidate candidate(std::int32_t size = static_cast<std::int32_t>(sizeof kNewProgram - 1)) const
+    Candidate candidate(std::int32_t size = static_cast<std::int32_t>(kNewProgram.size())) const
     {
         return {size, u"VelkoraLirvane_2.0.exe", u"http://updates.example/lirvane/VelkoraLirvane_2.0.exe.minisig"};
     }
     Installer makeInstaller(std::optional<signature::PublicKey> key = std::nullopt)
     {
-        return Installer(InstallerEnvironment{shell, signatures, runtime::fromUtf8(m_folder.string()), key, 0});
+        return Installer(InstallerEnvironment{shell, signatures, m_folder.u16string(), key, 0});
     }
 
-    fs::path m_folder = fs::temp_directory_path() / ("Kurulum Klasörü " + std::to_string(::getpid()));
+    fs::path m_folder = test_programs::testFolder(u"Kurulum Klasörü");
     Log log;
     RecordingShell shell{log};
     FakeSignatureReader signatures{log};
@@ -82,8 +76,10 @@ TEST_F(InstallerTest, BacksUpThenSwapsWithTheProgramsPermissions)
                         "commit VelkoraLirvane.exe", "delete VelkoraLirvane.exe.minisig"}));
     EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
     EXPECT_EQ(read("VelkoraLirvane_old.exe"), kOldProgram);
-    EXPECT_EQ(fs::status(m_folder / "VelkoraLirvane.exe").permissions(), kProgramPerms);
-    EXPECT_EQ(fs::status(m_folder / "VelkoraLirvane_old.exe").permissions(), kProgramPerms);
+    if (test_programs::filesHavePermissions()) {
+        EXPECT_EQ(fs::status(m_folder / "VelkoraLirvane.exe").permissions(), kProgramPerms);
+        EXPECT_EQ(fs::status(m_folder / "VelkoraLirvane_old.exe").permissions(), kProgramPerms);
+    }
     installer.removeDownload();
     EXPECT_EQ(files(), (std::set<std::string>{"VelkoraLirvane.exe", "VelkoraLirvane_old.exe"}));
 }
@@ -104,7 +100,7 @@ TEST_F(InstallerTest, WhatWasCheckedIsWhatIsInstalled)
     Installer installer = makeInstaller();
     ASSERT_EQ(installer.check(candidate(), {}), Installer::Verdict::Accepted);
     // Another writer rewrites the download between the check and the swap.
-    write("VelkoraLirvane_down.exe", "#!/bin/sh\necho cut");
+    write("VelkoraLirvane_down.exe", kOldProgram.substr(0, 10));
     installer.install();
     EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
 }
@@ -134,12 +130,12 @@ TEST_P(NotAProgramTest, IsNeverStagedForInstalling)
 INSTANTIATE_TEST_SUITE_P(Table, NotAProgramTest, testing::Values(
     NotAProgram{"", -1},
     NotAProgram{"<html><body>404 File Not Found</body></html>", -1},
-    NotAProgram{"#!/bin/sh\necho half", 4000},                          // shorter than the size given
-    NotAProgram{"#!/bin/sh\necho new\nand more", 19},                  // longer than the size given
+    NotAProgram{wholeProgram("half"), 40000},  // shorter than the size given
+    NotAProgram{wholeProgram("more") + "and more", static_cast<std::int32_t>(wholeProgram("more").size())},
     NotAProgram{"\x7F" "EL", -1},
-    NotAProgram{program().substr(0, program().size() / 100), -1},        // a connection closed early
-    NotAProgram{program().substr(0, program().size() / 2), -1},
-    NotAProgram{program().substr(0, program().size() - 1), -1}));        // the section table cut
+    NotAProgram{realProgram().substr(0, realProgram().size() / 100), -1},  // a connection closed early
+    NotAProgram{realProgram().substr(0, realProgram().size() / 2), -1},
+    NotAProgram{realProgram().substr(0, realProgram().size() - 1), -1}));  // the last part cut
 
 // Whatever stops the update before the program moves leaves the program as it was.
 struct EarlyFailure {
@@ -182,59 +178,21 @@ INSTANTIATE_TEST_SUITE_P(Table, EarlyFailureTest, testing::Values(
 TEST_F(InstallerTest, ARunningProgramIsNotSwapped)
 {
     fs::remove(m_folder / "VelkoraLirvane.exe");
-    fs::copy_file("/usr/bin/sleep", m_folder / "VelkoraLirvane.exe");
-    write("VelkoraLirvane_down.exe", program());
-    const std::string running = (m_folder / "VelkoraLirvane.exe").string();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::execl(running.c_str(), "VelkoraLirvane.exe", "30", nullptr);
-        ::_exit(127);
-    }
-    ASSERT_GT(child, 0);
-    // Running once the exec has happened: the child's "exe" link then leads to the program.
-    const fs::path exe = "/proc/" + std::to_string(child) + "/exe";
-    while (fs::read_symlink(exe) != fs::path(running)) {
-    }
-
+    write("VelkoraLirvane_down.exe", realProgram());
+    const test_programs::RunningProgram running(m_folder / "VelkoraLirvane.exe");
     Installer installer = makeInstaller();
     ASSERT_EQ(installer.check(candidate(-1), {}), Installer::Verdict::Accepted);
     EXPECT_THROW(installer.install(), runtime::RuntimeError);
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
     EXPECT_EQ(files(), (std::set<std::string>{"VelkoraLirvane.exe", "VelkoraLirvane_down.exe"}));
 }
 
-// A folder of its own on a small file system, for as long as the test runs (as root only).
-class SmallDisk {
-public:
-    SmallDisk(const fs::path& folder, const char* size) : m_folder(folder)
-    {
-        m_mounted = ::geteuid() == 0
-                    && std::system(("mount -t tmpfs -o size=" + std::string(size) + " tmpfs '" + folder.string() + "'")
-                                       .c_str())
-                           == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            (void)std::system(("umount '" + m_folder.string() + "'").c_str());
-    }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool mounted() const { return m_mounted; }
-
-private:
-    fs::path m_folder;
-    bool m_mounted = false;
-};
-
 TEST_F(InstallerTest, ABackupThatDoesNotFitKeepsThePreviousOneAndStopsBeforeTheSwap)
 {
-    const SmallDisk disk(m_folder, "96k");
+    const test_programs::SmallDisk disk(m_folder, "96k");
     if (!disk.mounted())
         GTEST_SKIP() << "needs root to mount a small file system";
     const std::string installed(30000, 'i');
-    const std::string download = "#!/bin/sh\n" + std::string(20000, '#');
+    const std::string download = wholeProgram("new", 20000);
     write("VelkoraLirvane.exe", installed);
     write("VelkoraLirvane_old.exe", "previous backup");
     write("VelkoraLirvane_down.exe", download);
@@ -251,7 +209,9 @@ TEST_F(InstallerTest, ABackupThatDoesNotFitKeepsThePreviousOneAndStopsBeforeTheS
 // left with the signature of the one before it.
 TEST_F(InstallerTest, TheKeptSignatureFollowsTheProgram)
 {
-    const fs::path keys = m_folder.string() + " keys";
+    if (!minisignAvailable())
+        GTEST_SKIP() << "minisign runs on Linux only";
+    const fs::path keys = fs::path(m_folder.u16string() + u" keys");
     const MinisignKey vendor = MinisignKey::make(keys, "vendor");
     vendor.sign(m_folder / "VelkoraLirvane_down.exe", keys / "new.minisig", false,
                 "timestamp:2000\\tfile:VelkoraLirvane_2.0.exe\\tinstall:VelkoraLirvane.exe");

@@ -2,11 +2,10 @@
 #include "updater/update_controller.h"
 
 #include "tests/support/printable.h"
+#include "tests/support/programs.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 
@@ -33,17 +32,18 @@ protected:
     static fs::path makeFolder()
     {
         // A folder whose path holds Turkish letters and spaces, like a user's.
-        fs::path folder = fs::temp_directory_path() / ("Güncel Klasör " + std::to_string(::getpid()));
+        fs::path folder = test_programs::testFolder(u"Güncel Klasör");
         fs::create_directories(folder);
         return folder;
     }
     ~UpdateControllerTest() override { fs::remove_all(m_folder); }
 
-    std::u16string folder() const { return runtime::fromUtf8(m_folder.string()); }
+    std::u16string folder() const { return m_folder.u16string(); }
     void write(const std::string& name, const std::string& content, fs::perms perms = fs::perms::owner_all)
     {
         std::ofstream(m_folder / name, std::ios::binary) << content;
-        fs::permissions(m_folder / name, perms);
+        if (test_programs::filesHavePermissions())
+            fs::permissions(m_folder / name, perms);
     }
     std::string read(const std::string& name) const
     {
@@ -356,14 +356,14 @@ TEST_F(UpdateControllerTest, ClosingDuringATransferCancelsItAndDropsThePart)
 
 class CompletionTest : public UpdateControllerTest {
 protected:
-    static constexpr char kNewProgram[] = "#!/bin/sh\necho new\n";
-    static constexpr char kOldProgram[] = "#!/bin/sh\necho old\n";
+    const std::string kNewProgram = test_programs::wholeProgram("new");
+    const std::string kOldProgram = test_programs::wholeProgram("old");
 
     void SetUp() override
     {
         write("VelkoraLirvane.exe", kOldProgram);
         write("VelkoraLirvane_down.exe", kNewProgram);
-        control.fileSize = static_cast<std::int32_t>(std::strlen(kNewProgram));
+        control.fileSize = static_cast<std::int32_t>(kNewProgram.size());
         boxes.onShow = [this] {
             // While the box is open nothing has been touched yet.
             if (log.back().find("Tamamlandı") != std::string::npos) {

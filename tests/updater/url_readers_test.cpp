@@ -1,4 +1,4 @@
-#include "platform/inet/curl_internet.h"
+#include "platform/inet/internet.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
 #include "tests/support/test_http_server.h"
@@ -63,8 +63,8 @@ TEST(InternetInet1, DecodesUtf8OrWindows1254AndFailsWithoutAServer)
         reply.body = request.target == "/utf8" ? "Şimdi" : "\xDE\x69mdi";
         return reply;
     });
-    inet::CurlInternet internet;
-    InternetInet1 inet1(internet);
+    const auto internet = inet::systemInternet();
+    InternetInet1 inet1(*internet);
     EXPECT_EQ(inet1.OpenURL(runtime::fromUtf8(server.url("/utf8")), {}), u"Şimdi");
     EXPECT_EQ(inet1.OpenURL(runtime::fromUtf8(server.url("/1254")), {}), u"Şimdi");
 
@@ -84,8 +84,8 @@ TEST(HtmlBrowser, NavigateLoadsThePageAndItsBodyText)
         reply.body = "<html><body><h1>Sürüm</h1><p>2.0</p></body></html>";
         return reply;
     });
-    inet::CurlInternet internet;
-    HtmlBrowser browser(internet);
+    const auto internet = inet::systemInternet();
+    HtmlBrowser browser(*internet);
     EXPECT_THROW(browser.DocumentBodyInnerText(), runtime::RuntimeError);
     browser.Navigate(u" " + runtime::fromUtf8(server.url("/page")) + u" ", {});
     EXPECT_EQ(browser.DocumentBodyInnerText(), u"Sürüm\r\n2.0");
@@ -104,8 +104,8 @@ TEST(InternetSignatureReader, TakesOnlyASuccessfulAnswerOfASignatureSize)
             reply.status = 500;
         return reply;
     });
-    inet::CurlInternet internet;
-    InternetSignatureReader reader(internet);
+    const auto internet = inet::systemInternet();
+    InternetSignatureReader reader(*internet);
     EXPECT_EQ(reader.read(runtime::fromUtf8(server.url("/good")), {}), "untrusted comment: x\n");
     EXPECT_EQ(reader.read(runtime::fromUtf8(server.url("/error")), {}), std::nullopt);
     EXPECT_EQ(reader.read(runtime::fromUtf8(server.url("/big")), {}), std::nullopt);
