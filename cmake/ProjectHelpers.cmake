@@ -9,6 +9,10 @@ endif()
 # Warnings and language settings shared by every target of the project.
 function(project_target_defaults target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+    if(WIN32)
+        # The wide forms of the system's calls by default: texts are UTF-16 inside.
+        target_compile_definitions(${target} PRIVATE UNICODE _UNICODE)
+    endif()
     if(WARNINGS_AS_ERRORS)
         target_compile_options(${target} PRIVATE -Werror)
     endif()

@@ -54,32 +54,6 @@ QString picturePath(const std::u16string& name, const char* suffix)
     return QStringLiteral(":/frmGuncel/") + qt(name) + QLatin1String(suffix);
 }
 
-// The control's own persisted values from its stored data; keys with a leading "_" belong to
-// the container (extents).
-controls::PropertyBag propertyBagFrom(const nlohmann::json& properties)
-{
-    std::vector<controls::PropertyBag::Entry> entries;
-    for (const auto& [key, value] : properties.items()) {
-        if (key.starts_with('_'))
-            continue;
-        runtime::Variant variant;
-        if (value.is_string())
-            variant = runtime::fromUtf8(value.get<std::string>());
-        else if (value.is_boolean())
-            variant = runtime::Bool16(value.get<bool>());
-        else
-            variant = value.is_number() ? value.get<double>() : 0.0;
-        entries.emplace_back(runtime::fromUtf8(key), variant);
-    }
-    return controls::PropertyBag(std::move(entries));
-}
-
-double numberOf(const nlohmann::json& properties, const char* key)
-{
-    const auto found = properties.find(key);
-    return found != properties.end() && found->is_number() ? found->get<double>() : 0;
-}
-
 }  // namespace
 
 frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
@@ -202,9 +176,9 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
     QWidget* widget = nullptr;
     if (kind == u"updatelirvanePlus.InternetFile") {
         ctlIFile = std::make_unique<InternetFile>(m_services.internet, [] { QCoreApplication::processEvents(); });
-        ctlIFile->load(propertyBagFrom(spec.properties));
-        ctlIFile->setExtent(controls::twipsFromHimetric(numberOf(spec.properties, "_ExtentX")),
-                            controls::twipsFromHimetric(numberOf(spec.properties, "_ExtentY")));
+        ctlIFile->load(storedPropertiesOf(spec));
+        ctlIFile->setExtent(controls::twipsFromHimetric(storedNumber(spec, "_ExtentX")),
+                            controls::twipsFromHimetric(storedNumber(spec, "_ExtentY")));
         return;
     }
     if (kind == u"InetCtlsObjects.Inet")
@@ -245,10 +219,9 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
         widget = Frame2;
     } else if (kind == u"vbalProgBarLib6.vbalProgressBar") {
         pbar = new ProgressBar(container);
-        pbar->setColours(static_cast<unsigned>(numberOf(spec.properties, "forecolor")),
-                         static_cast<unsigned>(numberOf(spec.properties, "barforecolor")));
-        const auto showText = spec.properties.find("showtext");
-        pbar->setTextVisible(showText != spec.properties.end() && showText->is_boolean() && showText->get<bool>());
+        pbar->setColours(static_cast<unsigned>(storedNumber(spec, "forecolor")),
+                         static_cast<unsigned>(storedNumber(spec, "barforecolor")));
+        pbar->setTextVisible(storedFlag(spec, "showtext"));
         widget = pbar;
     } else if (kind == u"MSComctlLib.StatusBar") {
         bar1 = new StatusBar(container);

@@ -1,5 +1,6 @@
 #include "updater/window_layout.h"
 
+#include "platform/runtime/boolean.h"
 #include "platform/runtime/text.h"
 #include "updater/stored_layout.h"
 
@@ -216,4 +217,34 @@ const WindowLayout& storedWindowLayout()
         return std::move(*stored);
     }();
     return layout;
+}
+
+controls::PropertyBag storedPropertiesOf(const ControlLayout& control)
+{
+    std::vector<controls::PropertyBag::Entry> entries;
+    for (const auto& [key, value] : control.properties.items()) {
+        if (key.starts_with('_'))
+            continue;
+        runtime::Variant variant;
+        if (value.is_string())
+            variant = runtime::fromUtf8(value.get<std::string>());
+        else if (value.is_boolean())
+            variant = runtime::Bool16(value.get<bool>());
+        else
+            variant = value.is_number() ? value.get<double>() : 0.0;
+        entries.emplace_back(runtime::fromUtf8(key), variant);
+    }
+    return controls::PropertyBag(std::move(entries));
+}
+
+double storedNumber(const ControlLayout& control, const char* key)
+{
+    const auto found = control.properties.find(key);
+    return found != control.properties.end() && found->is_number() ? found->get<double>() : 0;
+}
+
+bool storedFlag(const ControlLayout& control, const char* key)
+{
+    const auto found = control.properties.find(key);
+    return found != control.properties.end() && found->is_boolean() && found->get<bool>();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/controls/property_bag.h"
+
 #include <nlohmann/json.hpp>
 
 #include <optional>
@@ -65,3 +67,10 @@ std::optional<WindowLayout> parseWindowLayout(std::string_view json, std::string
 // The layout the updater's window is made from, built into the program; a layout that does
 // not read ends the program with its reason (it is part of the program, not of its input).
 const WindowLayout& storedWindowLayout();
+
+// What a control's stored data holds for the component itself: its persisted values as a
+// property bag (keys with a leading "_" belong to the container: extents), a number (0 when
+// there is none) and a flag (false when there is none).
+controls::PropertyBag storedPropertiesOf(const ControlLayout& control);
+double storedNumber(const ControlLayout& control, const char* key);
+bool storedFlag(const ControlLayout& control, const char* key);

@@ -715,8 +715,9 @@ private:
             flags |= INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE;
         if (secure)
             flags |= INTERNET_FLAG_SECURE;
-        // No credentials given means none sent, also none the process used elsewhere.
-        if (!credentials)
+        // No credentials given means none sent, also none the process used elsewhere (the
+        // flag turns off the proxy's too: not where the proxy has credentials to take).
+        if (!credentials && !session->proxyUser)
             flags |= INTERNET_FLAG_NO_AUTH;
         target->request = ::HttpOpenRequestA(target->connect, exchange.verb.c_str(), url.object.c_str(),
                                              exchange.version.empty() ? nullptr : exchange.version.c_str(), nullptr,

@@ -29,3 +29,15 @@ convert -size 32x32 xc:none -fill '#707070' -draw 'rectangle 5,3 19,29' \
 convert -size 32x32 xc:none -fill white -stroke black -strokewidth 1 \
     -draw 'polygon 10,3 12,1 14,3 14,11 16,10 18,11 20,11 22,12 24,13 25,15 25,22 22,27 13,27 9,22 6,16 7,14 9,15 10,17' \
     -colors 16 PNG8:lblActive.png
+
+# The Win32 view's forms of the same pictures: icons of the buttons, and the cursor as a
+# 32-bit cursor file with its hot spot at the fingertip.
+for name in basla btniptal cmdClose; do convert "$name.png" "$name.ico"; done
+convert lblActive.png -depth 8 rgba:- | python3 -c '
+import struct, sys
+raw, size = sys.stdin.buffer.read(), 32
+rows = [b"".join(bytes([raw[i + 2], raw[i + 1], raw[i], raw[i + 3]])
+                 for i in range((y * size) * 4, (y + 1) * size * 4, 4)) for y in reversed(range(size))]
+image = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0) + b"".join(rows) + bytes(4 * size)
+sys.stdout.buffer.write(struct.pack("<HHH", 0, 2, 1) + struct.pack("<BBBBHHII", size, size, 0, 0, 12, 1, len(image), 22) + image)
+' > lblActive.cur

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# The updater's real window under Wine on a virtual display, against nginx on loopback, driven
+# with xdotool: one update per case of the table, each in a folder of its own with version 1.0
+# of the demo application installed.
+#   usage: update_windows_e2e_test.sh UPDATER_HOST.EXE DEMO_1.0.EXE DEMO_2.0.EXE SOURCE_DIR
+set -uo pipefail
+host_exe=$1 demo1=$2 demo2=$3 source_dir=$4
+support=$source_dir/tests/support
+work=$(mktemp -d)
+cleanup=("rm -rf '$work'")
+trap 'for command in "${cleanup[@]}"; do eval "$command"; done' EXIT
+
+exec 3< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+cleanup=("kill $! 2>/dev/null || true" "${cleanup[@]}")
+read -r -u 3 display
+export DISPLAY=":$display"
+wine cmd /c exit </dev/null >/dev/null 2>&1
+minisign -G -W -p "$work/vendor.pub" -s "$work/vendor.key" >/dev/null
+key=$(sed -n 2p "$work/vendor.pub")
+passed=0
+failed=0
+fail() { failed=$((failed + 1)); echo "FAILED $case: $*"; }
+
+# The id of the first visible window whose title is exactly TITLE, within LIMIT seconds.
+window() {
+    local deadline=$((SECONDS + ${2:-20})) id
+    while ((SECONDS < deadline)); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+        [[ -n "$id" ]] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+answer() { xdotool windowfocus "$1" key Return; }  # closes a message box with its OK button
+# Closes the updater's window by its close box and waits for the program to end: what it did
+# after the last box is done then.
+close_updater() {
+    xdotool windowfocus "$updater" key alt+F4
+    (sleep 30 && kill "$program" 2>/dev/null) &  # a guard: a program that does not end fails
+    local guard=$!
+    wait "$program" 2>/dev/null
+    kill "$guard" 2>/dev/null
+}
+same() { cmp -s "$1" "$2"; }
+
+# run CASE ARRANGE EXPECT: a fresh folder and server; ARRANGE spoils them; the window is
+# started and "Şimdi Güncelle" pressed; EXPECT checks what the window and the folder show.
+run() {
+    case=$1
+    local arrange=$2 expect=$3
+    app=$work/$case/app
+    server=$work/$case/server
+    mkdir -p "$app" "$work/$case/release"
+    cp "$demo1" "$app/VelkoraLirvane.exe"
+    cp "$host_exe" "$app/updater-host.exe"
+    cp "$demo2" "$work/$case/release/VelkoraLirvane_2.0.exe"
+    "$source_dir/scripts/publish-update" --secret-key "$work/vendor.key" --version 2.0 \
+        "$work/$case/release/VelkoraLirvane_2.0.exe" "$server" >/dev/null
+    nginx_config=""
+    options=(--key "$key")
+    $arrange
+    local port
+    port=$(NGINX_SERVER_CONFIG="$nginx_config" "$support/nginx-on-loopback" "$server" "$work/$case/nginx") || { fail "no nginx"; return; }
+    wine "$app/updater-host.exe" --update-host "127.0.0.1:$port" "${options[@]}" >/dev/null 2>&1 &
+    program=$!
+    updater=$(window "Velkora Lirvane Güncelleme") || { fail "the window did not show with its exact title"; return; }
+    # "Şimdi Güncelle" lies at 8,104 with a size of 113 x 49 in the window.
+    xdotool mousemove --window "$updater" 64 128 click 1
+    if $expect; then passed=$((passed + 1)); fi
+    # Every program of the case ends with Wine's server (the test runs alone: RUN_SERIAL).
+    kill "$program" 2>/dev/null
+    wineserver -k 2>/dev/null
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+    "$support/test-processes" stop "$(cat "$work/$case/nginx/nginx.pid")" QUIT || fail "nginx did not stop"
+}
+
+installs_and_starts() {
+    local box started
+    box=$(window "Velkora") || { fail "no completion box"; return 1; }
+    answer "$box"
+    started=$(window "Velkora Lirvane 2.0") || { fail "version 2.0 did not start"; return 1; }
+    same "$app/VelkoraLirvane.exe" "$demo2" || { fail "the program is not version 2.0"; return 1; }
+    same "$app/VelkoraLirvane_old.exe" "$demo1" || { fail "the backup is not version 1.0"; return 1; }
+    [[ ! -e "$app/VelkoraLirvane_down.exe" ]] || { fail "the download was left"; return 1; }
+}
+refused() {
+    local box
+    box=$(window "Güncelleme Hatası") || { fail "no refusal box"; return 1; }
+    answer "$box"
+    close_updater
+    same "$app/VelkoraLirvane.exe" "$demo1" || { fail "the program changed"; return 1; }
+    [[ ! -e "$app/VelkoraLirvane_old.exe" && ! -e "$app/VelkoraLirvane_down.exe" ]] || { fail "files were left"; return 1; }
+}
+cancelled_at_once() {
+    sleep 2  # the transfer is under way, one byte a second
+    local pressed=$EPOCHREALTIME box
+    # " İptal" lies at 132,104 with a size of 113 x 49 in the window.
+    xdotool mousemove --window "$updater" 188 128 click 1
+    box=$(window "Velkora" 5) || { fail "no cancel box"; return 1; }
+    local seconds
+    seconds=$(awk -v a="$pressed" -v b="$EPOCHREALTIME" 'BEGIN { print b - a }')
+    awk -v s="$seconds" 'BEGIN { exit !(s < 1.5) }' || { fail "the cancel took $seconds s"; return 1; }
+    answer "$box"
+    same "$app/VelkoraLirvane.exe" "$demo1" || { fail "the program changed"; return 1; }
+}
+
+signed() { :; }
+tampered() { printf '#' >> "$server/lirvane/VelkoraLirvane_2.0.exe"; }
+cut_unsigned() {
+    options=()
+    rm -f "$server/lirvane/VelkoraLirvane_2.0.exe.minisig"
+    head -c $(($(stat -c %s "$demo2") / 2)) "$demo2" > "$server/lirvane/VelkoraLirvane_2.0.exe"
+}
+html_version() { printf '<html><body><p>2.0</p></body></html>' > "$server/lirvane/lirvanesurumPlus2.txt"; }
+trickling() { nginx_config="location /lirvane/VelkoraLirvane_2.0.exe { limit_rate 1; }"; }
+
+run "a-signed-update" signed installs_and_starts
+run "a-tampered-program" tampered refused
+run "a-cut-program-without-a-key" cut_unsigned refused
+run "a-version-page-in-html" html_version installs_and_starts
+run "a-cancel-while-the-server-trickles" trickling cancelled_at_once
+
+echo "$passed passed, $failed failed"
+((failed == 0))

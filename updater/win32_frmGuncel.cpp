@@ -1,0 +1,379 @@
+#include "updater/win32_frmGuncel.h"
+
+#include "platform/controls/twips.h"
+#include "platform/runtime/runtime_error.h"
+#include "platform/runtime/text.h"
+#include "updater/win32_controls.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"frmGuncel";
+constexpr int kApplicationIcon = 1;
+enum ControlId : int { kBasla = 101, kBtniptal, kCmdClose, kLblActive, kOther };
+
+const wchar_t* wide(const std::u16string& text)
+{
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// Twips at the display's resolution (15 twips a pixel at 96 dots per inch).
+int pixels(int twips, int dpi)
+{
+    return (twips * dpi + 720) / 1440;
+}
+
+int displayDpi()
+{
+    const HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+}  // namespace
+
+Win32FrmGuncel::Win32FrmGuncel(HINSTANCE instance, const UpdaterSetup& setup, MessageBoxes& boxes,
+                               std::u16string appFolder, std::function<void()> endProgram)
+    : m_instance(instance)
+    , m_setup(setup)
+    , m_signatures(setup.internet)
+{
+    const INITCOMMONCONTROLSEX common{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&common);
+    win32_controls::registerProgressBar(instance);
+    WNDCLASSEXW type{};
+    type.cbSize = sizeof type;
+    type.lpfnWndProc = procedure;
+    type.hInstance = instance;
+    type.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(kApplicationIcon));
+    type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    type.lpszClassName = kWindowClass;
+    ::RegisterClassExW(&type);
+
+    const WindowLayout& layout = storedWindowLayout();
+    const int dpi = displayDpi();
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
+    const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+    RECT frame{0, 0, pixels(layout.clientWidth, dpi), pixels(layout.clientHeight, dpi)};
+    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    m_window = ::CreateWindowExW(exStyle, kWindowClass, wide(layout.caption), style,
+                                 work.left + (work.right - work.left - width) / 2,
+                                 work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr,
+                                 instance, this);
+    m_windowFont = fontOf(layout.font);
+    m_linkCursor = ::LoadCursorW(nullptr, IDC_HAND);
+
+    for (const ControlLayout& control : layout.controls)
+        createControl(control, m_window, 0, 0);
+    // The tab order is the layout's: the dialog manager walks the windows in their z-order.
+    std::sort(m_tabOrder.begin(), m_tabOrder.end());
+    HWND previous = HWND_TOP;
+    for (const auto& [index, control] : m_tabOrder) {
+        ::SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        previous = control;
+    }
+
+    m_controller = std::make_unique<UpdateController>(
+        UpdaterEnvironment{*this, boxes, setup.shell, setup.Inet1, setup.WebBrowser1, [this] { doEvents(); },
+                           std::move(endProgram), std::move(appFolder), setup.updateHost, setup.vendorHost,
+                           m_signatures, setup.updateKey, setup.minimumTimestamp},
+        *m_ctlIFile);
+    m_ctlIFile->setSite(m_controller.get());
+    m_controller->Form_Load();
+}
+
+Win32FrmGuncel::~Win32FrmGuncel()
+{
+    if (m_ctlIFile)
+        m_ctlIFile->setSite(nullptr);
+    if (m_window)
+        ::DestroyWindow(m_window);
+    for (const HFONT font : m_fonts)
+        ::DeleteObject(font);
+    for (const auto& [button, picture] : m_pictures)
+        ::DestroyIcon(picture);
+}
+
+HFONT Win32FrmGuncel::fontOf(const std::optional<FontLayout>& font)
+{
+    if (!font)
+        return m_windowFont;
+    LOGFONTW description{};
+    description.lfHeight = -static_cast<LONG>(font->size * displayDpi() / 72.0 + 0.5);
+    description.lfWeight = font->bold ? FW_BOLD : FW_NORMAL;
+    description.lfCharSet = TURKISH_CHARSET;
+    const std::u16string name = font->name.substr(0, LF_FACESIZE - 1);
+    std::copy(name.begin(), name.end(), description.lfFaceName);
+    const HFONT created = ::CreateFontIndirectW(&description);
+    m_fonts.push_back(created);
+    return created;
+}
+
+HWND Win32FrmGuncel::child(const wchar_t* kind, const ControlLayout& spec, DWORD style, HWND container, int originX,
+                           int originY)
+{
+    const int dpi = displayDpi();
+    int id = kOther;
+    if (spec.name == u"basla")
+        id = kBasla;
+    else if (spec.name == u"btniptal")
+        id = kBtniptal;
+    else if (spec.name == u"cmdClose")
+        id = kCmdClose;
+    else if (spec.name == u"lblActive")
+        id = kLblActive;
+    style |= WS_CHILD | (spec.visible ? WS_VISIBLE : 0) | (spec.enabled ? 0 : WS_DISABLED);
+    const HWND control = ::CreateWindowExW(0, kind, wide(spec.caption), style, pixels(originX + spec.left, dpi),
+                                           pixels(originY + spec.top, dpi), pixels(spec.width, dpi),
+                                           pixels(spec.height, dpi), container, reinterpret_cast<HMENU>(
+                                               static_cast<INT_PTR>(id)), m_instance, nullptr);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(spec.font)), FALSE);
+    if (spec.tabIndex && (style & WS_TABSTOP))
+        m_tabOrder.emplace_back(*spec.tabIndex, control);
+    return control;
+}
+
+void Win32FrmGuncel::createControl(const ControlLayout& spec, HWND container, int originX, int originY)
+{
+    const std::u16string& kind = spec.kind;
+    if (kind == u"updatelirvanePlus.InternetFile") {
+        m_ctlIFile = std::make_unique<InternetFile>(m_setup.internet, [this] { doEvents(); });
+        m_ctlIFile->load(storedPropertiesOf(spec));
+        m_ctlIFile->setExtent(controls::twipsFromHimetric(storedNumber(spec, "_ExtentX")),
+                              controls::twipsFromHimetric(storedNumber(spec, "_ExtentY")));
+        return;
+    }
+    if (kind == u"InetCtlsObjects.Inet" || kind == u"SHDocVwCtl.WebBrowser")
+        return;  // readers without a window: the update procedure reads through them
+
+    if (kind == u"VB.CommandButton") {
+        const HWND button = child(L"BUTTON", spec, BS_OWNERDRAW | WS_TABSTOP, container, originX, originY);
+        m_pictures[button] = static_cast<HICON>(
+            ::LoadImageW(m_instance, wide(spec.picture), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+        if (spec.name == u"basla")
+            m_basla = button;
+        else if (spec.name == u"btniptal")
+            m_btniptal = button;
+        else if (spec.name == u"cmdClose")
+            m_cmdClose = button;
+    } else if (kind == u"VB.Label") {
+        const HWND label = child(L"STATIC", spec, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, container, originX, originY);
+        // A font wider than the one the layout was made with: the label grows to show its
+        // whole text rather than cut it.
+        const HDC dc = ::GetDC(label);
+        const HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+        SIZE text{};
+        ::GetTextExtentPoint32W(dc, wide(spec.caption), static_cast<int>(spec.caption.size()), &text);
+        ::SelectObject(dc, previous);
+        ::ReleaseDC(label, dc);
+        RECT box{};
+        ::GetWindowRect(label, &box);
+        if (text.cx > box.right - box.left)
+            ::SetWindowPos(label, nullptr, 0, 0, text.cx, box.bottom - box.top, SWP_NOMOVE | SWP_NOZORDER);
+        if (spec.name == u"lblActive") {
+            m_lblActive = label;
+            // The layout's colour is a Windows colour value: what GDI takes as it is.
+            m_linkColour = spec.foreColor.value_or(0);
+            if (!spec.mouseIcon.empty()) {
+                if (const HCURSOR own = ::LoadCursorW(m_instance, wide(spec.mouseIcon)))
+                    m_linkCursor = own;
+            }
+        }
+    } else if (kind == u"VB.Frame") {
+        child(L"BUTTON", spec, BS_GROUPBOX, container, originX, originY);
+        // The frame only groups: its contents are the window's own controls, placed within it.
+        for (const ControlLayout& inner : spec.controls)
+            createControl(inner, container, originX + spec.left, originY + spec.top);
+        return;
+    } else if (kind == u"vbalProgBarLib6.vbalProgressBar") {
+        m_pbar = child(win32_controls::kProgressBarClass, spec, 0, container, originX, originY);
+        ::SetWindowLongPtrW(m_pbar, GWL_EXSTYLE, ::GetWindowLongPtrW(m_pbar, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+        ::SetWindowPos(m_pbar, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+        auto& state = win32_controls::progressOf(m_pbar);
+        state.textColour = static_cast<COLORREF>(storedNumber(spec, "forecolor"));
+        state.barColour = static_cast<COLORREF>(storedNumber(spec, "barforecolor"));
+        state.showText = storedFlag(spec, "showtext");
+        state.font = fontOf(spec.font);
+    } else if (kind == u"MSComctlLib.StatusBar") {
+        m_bar1 = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, container, nullptr,
+                                   m_instance, nullptr);
+        ::SendMessageW(m_bar1, WM_SETFONT, reinterpret_cast<WPARAM>(m_windowFont), FALSE);
+        std::vector<int> edges;
+        int edge = 0;
+        for (const auto& [width, text] : spec.panels)
+            edges.push_back(edge += pixels(width, displayDpi()));
+        ::SendMessageW(m_bar1, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+        for (std::size_t i = 0; i < spec.panels.size(); ++i)
+            ::SendMessageW(m_bar1, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(wide(spec.panels[i].second)));
+    }
+    for (const ControlLayout& inner : spec.controls)
+        createControl(inner, container, originX + spec.left, originY + spec.top);
+}
+
+int Win32FrmGuncel::run()
+{
+    ::ShowWindow(m_window, SW_SHOWNORMAL);
+    ::UpdateWindow(m_window);
+    ::SetFocus(m_basla);
+    MSG message{};
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0)
+        dispatch(message);
+    return static_cast<int>(message.wParam);
+}
+
+void Win32FrmGuncel::doEvents()
+{
+    MSG message{};
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(message.wParam));  // for the outer loop
+            break;
+        }
+        dispatch(message);
+    }
+}
+
+bool Win32FrmGuncel::dispatch(MSG& message)
+{
+    // Return presses the button that has the focus, as the window's buttons are pressed.
+    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
+        const HWND focus = ::GetFocus();
+        if ((focus == m_basla || focus == m_btniptal || focus == m_cmdClose) && ::IsWindowEnabled(focus)) {
+            ::SendMessageW(focus, BM_CLICK, 0, 0);
+            return true;
+        }
+    }
+    if (m_window && ::IsDialogMessageW(m_window, &message))
+        return true;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+    return true;
+}
+
+void Win32FrmGuncel::handle(const std::function<void()>& handler)
+{
+    ++m_handlerDepth;
+    try {
+        handler();
+    } catch (const runtime::RuntimeError& error) {
+        // As the run-time reports an error that no step traps.
+        ::MessageBoxW(m_window,
+                      wide(u"Run-time error '" + runtime::fromUtf8(std::to_string(error.number())) + u"':\r\n\r\n"
+                           + error.description()),
+                      L"updatelirvane", MB_OK | MB_ICONERROR);
+    }
+    if (--m_handlerDepth == 0 && m_closing && m_window)
+        ::DestroyWindow(m_window);
+}
+
+LRESULT CALLBACK Win32FrmGuncel::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<Win32FrmGuncel*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->m_window = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Win32FrmGuncel*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self)
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    return self->handleMessage(message, wParam, lParam);
+}
+
+LRESULT Win32FrmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == STN_CLICKED) {
+            switch (LOWORD(wParam)) {
+            case kBasla: handle([this] { m_controller->basla_Click(); }); return 0;
+            case kBtniptal: handle([this] { m_controller->btniptal_Click(); }); return 0;
+            case kCmdClose: handle([this] { m_controller->cmdClose_Click(); }); return 0;
+            case kLblActive: handle([this] { m_controller->lblActive_Click(); }); return 0;
+            default: break;
+            }
+        }
+        break;
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        const auto picture = m_pictures.find(item.hwndItem);
+        if (picture == m_pictures.end())
+            break;
+        win32_controls::drawPictureButton(item, picture->second,
+                                          reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
+        return TRUE;
+    }
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == m_lblActive) {
+            const auto dc = reinterpret_cast<HDC>(wParam);
+            ::SetTextColor(dc, m_linkColour);
+            ::SetBkMode(dc, TRANSPARENT);
+            return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+        }
+        break;
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) == m_lblActive) {
+            ::SetCursor(m_linkCursor);
+            return TRUE;
+        }
+        break;
+    case WM_SIZE:
+        if (m_bar1)
+            ::SendMessageW(m_bar1, WM_SIZE, 0, 0);
+        break;
+    case WM_CLOSE:
+        // A window closed inside a running handler is hidden now and goes when that handler
+        // has returned; closing is never refused.
+        m_closing = true;
+        ::ShowWindow(m_window, SW_HIDE);
+        handle([this] { m_controller->Form_QueryUnload(); });
+        return 0;
+    case WM_DESTROY:
+        m_window = nullptr;
+        ::PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return ::DefWindowProcW(m_window, message, wParam, lParam);
+}
+
+void Win32FrmGuncel::setStatusText(const std::u16string& text)
+{
+    ::SendMessageW(m_bar1, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(wide(text)));
+}
+
+void Win32FrmGuncel::setButtonEnabled(Button button, bool enabled)
+{
+    const HWND control = button == Button::basla ? m_basla : button == Button::btniptal ? m_btniptal : m_cmdClose;
+    ::EnableWindow(control, enabled);
+}
+
+void Win32FrmGuncel::setProgressMax(std::int32_t maximum)
+{
+    win32_controls::progressOf(m_pbar).maximum = maximum;
+    ::InvalidateRect(m_pbar, nullptr, FALSE);
+}
+
+void Win32FrmGuncel::setProgressValue(std::int32_t value)
+{
+    auto& state = win32_controls::progressOf(m_pbar);
+    // The bar shows a value beyond its range at the range's end rather than not at all.
+    state.value = std::clamp(value, 0, std::max(state.maximum, 0));
+    ::InvalidateRect(m_pbar, nullptr, FALSE);
+}
+
+void Win32FrmGuncel::setProgressText(const std::u16string& text)
+{
+    win32_controls::progressOf(m_pbar).caption = text;
+    ::InvalidateRect(m_pbar, nullptr, FALSE);
+    ::UpdateWindow(m_pbar);
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "download/internet_file.h"
+#include "updater/signature_reader.h"
+#include "updater/update_controller.h"
+#include "updater/update_view.h"
+#include "updater/updater_window.h"
+#include "updater/window_layout.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The updater's one window on Win32, made from the stored layout as the Qt view makes it:
+// every control in the layout's order with its text, position, size, font, tab order and
+// initial state; the download control `ctlIFile` as a non-visual control that loads its stored
+// properties. The window shows and forwards; the decisions are its UpdateController's.
+class Win32FrmGuncel : private UpdateView {
+public:
+    // The setup and the boxes must outlive the window. `endProgram` ends the process at once.
+    Win32FrmGuncel(HINSTANCE instance, const UpdaterSetup& setup, MessageBoxes& boxes, std::u16string appFolder,
+                   std::function<void()> endProgram);
+    ~Win32FrmGuncel() override;
+    Win32FrmGuncel(const Win32FrmGuncel&) = delete;
+    Win32FrmGuncel& operator=(const Win32FrmGuncel&) = delete;
+
+    HWND handle() const { return m_window; }
+    // Shows the window and runs its messages until it is closed.
+    int run();
+    // Processes the pending messages once (a PeekMessage pass).
+    void doEvents();
+
+private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Runs one of the controller's handlers: no error leaves it into the message loop, and a
+    // close asked for inside it takes effect when the outermost handler has returned.
+    void handle(const std::function<void()>& handler);
+    bool dispatch(MSG& message);
+
+    void createControl(const ControlLayout& spec, HWND container, int originX, int originY);
+    HFONT fontOf(const std::optional<FontLayout>& font);
+    HWND child(const wchar_t* kind, const ControlLayout& spec, DWORD style, HWND container, int originX, int originY);
+
+    void setStatusText(const std::u16string& text) override;
+    void setButtonEnabled(Button button, bool enabled) override;
+    void setProgressMax(std::int32_t maximum) override;
+    void setProgressValue(std::int32_t value) override;
+    void setProgressText(const std::u16string& text) override;
+
+    HINSTANCE m_instance;
+    const UpdaterSetup& m_setup;
+    InternetSignatureReader m_signatures;
+    std::unique_ptr<InternetFile> m_ctlIFile;
+    std::unique_ptr<UpdateController> m_controller;
+
+    HWND m_window = nullptr;
+    HWND m_basla = nullptr;
+    HWND m_btniptal = nullptr;
+    HWND m_cmdClose = nullptr;
+    HWND m_lblActive = nullptr;
+    HWND m_pbar = nullptr;
+    HWND m_bar1 = nullptr;
+    HFONT m_windowFont = nullptr;
+    HCURSOR m_linkCursor = nullptr;
+    COLORREF m_linkColour = 0;
+    std::vector<HFONT> m_fonts;
+    std::map<HWND, HICON> m_pictures;
+    std::vector<std::pair<int, HWND>> m_tabOrder;
+
+    int m_handlerDepth = 0;
+    bool m_closing = false;
+};
