@@ -5,6 +5,9 @@
   x11-timing.py update UPDATER FIFO    ms from the click on "Şimdi Güncelle" to the started
                                        program's line in FIFO; the completion box is answered
                                        as soon as it is mapped
+  x11-timing.py update-windows UPDATER.EXE TITLE
+                                       the same under Wine, to the started program's window
+                                       titled TITLE
 """
 import ctypes
 import subprocess
@@ -76,20 +79,28 @@ def startup(command):
     print(f"{elapsed * 1000:.1f}")
 
 
-def update(updater, fifo):
+def mapped(display, wanted):
+    """The next top-level window mapped with the title `wanted`."""
+    while True:
+        window, title = display.next_mapped()
+        if title == wanted:
+            return window
+
+
+def update(updater, fifo=None, started_title=None):
     display = Display()
-    process = subprocess.Popen([updater], stderr=subprocess.DEVNULL)
-    window, _ = display.next_mapped()
+    process = subprocess.Popen(["wine", updater] if started_title else [updater], stderr=subprocess.DEVNULL)
+    window = mapped(display, "Velkora Lirvane Güncelleme")
     # "Şimdi Güncelle" lies at 8,104 with a size of 113 x 49 in the window.
     start = time.monotonic()
     subprocess.run(["xdotool", "mousemove", "--window", str(window), "64", "128", "click", "1"], check=True)
-    while True:
-        box, title = display.next_mapped()
-        if title == "Velkora":
-            break
+    box = mapped(display, "Velkora")
     subprocess.run(["xdotool", "windowfocus", "--sync", str(box), "key", "Return"], check=True)
-    with open(fifo) as started:
-        started.readline()
+    if started_title:
+        mapped(display, started_title)
+    else:
+        with open(fifo) as started:
+            started.readline()
     elapsed = time.monotonic() - start
     process.wait()
     print(f"{elapsed * 1000:.1f}")
@@ -99,6 +110,8 @@ if __name__ == "__main__":
     if len(sys.argv) in (3, 4) and sys.argv[1] == "startup":
         startup(sys.argv[2:])
     elif len(sys.argv) == 4 and sys.argv[1] == "update":
-        update(sys.argv[2], sys.argv[3])
+        update(sys.argv[2], fifo=sys.argv[3])
+    elif len(sys.argv) == 4 and sys.argv[1] == "update-windows":
+        update(sys.argv[2], started_title=sys.argv[3])
     else:
         sys.exit(__doc__)
