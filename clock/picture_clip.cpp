@@ -11,20 +11,6 @@ constexpr int kInvalidPicture = 481;
 
 }  // namespace
 
-std::shared_ptr<const Picture> pictureOf(const runtime::Variant& value)
-{
-    if (const auto* object = value.get<runtime::ObjectRef>()) {
-        if (auto picture = std::dynamic_pointer_cast<const Picture>(*object))
-            return picture;
-    }
-    throw runtime::RuntimeError(runtime::error::kTypeMismatch);
-}
-
-runtime::Variant pictureVariant(QImage image)
-{
-    return runtime::Variant(runtime::ObjectRef(std::make_shared<Picture>(std::move(image))));
-}
-
 PictureClip::PictureClip()
 {
     using runtime::Variant;
@@ -67,7 +53,7 @@ runtime::Variant PictureClip::GraphicCell(std::int16_t index) const
         throw runtime::RuntimeError(kInvalidPicture, u"Invalid picture");
     if (index < 0 || index >= m_rows * m_cols)
         throw runtime::RuntimeError(kInvalidPropertyValue, u"Invalid property value");
-    const QImage& source = pictureOf(m_picture)->image();
+    const ::Picture& source = *pictureOf(m_picture);
     const int width = source.width() / m_cols;
     const int height = source.height() / m_rows;
     // A picture smaller than its grid has cells without pixels: no picture to hand out.

@@ -1,54 +1,38 @@
 #include "clock/user_control1.h"
 
+#include "clock/clock_resources.h"
 #include "clock/picture.h"
 #include "clock/strip_pictures.h"
 #include "platform/controls/twips.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
 
-#include <QTime>
 #include <algorithm>
 #include <stdexcept>
 
 namespace {
 
-constexpr int kTimerInterval = 1000;  // ms
 using controls::kTwipsPerPixel;
 
-ClockTime systemTime()
+Picture strip(const std::string& name)
 {
-    const QTime now = QTime::currentTime();
-    return {now.hour(), now.minute(), now.second()};
-}
-
-QImage strip(const std::string& name)
-{
-    QImage image(QStringLiteral(":/tavorix/") + QString::fromStdString(name));
-    if (image.isNull())
+    Picture picture = decodeBitmap(clockResource(name));
+    if (picture.width() == 0)
         throw std::runtime_error("the clock's strip picture " + name + " is missing from its resources");
-    return image;
+    return picture;
 }
 
 }  // namespace
 
-UserControl1::UserControl1(std::function<ClockTime()> now, QWidget* parent)
-    : QWidget(parent)
-    , Timer1(new QTimer(this))
-    , imgDigits(this)
-    , imgPunctuation(this)
-    , imgClock(this)
-    , m_now(now ? std::move(now) : systemTime)
+UserControl1::UserControl1(std::function<ClockTime()> now, const ClockWindowFactory& makeWindow)
+    : m_now(now ? std::move(now) : localTimeOfDay)
     , m_renderer(clpDigits, clpPunctuation, imgDigits, imgPunctuation, imgClock, [this] { return m_now(); })
 {
-    resize(kDesignWidth / kTwipsPerPixel, kDesignHeight / kTwipsPerPixel);
     for (int style = 0; style < strips::kStyles; ++style) {
         imgDigits.add(std::make_unique<HeldPicture>(pictureVariant(strip(strips::digitStripName(style)))));
         imgPunctuation.add(std::make_unique<HeldPicture>(pictureVariant(strip(strips::punctuationStripName(style)))));
     }
-    auto* first = new QLabel(this);
-    first->move(0, 0);
-    imgClock.add(std::make_unique<LabelImageElement>(first));
-
+    imgClock.add(std::make_unique<PaintedElement>());
     m_members.addProperty(kStyleId, u"Style", [this] { return runtime::Variant(m_Style); },
                           [this](const runtime::Variant& v) { setStyle(runtime::toLong(v)); });
 
@@ -59,11 +43,12 @@ UserControl1::UserControl1(std::function<ClockTime()> now, QWidget* parent)
     m_renderer.buildClockRow();
     m_renderer.ShowTime(m_now());
 
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(kTimerInterval);
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
-    Timer1->start();
+    m_window = makeWindow([this] { return imgClock.compose(); });
+    keepExtent(kDesignWidth, kDesignHeight);
+    m_window->startTimer(kTimerInterval, [this] { Timer1_Timer(); });
 }
+
+UserControl1::~UserControl1() = default;
 
 void UserControl1::setStyle(std::int32_t New_Style)
 {
@@ -77,6 +62,7 @@ void UserControl1::applyStyleValue()
     const std::int16_t index = runtime::toInteger(static_cast<double>(m_Style));
     m_renderer.ApplyStyle(index, true);
     m_styleInForce = m_Style;
+    m_window->invalidate();
 }
 
 void UserControl1::initProperties()
@@ -102,18 +88,20 @@ void UserControl1::writeProperties(controls::PropertyStore& store)
 
 int UserControl1::extentWidth() const noexcept
 {
-    return width() * kTwipsPerPixel;
+    return m_width * kTwipsPerPixel;
 }
 
 int UserControl1::extentHeight() const noexcept
 {
-    return height() * kTwipsPerPixel;
+    return m_height * kTwipsPerPixel;
 }
 
 void UserControl1::keepExtent(int width, int height)
 {
     // The clock row stays at the top-left corner; the rest of the control shows its ground.
-    resize(std::max(0, width / kTwipsPerPixel), std::max(0, height / kTwipsPerPixel));
+    m_width = std::max(0, width / kTwipsPerPixel);
+    m_height = std::max(0, height / kTwipsPerPixel);
+    m_window->resize(m_width, m_height);
 }
 
 void UserControl1::Timer1_Timer()
@@ -123,6 +111,7 @@ void UserControl1::Timer1_Timer()
     } catch (const runtime::RuntimeError&) {
         // A tick that fails draws nothing more; the next tick tries again.
     }
+    m_window->invalidate();
 }
 
 runtime::Variant UserControl1::invoke(controls::DispId id, controls::InvokeKind kind, std::span<runtime::Variant> args)

@@ -1,33 +1,35 @@
 #pragma once
 
 #include "clock/clock_renderer.h"
+#include "clock/clock_window.h"
+#include "clock/painted_elements.h"
 #include "clock/picture_clip.h"
-#include "clock/qt_image_elements.h"
 #include "platform/controls/dispatch.h"
 #include "platform/controls/user_control.h"
 
-#include <QTimer>
-#include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 // The colour sets of the clock, as the type library names them.
 enum renk : std::int32_t { Yesil = 0, Kirmizi = 1, Mavi = 2 };
 
 // UserControl1: a digital clock showing the local time in seven-segment pictures, redrawn by
-// its own timer ("Timer1", a child QTimer) once a second, in the colour set chosen by `Style`.
-// The widget is the control's window and its size is the control's extent: a container sizes
-// it through setExtent. Lives on the container's GUI thread.
-class UserControl1 : public QWidget, public controls::UserControl, public controls::Dispatch {
-    Q_OBJECT
+// its own timer ("Timer1") once a second, in the colour set chosen by `Style`. Its window is
+// the system's (ClockWindow), sized to the control's extent, which a container sets through
+// setExtent. Lives on the container's user-interface thread.
+class UserControl1 : public controls::UserControl, public controls::Dispatch {
 public:
     static constexpr controls::DispId kStyleId = 0x68030000;
     static constexpr int kDesignWidth = 4800;  // twips
     static constexpr int kDesignHeight = 3600;
+    static constexpr std::chrono::milliseconds kTimerInterval{1000};
 
-    // Runs the creation sequence. `now` gives the local time (the system clock by default).
-    // Throws std::runtime_error when a strip picture is missing from the resources.
-    explicit UserControl1(std::function<ClockTime()> now = {}, QWidget* parent = nullptr);
+    // Runs the creation sequence. `now` gives the local time (the system clock by default);
+    // `makeWindow` makes the window it shows in. Throws std::runtime_error when a strip picture
+    // is missing from the library's resources.
+    explicit UserControl1(std::function<ClockTime()> now = {}, const ClockWindowFactory& makeWindow = makeClockWindow);
+    ~UserControl1() override;
 
     std::int32_t Style() const { return m_Style; }
     // Stores, notifies the container, then converts to 16 bits (6 "Overflow") and applies the
@@ -40,6 +42,9 @@ public:
     int extentHeight() const noexcept override;
 
     const ClockRenderer& renderer() const { return m_renderer; }
+    ClockWindow& window() { return *m_window; }
+    // The clock row as the window shows it, from the control's top-left corner.
+    Picture clockRow() const { return imgClock.compose(); }
 
 protected:
     void initProperties() override;
@@ -56,7 +61,6 @@ private:
     // Converts the Style value to 16 bits and applies it, redrawing at once.
     void applyStyleValue();
 
-    QTimer* Timer1;
     PictureClip clpDigits;
     PictureClip clpPunctuation;
     OwnedElementArray imgDigits;
@@ -68,4 +72,7 @@ private:
     controls::DispatchTable m_members;
     std::int32_t m_Style = 0;
     std::int32_t m_styleInForce = 0;  // the last Style that was applied
+    std::unique_ptr<ClockWindow> m_window;
+    int m_width = 0;  // pixels: the extent, which the window shows
+    int m_height = 0;
 };

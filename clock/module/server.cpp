@@ -6,8 +6,6 @@
 #include "platform/runtime/runtime_error.h"
 
 #include <QApplication>
-#include <QPointer>
-#include <QWidget>
 #include <cstdio>
 
 namespace tavorix {
@@ -19,18 +17,14 @@ namespace {
 class UserControl1Object final : public com::IDispatch, public com::IEmbeddedControl, private controls::ControlSite {
 public:
     UserControl1Object()
-        : m_control(new UserControl1())
+        : m_control(std::make_unique<UserControl1>())
     {
         m_control->setSite(this);
         ++moduleCounts().objects;
     }
     ~UserControl1Object()
     {
-        // The container may have destroyed the window that held the control already.
-        if (m_control) {
-            m_control->setSite(nullptr);
-            delete m_control.data();
-        }
+        m_control->setSite(nullptr);
         --moduleCounts().objects;
     }
 
@@ -71,8 +65,6 @@ public:
     com::HResult Invoke(controls::DispId id, controls::InvokeKind kind, std::span<runtime::Variant> args,
                         runtime::Variant* result, com::ExceptionInfo* exception) override
     {
-        if (!m_control)
-            return com::E_UNEXPECTED;
         try {
             runtime::Variant value = m_control->invoke(id, kind, args);
             if (result)
@@ -102,17 +94,13 @@ public:
     com::HResult Save(controls::PropertyStore& store) override { return guarded([&] { m_control->save(store); }); }
     com::HResult Activate(void* parentWindow) override
     {
-        if (!m_control)
-            return com::E_UNEXPECTED;
-        auto* parent = static_cast<QWidget*>(parentWindow);
-        m_control->setParent(parent);
-        m_control->show();
-        return com::S_OK;
+        // The container may have destroyed the window that held the control already.
+        return m_control->window().place(parentWindow) ? com::S_OK : com::E_UNEXPECTED;
     }
     com::HResult SetExtent(int width, int height) override
     {
         // An extent is a window's size in twips: none is negative, or larger than a window can be.
-        constexpr int kLargest = QWIDGETSIZE_MAX * controls::kTwipsPerPixel;
+        constexpr int kLargest = ClockWindow::kLargestSide * controls::kTwipsPerPixel;
         if (width < 0 || height < 0 || width > kLargest || height > kLargest)
             return com::E_INVALIDARG;
         return guarded([&] { m_control->setExtent(width, height); });
@@ -121,8 +109,6 @@ public:
     {
         if (!width || !height)
             return com::E_POINTER;
-        if (!m_control)
-            return com::E_UNEXPECTED;
         *width = m_control->extentWidth();
         *height = m_control->extentHeight();
         return com::S_OK;
@@ -132,8 +118,6 @@ private:
     template <typename F>
     com::HResult guarded(F&& step)
     {
-        if (!m_control)
-            return com::E_UNEXPECTED;
         try {
             step();
             return com::S_OK;
@@ -153,7 +137,7 @@ private:
     }
     void raiseEvent(const controls::EventInfo&, std::span<runtime::Variant>) override {}
 
-    QPointer<UserControl1> m_control;  // owned; Qt clears it if the control's parent deletes it
+    std::unique_ptr<UserControl1> m_control;
     com::IPropertyNotifySink* m_sink = nullptr;
     std::uint32_t m_references = 1;
 };

@@ -3,7 +3,7 @@
 #include "platform/com/module_resources.h"
 #include "platform/com/registry.h"
 
-#include <QFile>
+#include "clock/clock_resources.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -82,8 +82,8 @@ std::optional<std::string_view> resource(std::string_view type, std::uint32_t id
                + (info.oleSelfRegister ? "OLESelfRegister\n" : "");
     }();
     static const std::string toolboxBitmap = [] {
-        QFile file(QStringLiteral(":/tavorix/toolbox30000.bmp"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+        const auto bytes = clockResource("toolbox30000.bmp");
+        return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }();
     if (type == com::kTypeLibResource && id == 1)
         return typeLibraryText;

@@ -2,12 +2,11 @@
 #include "tests/support/error_of.h"
 #include "clock/picture.h"
 #include "clock/picture_clip.h"
-#include "clock/qt_image_elements.h"
+#include "clock/painted_elements.h"
 #include "clock/strip_pictures.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
 
-#include <QImage>
 #include <cstdio>
 
 #include <gtest/gtest.h>
@@ -61,7 +60,7 @@ public:
         if (failNext)
             throw runtime::RuntimeError(runtime::error::kInvalidProcedureCall);
         m_picture = picture;
-        m_width = static_cast<float>(pictureOf(picture)->image().width() * 15);
+        m_width = static_cast<float>(pictureOf(picture)->width() * 15);
         ++assignments;
     }
     float left() const override { return m_left; }
@@ -99,9 +98,9 @@ private:
     std::vector<std::unique_ptr<RecordingElement>> m_elements;
 };
 
-QImage stripImage(const std::vector<std::uint8_t>& bmp)
+Picture stripImage(const std::vector<std::uint8_t>& bmp)
 {
-    return QImage::fromData(bmp.data(), static_cast<int>(bmp.size()), "BMP");
+    return decodeBitmap(std::as_bytes(std::span(bmp)));
 }
 
 class ClockRendererTest : public testing::Test {
@@ -119,7 +118,7 @@ protected:
     }
 
     // The colour of the lit pixel of segment g of the digit 8, or the middle of a colon.
-    QRgb colourAt(int element, int x, int y) { return pictureOf(imgClock.element(element).picture())->image().pixel(x, y); }
+    std::uint32_t colourAt(int element, int x, int y) { return pictureOf(imgClock.element(element).picture())->pixel(x, y); }
 
     PictureClip clpDigits;
     PictureClip clpPunctuation;
@@ -145,9 +144,9 @@ TEST_F(ClockRendererTest, RowIsLaidEdgeToEdgeAndShown)
 
 TEST_F(ClockRendererTest, ColonsRunDimLitDimAndNothingMoves)
 {
-    const auto colon = [&] { return pictureOf(imgClock.element(2).picture())->image(); };
-    const QImage dim = pictureOf(clpPunctuation.GraphicCell(3))->image();
-    const QImage lit = pictureOf(clpPunctuation.GraphicCell(2))->image();
+    const auto colon = [&] { return *pictureOf(imgClock.element(2).picture()); };
+    const Picture dim = *pictureOf(clpPunctuation.GraphicCell(3));
+    const Picture lit = *pictureOf(clpPunctuation.GraphicCell(2));
     renderer.ShowTime({0, 0, 0});
     EXPECT_EQ(colon(), dim);
     renderer.ShowTime({0, 0, 1});
@@ -161,11 +160,11 @@ TEST_F(ClockRendererTest, ColonsRunDimLitDimAndNothingMoves)
 TEST_F(ClockRendererTest, ApplyStyleSwitchesStripsAndRedrawsOnlyWhenAsked)
 {
     renderer.ShowTime(now);
-    const QImage before = pictureOf(imgClock.element(1).picture())->image();
+    const Picture before = *pictureOf(imgClock.element(1).picture());
     renderer.ApplyStyle(1, false);
-    EXPECT_EQ(pictureOf(imgClock.element(1).picture())->image(), before);
+    EXPECT_EQ(*pictureOf(imgClock.element(1).picture()), before);
     renderer.ApplyStyle(1, true);
-    EXPECT_EQ(qRed(colourAt(1, 13, 6)), 0xFF);  // 2's top right segment, now red
+    EXPECT_EQ(colourAt(1, 13, 6) >> 16, 0xFFu);  // 2's top right segment, now red
     EXPECT_EQ(renderer.currentStyle(), 1);
 }
 
@@ -192,7 +191,7 @@ TEST_F(ClockRendererTest, FailureInsideShowTimeStopsThereAndKeepsThePhase)
     EXPECT_THROW(renderer.ShowTime({11, 11, 11}), runtime::RuntimeError);
     EXPECT_EQ(renderer.colonPhase(), phase);
     EXPECT_EQ(imgClock.element(6).assignments, before6);
-    EXPECT_EQ(pictureOf(imgClock.element(0).picture())->image(), pictureOf(clpDigits.GraphicCell(1))->image());
+    EXPECT_EQ(*pictureOf(imgClock.element(0).picture()), *pictureOf(clpDigits.GraphicCell(1)));
 }
 
 TEST(PictureClipTest, CutsEqualCellsAndKeepsItsCounts)
@@ -201,17 +200,18 @@ TEST(PictureClipTest, CutsEqualCellsAndKeepsItsCounts)
     clip.setCols(8);
     clip.setPicture(pictureVariant(stripImage(strips::drawPunctuationStrip(0))));
     EXPECT_EQ(clip.Cols(), 8);
-    const QImage cell = pictureOf(clip.GraphicCell(7))->image();
-    EXPECT_EQ(cell.size(), QSize(5, 27));
+    const Picture cell = *pictureOf(clip.GraphicCell(7));
+    EXPECT_EQ(cell.width(), 5);
+    EXPECT_EQ(cell.height(), 27);
     EXPECT_THROW(clip.GraphicCell(8), runtime::RuntimeError);
     runtime::Variant index(std::int16_t{2});
     const auto viaDispatch = controls::dispatchGet(clip, PictureClip::kGraphicCell, std::span(&index, 1));
-    EXPECT_EQ(pictureOf(viaDispatch)->image(), pictureOf(clip.GraphicCell(2))->image());
+    EXPECT_EQ(*pictureOf(viaDispatch), *pictureOf(clip.GraphicCell(2)));
     controls::dispatchPut(clip, PictureClip::kPicture, pictureVariant(stripImage(strips::drawPunctuationStrip(1))));
     EXPECT_EQ(runtime::toLong(controls::dispatchGet(clip, PictureClip::kCols)), 8);
 
     // A picture narrower than its columns has no cells to hand out.
-    clip.setPicture(pictureVariant(QImage(7, 27, QImage::Format_RGB32)));
+    clip.setPicture(pictureVariant(Picture(7, 27, std::vector<std::uint32_t>(7 * 27))));
     EXPECT_EQ(errorOf([&] { clip.GraphicCell(0); }), 481);
 }
 

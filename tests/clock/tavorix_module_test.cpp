@@ -165,7 +165,11 @@ TEST_F(TavorixModule, ControlOutlivingItsWindowIsReleasedSafely)
     delete window;  // takes the control's window with it
     int width = 0;
     int height = 0;
-    EXPECT_EQ(control->GetExtent(&width, &height), com::E_UNEXPECTED);
+    EXPECT_EQ(control->SetExtent(1500, 600), com::S_OK);
+    EXPECT_EQ(control->GetExtent(&width, &height), com::S_OK);  // the extent is the control's own
+    EXPECT_EQ(width, 1500);
+    QWidget another;
+    EXPECT_EQ(control->Activate(&another), com::E_UNEXPECTED);
     EXPECT_EQ(control->Release(), 0u);
     EXPECT_EQ(server->canUnloadNow(), com::S_OK);
 }

@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     reader.setAutoDetectImageFormat(false);
     if (!reader.size().isValid() || reader.size().width() > 1024 || reader.size().height() > 1024)
         return 0;
-    const QImage image = reader.read();
-    if (image.isNull())
+    const Picture image = decodeBitmap(std::as_bytes(std::span(data + 1, size - 1)));
+    if (image.width() == 0)
         return 0;
     PictureClip clip;
     const auto cols = static_cast<std::int16_t>(1 + data[0] % 16);
@@ -29,8 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::int16_t cell = 0; cell < cols; ++cell) {
         try {
             const runtime::Variant cellPicture = clip.GraphicCell(cell);
-            const QImage& piece = pictureOf(cellPicture)->image();
-            FUZZ_CHECK(piece.width() == image.width() / cols && piece.height() == image.height());
+            const auto piece = pictureOf(cellPicture);
+            FUZZ_CHECK(piece->width() == image.width() / cols && piece->height() == image.height());
+            FUZZ_CHECK(*piece == image.copy(cell * piece->width(), 0, piece->width(), piece->height()));
         } catch (const runtime::RuntimeError& error) {
             FUZZ_CHECK(image.width() < cols);  // a picture narrower than its cells has none
         }

@@ -1,27 +1,29 @@
 #pragma once
 
 #include "clock/image_elements.h"
+#include "clock/picture.h"
 
-#include <QLabel>
 #include <memory>
 #include <vector>
 
-// An image element shown as a label on the control's window.
-class LabelImageElement : public ImageElement {
+// Image elements as the clock's window shows them: each a picture at its left and top, at the
+// picture's size, painted by the window (on either system) from what compose() gives.
+class PaintedElement : public ImageElement {
 public:
-    // The label is owned by its parent widget.
-    explicit LabelImageElement(QLabel* label) : m_label(label) {}
     runtime::Variant picture() const override { return m_picture; }
     void setPicture(const runtime::Variant& picture) override;
-    float left() const override;
+    float left() const override { return m_left; }
     float width() const override;
-    void setLeft(float left) override;
-    void setVisible(bool visible) override;
-    QLabel* label() const { return m_label; }
+    void setLeft(float left) override { m_left = left; }
+    void setVisible(bool visible) override { m_visible = visible; }
+    float top() const { return m_top; }
+    bool visible() const { return m_visible; }
 
 private:
-    QLabel* m_label;
     runtime::Variant m_picture;
+    float m_left = 0;  // twips
+    float m_top = 0;
+    bool m_visible = true;
 };
 
 // A hidden element that only holds a picture (the strip holders).
@@ -39,16 +41,18 @@ private:
     runtime::Variant m_picture;
 };
 
-// An element array over elements it owns; `load` makes labels on `parent` like element 0.
+// An element array over elements it owns; `load` makes painted elements like element 0.
 class OwnedElementArray : public ElementArray {
 public:
-    explicit OwnedElementArray(QWidget* parent = nullptr) : m_parent(parent) {}
     void add(std::unique_ptr<ImageElement> element) { m_elements.push_back(std::move(element)); }
     ImageElement& at(int index) override;
     void load(int index) override;
     int count() const { return static_cast<int>(m_elements.size()); }
 
+    // What the visible painted elements show from the top-left corner, as large as they reach
+    // (0 x 0 when none shows), on black.
+    Picture compose() const;
+
 private:
-    QWidget* m_parent;
     std::vector<std::unique_ptr<ImageElement>> m_elements;
 };
