@@ -22,8 +22,13 @@ public:
     // The clock row changed: show it anew.
     virtual void invalidate() = 0;
     virtual void resize(int width, int height) = 0;
-    // Places the window in a container's window (a QWidget* or an HWND) and shows it.
+    // Places the window at the top-left corner of a container's window (a QWidget* or an
+    // HWND) and shows it; false when the window is gone.
     virtual bool place(void* parent) = 0;
+    // Takes the window out of its container's window and hides it, to be placed again.
+    virtual void withdraw() = 0;
+    // The system's window (the QWidget*, the HWND); nullptr when it is gone.
+    virtual void* nativeWindow() = 0;
 };
 
 // What the window shows: the clock row, composed anew each time the window is painted.

@@ -64,6 +64,15 @@ public:
         return true;
     }
 
+    void withdraw() override
+    {
+        if (m_widget) {
+            m_widget->hide();
+            m_widget->setParent(nullptr);
+        }
+    }
+    void* nativeWindow() override { return m_widget.data(); }
+
 private:
     QPointer<ClockWidget> m_widget;
 };

@@ -28,12 +28,13 @@ function(project_add_library name)
 endfunction()
 
 # One GoogleTest executable registered with CTest:
-#   project_add_test(name [WIDGETS [X11]] SOURCES ... LINK ...)
-# WIDGETS runs the tests inside a QApplication on Qt's offscreen platform; X11 runs them on a
-# virtual X server of their own instead, for what only the window system shows.
+#   project_add_test(name [WIDGETS [X11]] SOURCES ... LINK ... [ENVIRONMENT VAR=VALUE...])
+# WIDGETS runs the tests inside a QApplication on Qt's offscreen platform (Linux); X11 runs them
+# on a virtual X server of their own instead, for what only the window system shows (on Windows,
+# Wine's windows on the test run's display).
 function(project_add_test name)
-    cmake_parse_arguments(ARG "WIDGETS;X11" "" "SOURCES;LINK" ${ARGN})
-    if(ARG_WIDGETS)
+    cmake_parse_arguments(ARG "WIDGETS;X11" "" "SOURCES;LINK;ENVIRONMENT" ${ARGN})
+    if(ARG_WIDGETS AND NOT WIN32)
         add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/widgets_test_main.cpp)
         target_link_libraries(${name} PRIVATE Qt6::Widgets Qt6::Test)
         set_target_properties(${name} PROPERTIES AUTOMOC ON)
@@ -45,17 +46,23 @@ function(project_add_test name)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     set(platform offscreen)
+    set(display "")
     if(ARG_X11)
         set(platform xcb)
-        set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "xvfb-run;-a")
+        # Wine's windows show on the display of the test run (scripts/test windows).
+        if(NOT WIN32)
+            set(display xvfb-run -a)
+        endif()
     endif()
     project_target_defaults(${name})
-    gtest_discover_tests(${name}
-        DISCOVERY_MODE PRE_TEST
-        # Loopback test servers must be reached directly, whatever proxy the machine names.
-        PROPERTIES
-            ENVIRONMENT "QT_QPA_PLATFORM=${platform};no_proxy=127.0.0.1,localhost;NO_PROXY=127.0.0.1,localhost;TEST_PROCESS_DIR=${PROJECT_TEST_PROCESS_DIR}"
-            FIXTURES_REQUIRED test_processes)
+    # Each test runs with its environment set by `cmake -E env` (properties of discovered tests
+    # keep only the first variable of a list): loopback test servers must be reached directly,
+    # whatever proxy the machine names, and the servers a test starts are registered.
+    set(runner ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=${platform} no_proxy=127.0.0.1,localhost
+        NO_PROXY=127.0.0.1,localhost TEST_PROCESS_DIR=${PROJECT_TEST_PROCESS_DIR} ${ARG_ENVIRONMENT}
+        ${display} ${CMAKE_CROSSCOMPILING_EMULATOR})
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${runner}")
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES FIXTURES_REQUIRED test_processes)
 endfunction()
 
 include(GoogleTest)

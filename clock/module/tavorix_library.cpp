@@ -1,36 +1,10 @@
 #include "clock/module/tavorix_library.h"
 
-#include "platform/com/module_resources.h"
-#include "platform/com/registry.h"
-
-#include "clock/clock_resources.h"
-
 #include <cstdio>
-#include <filesystem>
 
 namespace tavorix {
 
-namespace {
-
 using com::TypeDescription;
-
-std::string versionKey(std::uint16_t major, std::uint16_t minor)
-{
-    // Type library versions are registered in hexadecimal: 17.0 is "11.0".
-    char text[16];
-    std::snprintf(text, sizeof text, "%x.%x", major, minor);
-    return text;
-}
-
-// The module's caller gets a result code alone: the reason, naming the store's file, goes
-// where a registering tool's user reads it.
-void reportStoreFailure(const com::Registry& registry)
-{
-    std::fprintf(stderr, "tavorix.ocx: the registration store %s\n",
-                 registry.failure().empty() ? "cannot be used" : registry.failure().c_str());
-}
-
-}  // namespace
 
 const com::TypeLibrary& typeLibrary()
 {
@@ -68,102 +42,38 @@ const VersionInfo& versionInfo()
     return info;
 }
 
-std::optional<std::string_view> resource(std::string_view type, std::uint32_t id)
+std::string typeLibraryVersionKey()
 {
-    static const std::string typeLibraryText = com::describe(typeLibrary());
-    static const std::string versionText = [] {
-        const VersionInfo& info = versionInfo();
-        const auto version = [](const std::uint16_t (&parts)[4]) {
-            return std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." + std::to_string(parts[2]) + "."
-                   + std::to_string(parts[3]);
-        };
-        return "FileVersion " + version(info.fileVersion) + " \"" + info.fileVersionText + "\"\nProductVersion "
-               + version(info.productVersion) + " \"" + info.productVersionText + "\"\n"
-               + (info.oleSelfRegister ? "OLESelfRegister\n" : "");
-    }();
-    static const std::string toolboxBitmap = [] {
-        const auto bytes = clockResource("toolbox30000.bmp");
-        return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    }();
-    if (type == com::kTypeLibResource && id == 1)
-        return typeLibraryText;
-    if (type == com::kVersionResource && id == 1)
-        return versionText;
-    if (type == com::kBitmapResource && id == static_cast<std::uint32_t>(kToolboxBitmapId) && !toolboxBitmap.empty())
-        return toolboxBitmap;
-    return std::nullopt;
+    // Type library versions are registered in hexadecimal: 17.0 is "11.0".
+    char text[16];
+    std::snprintf(text, sizeof text, "%x.%x", typeLibrary().majorVersion, typeLibrary().minorVersion);
+    return text;
 }
 
-bool registerServer(const std::string& modulePath)
+std::vector<RegistrationValue> classRegistration(const std::string& modulePath)
 {
     const com::TypeLibrary& lib = typeLibrary();
     const std::string clsid = CLSID_UserControl1.toString();
-    const std::string libid = LIBID_Tavorix.toString();
-    const std::string version = versionKey(lib.majorVersion, lib.minorVersion);
     const std::string classKey = "CLSID\\" + clsid;
-
-    com::Registry registry;
-    bool stored = true;
-    const auto set = [&](const std::string& key, const std::string& name, const std::string& value) {
-        stored = stored && registry.setValue(key, name, value);
+    return {
+        {kProgId, "", "UserControl1"},
+        {std::string(kProgId) + "\\CLSID", "", clsid},
+        {classKey, "", kProgId},
+        {classKey + "\\InprocServer32", "", modulePath},
+        {classKey + "\\InprocServer32", "ThreadingModel", "Apartment"},
+        {classKey + "\\ProgID", "", kProgId},
+        {classKey + "\\Control", "", ""},
+        {classKey + "\\MiscStatus", "", "0"},
+        {classKey + "\\MiscStatus\\1", "", std::to_string(kMiscStatus)},
+        {classKey + "\\ToolboxBitmap32", "", modulePath + ", " + std::to_string(kToolboxBitmapId)},
+        {classKey + "\\TypeLib", "", LIBID_Tavorix.toString()},
+        {classKey + "\\Version", "", std::to_string(lib.majorVersion) + "." + std::to_string(lib.minorVersion)},
     };
-    set(kProgId, "", "UserControl1");
-    set(std::string(kProgId) + "\\CLSID", "", clsid);
-    set(classKey, "", kProgId);
-    set(classKey + "\\InprocServer32", "", modulePath);
-    set(classKey + "\\InprocServer32", "ThreadingModel", "Apartment");
-    set(classKey + "\\ProgID", "", kProgId);
-    set(classKey + "\\Control", "", "");
-    set(classKey + "\\MiscStatus", "", "0");
-    set(classKey + "\\MiscStatus\\1", "", std::to_string(kMiscStatus));
-    set(classKey + "\\ToolboxBitmap32", "", modulePath + ", " + std::to_string(kToolboxBitmapId));
-    set(classKey + "\\TypeLib", "", libid);
-    set(classKey + "\\Version", "", std::to_string(lib.majorVersion) + "." + std::to_string(lib.minorVersion));
-
-    const std::string libKey = "TypeLib\\" + libid + "\\" + version;
-    set(libKey, "", "Tavorix");
-    set(libKey + "\\0\\linux64", "", modulePath + "\\1");
-    set(libKey + "\\FLAGS", "", std::to_string(lib.flags));
-    set(libKey + "\\HELPDIR", "", std::filesystem::path(modulePath).parent_path().string());
-
-    for (const auto& [iid, name] : {std::pair{IID__UserControl1, "_UserControl1"},
-                                    std::pair{DIID___UserControl1, "__UserControl1"}}) {
-        const std::string key = "Interface\\" + iid.toString();
-        set(key, "", name);
-        set(key + "\\TypeLib", "", libid);
-        set(key + "\\TypeLib", "Version", version);
-    }
-    if (!registry.readable()) {
-        reportStoreFailure(registry);
-        return false;
-    }
-    // A value the store cannot hold (a module path with a line break) registers nothing.
-    if (!stored) {
-        std::fprintf(stderr, "tavorix.ocx: a module whose path holds a line break cannot be registered\n");
-        return false;
-    }
-    if (!registry.save()) {
-        reportStoreFailure(registry);
-        return false;
-    }
-    return true;
 }
 
-bool unregisterServer()
+std::vector<std::string> classKeys()
 {
-    com::Registry registry;
-    if (!registry.exists())
-        return true;  // nothing was ever registered: nothing to write either
-    registry.removeTree(kProgId);
-    registry.removeTree("CLSID\\" + CLSID_UserControl1.toString());
-    registry.removeTree("TypeLib\\" + LIBID_Tavorix.toString());
-    registry.removeTree("Interface\\" + IID__UserControl1.toString());
-    registry.removeTree("Interface\\" + DIID___UserControl1.toString());
-    if (!registry.save()) {
-        reportStoreFailure(registry);
-        return false;
-    }
-    return true;
+    return {kProgId, "CLSID\\" + CLSID_UserControl1.toString()};
 }
 
 }  // namespace tavorix

@@ -1,15 +1,16 @@
 #pragma once
 
-#include "platform/com/com.h"
+#include "platform/com/guid.h"
 #include "platform/com/type_library.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-// What the module tavorix.ocx says about itself: its type library, identifiers, version
-// data and the registration of its one class.
+// What the module tavorix.ocx says about itself, on either system: its type library,
+// identifiers, version data and the registration of its one class.
 namespace tavorix {
 
 // Fixed once; never change them between builds.
@@ -25,6 +26,8 @@ inline constexpr int kToolboxBitmapId = 30000;
 
 // The embedded type library (resource "TYPELIB" 1).
 const com::TypeLibrary& typeLibrary();
+// Its version as its registration names it, in hexadecimal: 17.0 is "11.0".
+std::string typeLibraryVersionKey();
 
 // The version resource.
 struct VersionInfo {
@@ -36,14 +39,30 @@ struct VersionInfo {
 };
 const VersionInfo& versionInfo();
 
-// The module's resources: "TYPELIB" 1 (the library's description), "VERSION" 1 (the version
-// data as text) and "BITMAP" 30000 (the toolbox bitmap). nullopt for any other. The bytes live
-// as long as the module.
-std::optional<std::string_view> resource(std::string_view type, std::uint32_t id);
+// One value of the class's registration: `name` ("" for the default) of `key`, below the root
+// of the registered classes.
+struct RegistrationValue {
+    std::string key;
+    std::string name;
+    std::string value;
+};
+// What registers the class for the module at `modulePath`: its program id, the class with its
+// server, control marks, toolbox bitmap, type library and version. The type library's own keys
+// are written by its registration.
+std::vector<RegistrationValue> classRegistration(const std::string& modulePath);
+// The keys whose trees the class's registration adds.
+std::vector<std::string> classKeys();
 
 // Writes (or removes) the registration of the class, its interfaces and the type library for
-// the module at `modulePath`. False when the store cannot be written.
+// the module at `modulePath`: in the store on Linux, in the system's registry on Windows.
+// False when it cannot be written.
 bool registerServer(const std::string& modulePath);
 bool unregisterServer();
+
+// The Linux module's resources, which it hands out through DllGetResource: "TYPELIB" 1 (the
+// library's description), "VERSION" 1 (the version data as text) and "BITMAP" 30000 (the
+// toolbox bitmap). nullopt for any other. The bytes live as long as the module. (A Windows
+// module holds real resources.)
+std::optional<std::string_view> resource(std::string_view type, std::uint32_t id);
 
 }  // namespace tavorix

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/com/guid.h"
 #include "platform/controls/dispatch.h"
 #include "platform/controls/property_bag.h"
 #include "platform/runtime/variant.h"
@@ -16,19 +17,6 @@
 // COM lays out its own: reference counted, reached by QueryInterface, and no exception
 // crosses them; failures are result codes.
 namespace com {
-
-struct Guid {
-    std::uint32_t data1 = 0;
-    std::uint16_t data2 = 0;
-    std::uint16_t data3 = 0;
-    std::array<std::uint8_t, 8> data4{};
-
-    friend bool operator==(const Guid&, const Guid&) = default;
-    // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" in capitals.
-    std::string toString() const;
-    // Reads the form toString writes (braces optional, either case).
-    static std::optional<Guid> parse(std::string_view text);
-};
 
 using HResult = std::int32_t;
 

@@ -1,4 +1,4 @@
-#include "platform/com/com.h"
+#include "platform/com/guid.h"
 
 #include <cctype>
 #include <cstdio>

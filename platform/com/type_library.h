@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/com/com.h"
+#include "platform/com/guid.h"
+#include "platform/controls/dispatch.h"
 
 #include <cstdint>
 #include <string>

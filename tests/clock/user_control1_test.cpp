@@ -32,6 +32,8 @@ public:
         m_record.height = height;
     }
     bool place(void*) override { return true; }
+    void withdraw() override {}
+    void* nativeWindow() override { return this; }
 
 private:
     WindowRecord& m_record;

@@ -10,11 +10,8 @@ work=$(mktemp -d)
 cleanup=("rm -rf '$work'")
 trap 'for command in "${cleanup[@]}"; do eval "$command"; done' EXIT
 
-exec 3< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
-cleanup=("kill $! 2>/dev/null || true" "${cleanup[@]}")
-read -r -u 3 display
-export DISPLAY=":$display"
-wine cmd /c exit </dev/null >/dev/null 2>&1
+# shellcheck source=../support/wine-display
+source "$support/wine-display"
 minisign -G -W -p "$work/vendor.pub" -s "$work/vendor.key" >/dev/null
 key=$(sed -n 2p "$work/vendor.pub")
 passed=0

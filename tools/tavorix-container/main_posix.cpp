@@ -1,31 +1,16 @@
-// tavorix-container: registers control modules, tells what a module holds, and places a
-// control on a form.
-//
-//   tavorix-container --register MODULE
-//   tavorix-container --unregister MODULE
-//   tavorix-container --info MODULE
-//   tavorix-container PROGID [--style N] [--size WxH]
+// tavorix-container on Linux: registers control modules in the store, tells what a module
+// holds, and places a control on a Qt form (commands in container_command.h).
 #include "platform/com/inproc_server.h"
 #include "platform/com/module_resources.h"
 #include "tools/control-container/control_form.h"
+#include "tools/tavorix-container/container_command.h"
 
 #include <QApplication>
-#include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace {
-
-constexpr int kExitUsage = 64;
-
-constexpr char kUsage[] =
-    "usage: tavorix-container --register MODULE\n"
-    "       tavorix-container --unregister MODULE\n"
-    "       tavorix-container --info MODULE\n"
-    "       tavorix-container PROGID [--style N] [--size WxH]\n";
 
 int registration(const char* module, bool registering)
 {
@@ -80,68 +65,28 @@ int info(const char* module)
     return 0;
 }
 
-std::optional<std::int32_t> number(std::string_view text)
-{
-    std::int32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
-struct PlaceOptions {
-    std::string progId;
-    std::optional<std::int32_t> style;
-    std::optional<QSize> size;
-};
-
-std::optional<PlaceOptions> parse(int argc, char* argv[])
-{
-    if (argc < 2 || argv[1][0] == '-')
-        return std::nullopt;
-    PlaceOptions options{argv[1], {}, {}};
-    for (int i = 2; i < argc; i += 2) {
-        if (i + 1 >= argc)
-            return std::nullopt;
-        const std::string_view option = argv[i];
-        const std::string_view value = argv[i + 1];
-        if (option == "--style") {
-            options.style = number(value);
-            if (!options.style)
-                return std::nullopt;
-        } else if (option == "--size") {
-            const auto x = value.find('x');
-            const auto width = x == std::string_view::npos ? std::nullopt : number(value.substr(0, x));
-            const auto height = x == std::string_view::npos ? std::nullopt : number(value.substr(x + 1));
-            if (!width || !height || *width <= 0 || *height <= 0 || *width > ControlForm::kMaxPixels
-                || *height > ControlForm::kMaxPixels)
-                return std::nullopt;
-            options.size = QSize(*width, *height);
-        } else {
-            return std::nullopt;
-        }
-    }
-    return options;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[])
 {
-    if (argc == 3 && (std::strcmp(argv[1], "--register") == 0 || std::strcmp(argv[1], "--unregister") == 0))
-        return registration(argv[2], std::strcmp(argv[1], "--register") == 0);
-    if (argc == 3 && std::strcmp(argv[1], "--info") == 0)
-        return info(argv[2]);
-
-    const auto options = parse(argc, argv);
-    if (!options) {
-        std::fputs(kUsage, stderr);
+    const auto command = parseContainerCommand(argc, argv);
+    if (!command) {
+        std::fputs(kContainerUsage, stderr);
         return kExitUsage;
     }
+    switch (command->kind) {
+    case ContainerCommand::Kind::Register:
+    case ContainerCommand::Kind::Unregister:
+        return registration(command->target.c_str(), command->kind == ContainerCommand::Kind::Register);
+    case ContainerCommand::Kind::Info:
+        return info(command->target.c_str());
+    case ContainerCommand::Kind::Place:
+        break;
+    }
     // The class is looked up before any window is opened: that answer needs no display.
-    const auto registered = com::findClass(options->progId);
+    const auto registered = com::findClass(command->target);
     if (!registered) {
-        std::fprintf(stderr, "tavorix-container: %s is not registered\n", options->progId.c_str());
+        std::fprintf(stderr, "tavorix-container: %s is not registered\n", command->target.c_str());
         return 1;
     }
 
@@ -150,13 +95,13 @@ int main(int argc, char* argv[])
     QApplication application(qtArgc, argv);
     ControlForm form;
     QString error;
-    if (!form.place(options->progId, *registered, error)) {
+    if (!form.place(command->target, *registered, error)) {
         std::fprintf(stderr, "tavorix-container: %s\n", error.toLocal8Bit().constData());
         return 1;
     }
-    if (options->size && !form.setControlSize(*options->size, error))
+    if (command->size && !form.setControlSize(QSize(command->size->first, command->size->second), error))
         std::fprintf(stderr, "tavorix-container: size: %s\n", error.toLocal8Bit().constData());
-    if (options->style && !form.putProperty(u"Style", *options->style, error))
+    if (command->style && !form.putProperty(u"Style", *command->style, error))
         std::fprintf(stderr, "tavorix-container: Style: %s\n", error.toLocal8Bit().constData());
     form.show();
     return application.exec();
