@@ -135,6 +135,7 @@ int place(const ContainerCommand& command)
 
 int main()
 {
+    ::SetConsoleOutputCP(CP_UTF8);  // the texts printed are UTF-8, as on Linux
     // The arguments as the system holds them, in UTF-16: module paths may leave the ANSI code page.
     int argc = 0;
     wchar_t** wideArgv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
