@@ -34,6 +34,6 @@ private:
 std::shared_ptr<const Picture> pictureOf(const runtime::Variant& value);
 runtime::Variant pictureVariant(Picture picture);
 
-// The picture of a BMP file's bytes, decoded by the system's own image code; nullopt-like
-// empty picture (0 x 0) when the bytes are no picture.
+// The picture of a BMP file's bytes, decoded by the system's own image code; an empty picture
+// (0 x 0) when the bytes are no picture.
 Picture decodeBitmap(std::span<const std::byte> bytes);
