@@ -34,6 +34,14 @@ Z_PIXMAP = 2
 ALL_PLANES = 0xFFFFFFFF
 
 
+def title_text(raw):
+    """WM_NAME's text: UTF-8 where the program set UTF8_STRING (Wine), else STRING, Latin-1 (Qt)."""
+    try:
+        return raw.decode("utf-8")
+    except UnicodeDecodeError:
+        return raw.decode("latin-1")
+
+
 class Display:
     def __init__(self):
         self.handle = x11.XOpenDisplay(None)
@@ -51,7 +59,7 @@ class Display:
                 window = int.from_bytes(event.raw[40:48], "little")
                 name = ctypes.c_char_p()
                 x11.XFetchName(self.handle, window, ctypes.byref(name))
-                return window, (name.value or b"").decode("utf-8", "replace")
+                return window, title_text(name.value or b"")
 
     def pixel(self, window, x, y):
         """The colour of one pixel of a window as the screen shows it (0 before any drawing)."""
@@ -91,6 +99,7 @@ def update(updater, fifo=None, started_title=None):
     display = Display()
     process = subprocess.Popen(["wine", updater] if started_title else [updater], stderr=subprocess.DEVNULL)
     window = mapped(display, "Velkora Lirvane Güncelleme")
+    display.first_frame(window)  # a click before the window is drawn can be lost
     # "Şimdi Güncelle" lies at 8,104 with a size of 113 x 49 in the window.
     start = time.monotonic()
     subprocess.run(["xdotool", "mousemove", "--window", str(window), "64", "128", "click", "1"], check=True)
