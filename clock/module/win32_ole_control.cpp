@@ -164,6 +164,24 @@ constexpr ULONG kStreamSize = 6;
 
 class UserControl1Object;
 
+// A COM object of one thread that deletes itself at its last release: AddRef and Release
+// answer for every interface it implements.
+template <typename Self, typename... Interfaces>
+class Counted : public Interfaces... {
+public:
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const ULONG left = --m_references;
+        if (left == 0)
+            delete static_cast<Self*>(this);
+        return left;
+    }
+
+private:
+    ULONG m_references = 1;
+};
+
 // The one connection point of the control: containers' IPropertyNotifySink.
 class PropertyNotifyPoint final : public IConnectionPoint {
 public:
@@ -244,7 +262,7 @@ private:
 };
 
 // The enumeration of the control's connection points: the one above.
-class ConnectionPointList final : public IEnumConnectionPoints {
+class ConnectionPointList final : public Counted<ConnectionPointList, IEnumConnectionPoints> {
 public:
     explicit ConnectionPointList(IConnectionPoint* point, ULONG position = 0) : m_position(position)
     {
@@ -262,14 +280,6 @@ public:
         *object = static_cast<IEnumConnectionPoints*>(this);
         AddRef();
         return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --m_references;
-        if (left == 0)
-            delete this;
-        return left;
     }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, IConnectionPoint** points, ULONG* fetched) override
     {
@@ -308,23 +318,16 @@ public:
 private:
     Ref<IConnectionPoint> m_point;
     ULONG m_position;
-    ULONG m_references = 1;
 };
 
 // UserControl1 as an ActiveX control: the dual interface for its Style, what a container
 // needs to place, size, draw, save and restore it, and the container's property-changed
 // notices. One thread: the container's.
-class UserControl1Object final : public IUserControl1,
-                                 public IProvideClassInfo2,
-                                 public ISupportErrorInfo,
-                                 public IOleObject,
-                                 public IOleInPlaceObject,
-                                 public IOleControl,
-                                 public IViewObject2,
-                                 public IPersistStreamInit,
-                                 public IPersistPropertyBag,
-                                 public IConnectionPointContainer,
-                                 private controls::ControlSite {
+class UserControl1Object final
+    : public Counted<UserControl1Object, IUserControl1, IProvideClassInfo2, ISupportErrorInfo, IOleObject,
+                     IOleInPlaceObject, IOleControl, IViewObject2, IPersistStreamInit, IPersistPropertyBag,
+                     IConnectionPointContainer>,
+      private controls::ControlSite {
 public:
     UserControl1Object() : m_control(std::make_unique<UserControl1>()), m_notices(*this)
     {
@@ -369,14 +372,6 @@ public:
             return E_NOINTERFACE;
         AddRef();
         return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --m_references;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     // IDispatch, answered from the type library.
@@ -834,7 +829,6 @@ private:
     DWORD m_viewFlags = 0;
     bool m_initialised = false;
     bool m_dirty = false;
-    ULONG m_references = 1;
 };
 
 ULONG STDMETHODCALLTYPE PropertyNotifyPoint::AddRef()
