@@ -26,10 +26,16 @@ Installer::Installer(InstallerEnvironment environment)
 
 Installer::~Installer() = default;
 
+void Installer::prepareDownload()
+{
+    m_env.shell.writeFile(path(files::kDownload), {});
+}
+
 Installer::Verdict Installer::check(const Candidate& candidate, const inet::WaitCallback& wait)
 {
     m_program.reset();
     m_signature.reset();
+    m_keptBefore.reset();
     const auto download = m_env.shell.openFile(path(files::kDownload));
     if (!download)
         return Verdict::NotAProgram;
@@ -63,15 +69,14 @@ Installer::Verdict Installer::check(const Candidate& candidate, const inet::Wait
 
 bool Installer::signatureAccepted(const Candidate& candidate, const inet::WaitCallback& wait)
 {
+    // The floor is read first: a kept signature that is there but cannot be read (held, too
+    // large, a folder) raises, for taking it as none would let an older release back in.
+    m_keptBefore = m_env.shell.readFile(path(files::kKeptSignature), signature::kMaxSignatureFileSize);
     auto text = m_env.signatures.read(candidate.signatureUrl, wait);
     if (!text)
         return false;
-    signature::UpdateRule rule{*m_env.updateKey, runtime::toUtf8(candidate.fileName), m_env.minimumTimestamp, {}};
-    try {
-        rule.keptSignature = m_env.shell.readFile(path(files::kKeptSignature), signature::kMaxSignatureFileSize);
-    } catch (const RuntimeError&) {
-        // A kept signature that cannot be read is none; the built-in floor still holds.
-    }
+    const signature::UpdateRule rule{*m_env.updateKey, runtime::toUtf8(candidate.fileName), m_env.minimumTimestamp,
+                                     m_keptBefore};
     shell::InputFile& program = m_program->contents();
     if (!signature::acceptsUpdate(*text, rule, program.size(), readerOf(program)))
         return false;
@@ -111,7 +116,6 @@ void Installer::install()
         }
         // In place, only the folder's flush failed: the update has happened.
     }
-    keepSignature();
 }
 
 void Installer::putInPlace()
@@ -133,26 +137,56 @@ void Installer::putInPlace()
         if (installed && !installedEqualsStage(installed.get()))
             m_env.shell.stageCopy(*installed, path(files::kBackup), installed.get())->commit();
     }
-    m_program->commit();
+    // The program is never in place beside the signature of the one before it: its own goes
+    // first. Should the program then not move, the floor is at worst the newer one's.
+    commitKeptSignature();
+    try {
+        m_program->commit();
+    } catch (const RuntimeError&) {
+        if (!m_program->committed())
+            restoreKeptSignature();
+        throw;
+    }
 }
 
-void Installer::keepSignature()
+void Installer::commitKeptSignature()
 {
-    // The program in place is never left with the signature of the one before it.
     const std::unique_ptr<shell::StagedFile> signatureStage = std::move(m_signatureStage);
-    const std::u16string keptSignature = path(files::kKeptSignature);
     if (signatureStage) {
-        try {
-            signatureStage->commit();
-        } catch (const RuntimeError&) {
-        }
+        signatureStage->commit();
+        return;
     }
-    if (!signatureStage || !signatureStage->committed()) {
-        try {
-            m_env.shell.deleteFile(keptSignature);
-        } catch (const RuntimeError&) {
-        }
+    // Without a key the program comes with no signature: one kept for the program before goes.
+    const std::u16string kept = path(files::kKeptSignature);
+    try {
+        if (m_env.shell.openFile(kept))
+            m_env.shell.deleteFile(kept);
+    } catch (const runtime::FileError& error) {
+        if (error.problem() != runtime::FileProblem::Folder)  // a folder is no signature
+            throw;
     }
+}
+
+void Installer::restoreKeptSignature() noexcept
+{
+    if (!m_signature)
+        return;  // without a key nothing was kept, and nothing is trusted
+    try {
+        if (m_keptBefore)
+            m_env.shell.writeFile(path(files::kKeptSignature), *m_keptBefore);
+        else
+            m_env.shell.deleteFile(path(files::kKeptSignature));
+    } catch (const RuntimeError&) {
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+void Installer::release() noexcept
+{
+    m_program.reset();
+    m_signatureStage.reset();
+    m_signature.reset();
+    m_keptBefore.reset();
 }
 
 void Installer::removeDownload() noexcept

@@ -55,31 +55,46 @@ public:
     Installer(const Installer&) = delete;
     Installer& operator=(const Installer&) = delete;
 
+    // Gives the download's name a new, empty file for the download control to write: whatever
+    // lay there (an earlier download, a link, even one to the program) is replaced as a name,
+    // never written through or followed. Raises the file error; the program is untouched.
+    void prepareDownload();
+
     // Stages a copy of the download for the program and checks it. Raises the file error when
-    // the copy cannot be made; nothing of the folder has changed then. `wait` runs while the
-    // signature is read from the server.
+    // the copy cannot be made or a kept signature that is there cannot be read (only a missing
+    // one is none); nothing of the folder has changed then. `wait` runs while the signature is
+    // read from the server.
     Verdict check(const Candidate& candidate, const inet::WaitCallback& wait);
 
     // Puts the checked program in place: the backup of the installed program (unless it
-    // already is this program), then the program, then its signature, each in one step. Raises
-    // the file error when the program cannot be put in place (it runs, it cannot be looked at,
-    // the backup or the signature cannot be written); the program is untouched then. Once the
-    // program is in place nothing is raised: the update has happened.
+    // already is this program), then the program's kept signature (the new one, or none without
+    // a key), then the program, each in one step. Raises the file error when the program cannot
+    // be put in place (it runs, it cannot be looked at, the backup or the signature cannot be
+    // written); the program is untouched then, and its own kept signature back where it can be.
+    // Once the program is in place nothing is raised: the update has happened.
     void install();
 
     // Deletes the download, if it is there; errors are passed over.
     void removeDownload() noexcept;
 
+    // Lets go of what check() staged: an uncommitted stage goes, and no file stays open.
+    void release() noexcept;
+
 private:
     bool signatureAccepted(const Candidate& candidate, const inet::WaitCallback& wait);
     // The steps up to the program's rename; raises when the program is not in place.
     void putInPlace();
-    void keepSignature();
+    // Puts the kept signature of the program to come in place; raises, changing nothing.
+    void commitKeptSignature();
+    // After a program that did not move: the kept signature it had, or at least a floor no
+    // lower than it; errors are passed over.
+    void restoreKeptSignature() noexcept;
     bool installedEqualsStage(shell::InputFile* installed);
     std::u16string path(std::u16string_view name) const { return m_env.appFolder + std::u16string(name); }
 
     InstallerEnvironment m_env;
     std::unique_ptr<shell::StagedFile> m_program;
-    std::optional<std::string> m_signature;  // accepted, to keep beside the program
+    std::optional<std::string> m_signature;   // accepted, to keep beside the program
+    std::optional<std::string> m_keptBefore;  // the installed program's, as check() read it
     std::unique_ptr<shell::StagedFile> m_signatureStage;
 };

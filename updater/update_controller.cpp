@@ -36,6 +36,8 @@ constexpr std::u16string_view kCommunicationFailed =
     u"İletişim Kurulamadı. Lütfen tekrar deneyiniz. Problem devam ederse ürün kodununu e-posta ile bayinize iletiniz.";
 constexpr std::u16string_view kConnectionErrorTitle = u"Bağlantı Hatası";
 constexpr std::u16string_view kAnotherUpdateRunning = u"Bu klasörde başka bir güncelleme sürüyor. Lütfen bekleyiniz.";
+constexpr std::u16string_view kFolderProblem = u"Güncelleme klasöründe bir sorun var:";
+constexpr std::u16string_view kProgramUnchanged = u"Programınız değiştirilmedi.";
 
 constexpr std::u16string_view kSignatureSuffix = u".minisig";
 namespace files = update_files;
@@ -66,10 +68,27 @@ std::u16string fileNameOf(const std::u16string& named)
     return slash == std::u16string::npos ? name : name.substr(slash + 1);
 }
 
+// What kept a file of the folder from use, as the user reads it after the file's name.
+std::u16string_view problemText(runtime::FileProblem problem)
+{
+    switch (problem) {
+    case runtime::FileProblem::NoAccess: return u"erişim izniniz yok";
+    case runtime::FileProblem::InUse: return u"başka bir program tarafından kullanılıyor";
+    case runtime::FileProblem::DiskFull: return u"disk dolu";
+    case runtime::FileProblem::Folder: return u"bu adda bir klasör var";
+    case runtime::FileProblem::Missing: return u"bulunamadı";
+    case runtime::FileProblem::Other: break;
+    }
+    return u"okunamadı ya da yazılamadı";
+}
+
 }  // namespace
 
 UpdateController::UpdateController(UpdaterEnvironment environment, controls::Dispatch& ctlIFile)
-    : m_env(std::move(environment)), m_ctlIFile(ctlIFile)
+    : m_env(std::move(environment))
+    , m_ctlIFile(ctlIFile)
+    , m_installer(InstallerEnvironment{m_env.shell, m_env.signatures, m_env.appFolder, m_env.updateKey,
+                                       m_env.minimumTimestamp})
 {
 }
 
@@ -97,7 +116,11 @@ void UpdateController::basla_Click()
 {
     // A second updater in this folder would write the same download and swap the same
     // program: it waits for the first, touching nothing.
-    m_folderLock = m_env.shell.lockFolder(m_env.appFolder);
+    try {
+        m_folderLock = m_env.shell.lockFolder(m_env.appFolder);
+    } catch (const runtime::FileError& error) {
+        return showFolderProblem(error);
+    }
     if (!m_folderLock) {
         m_env.boxes.show(text(kAnotherUpdateRunning), text(kUpdateErrorTitle), MessageIcon::Exclamation);
         return;
@@ -107,7 +130,7 @@ void UpdateController::basla_Click()
         ~Unlock() { lock.reset(); }
     } unlock{m_folderLock};
     // What an updater that died mid-way left is its folder's own: it goes now.
-    for (const auto name : {files::kApplication, files::kBackup, files::kKeptSignature})
+    for (const auto name : {files::kApplication, files::kBackup, files::kKeptSignature, files::kDownload})
         m_env.shell.removeStaleStages(m_env.appFolder + text(name));
 
     m_cancelled = false;
@@ -130,11 +153,14 @@ void UpdateController::basla_Click()
     std::u16string yol = baseUrl() + dosyaadi;
     m_downloadUrl = yol;
     m_fileName = fileNameOf(dosyaadi);
-    // A leftover download goes first: the new one must never be written through a link that
-    // an earlier file left in its place.
-    deleteDownload();
     try {
+        // The download is written into a file of this updater's, never through what an
+        // earlier run or anyone else left under its name.
+        m_installer.prepareDownload();
         indir(yol, dosya);
+    } catch (const runtime::FileError& error) {
+        showFolderProblem(error);
+        showFailed();
     } catch (const runtime::RuntimeError& error) {
         // The control ended without an event (local file, size or count error): say so, drop
         // what was written, and let the user try again.
@@ -273,8 +299,11 @@ void UpdateController::ctlIFile_DownloadCancelled(std::int32_t&)
 
 void UpdateController::ctlIFile_DownloadComplete()
 {
-    Installer installer(InstallerEnvironment{m_env.shell, m_env.signatures, m_env.appFolder, m_env.updateKey,
-                                             m_env.minimumTimestamp});
+    Installer& installer = m_installer;
+    struct Release {
+        Installer& installer;
+        ~Release() { installer.release(); }
+    } release{installer};
     const inet::WaitCallback wait = [this] {
         m_env.doEvents();
         return !abandoned();
@@ -302,6 +331,9 @@ void UpdateController::ctlIFile_DownloadComplete()
         m_env.view.setStatusText(text(kCompleted));
         m_env.boxes.show(text(kRestartMessage), text(kVelkora), MessageIcon::Information);
         installer.install();
+    } catch (const runtime::FileError& error) {
+        showFolderProblem(error);
+        return showFailed();
     } catch (const runtime::RuntimeError&) {
         m_env.boxes.show(text(kUnexpectedError), text(kUpdateErrorTitle), MessageIcon::Critical);
         m_env.view.setStatusText(text(kUpdateFailed));
@@ -316,10 +348,20 @@ void UpdateController::ctlIFile_DownloadComplete()
 
 void UpdateController::deleteDownload()
 {
-    try {
-        m_env.shell.deleteFile(m_env.appFolder + text(files::kDownload));
-    } catch (const runtime::RuntimeError&) {
-    }
+    m_installer.removeDownload();
+}
+
+void UpdateController::showFolderProblem(const runtime::FileError& error)
+{
+    // A file of the folder is named as the folder's own, anything else by its whole path.
+    std::u16string name = error.path();
+    const std::u16string folder = m_env.appFolder;
+    if (name.size() > folder.size() + 1 && name.starts_with(folder)
+        && (name[folder.size()] == u'\\' || name[folder.size()] == u'/'))
+        name.erase(0, folder.size() + 1);
+    m_env.boxes.show(text(kFolderProblem) + u"\r\n" + name + u": " + text(problemText(error.problem())) + u"\r\n"
+                         + text(kProgramUnchanged),
+                     text(kUpdateErrorTitle), MessageIcon::Exclamation);
 }
 
 void UpdateController::deleteCancelledDownload()

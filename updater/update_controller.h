@@ -2,6 +2,7 @@
 
 #include "platform/controls/control_site.h"
 #include "platform/controls/dispatch.h"
+#include "platform/runtime/runtime_error.h"
 #include "platform/shell/shell.h"
 #include "updater/installer.h"
 #include "updater/signature.h"
@@ -76,6 +77,8 @@ private:
     void deleteCancelledDownload();
     // The update failed and the window says so: no partial download, idle buttons.
     void showFailed();
+    // Names the file of the folder that kept the update from going on, and what kept it.
+    void showFolderProblem(const runtime::FileError& error);
     // The user closed the window or pressed cancel since the update began.
     bool abandoned() const;
     void showIdleButtons();
@@ -91,6 +94,7 @@ private:
     bool m_cancelled = false;
     std::u16string m_downloadUrl;  // of this update's program
     std::u16string m_fileName;     // as the file-name text named it
+    Installer m_installer;         // the folder's files: the download, the program and its stages
     // Held while an update runs: one updater at a time works in the folder.
     std::unique_ptr<shell::FolderLock> m_folderLock;
 };

@@ -21,8 +21,8 @@ std::int32_t fileLength(std::u16string_view path);
 // A file opened for writing raw bytes ("Open ... For Binary Access Write"): created when
 // missing, its contents kept. Writes are buffered (up to 64 KiB, so a write error may show
 // that much later than the write that caused it); every failure raises the run-time's file
-// error (61 "Disk full", 70 "Permission denied", 75 "Path/File access error",
-// 76 "Path not found", ...). Owns its descriptor; the destructor closes quietly.
+// error as a FileError naming the file (61 "Disk full", 70 "Permission denied", 75 "Path/File
+// access error", 76 "Path not found", ...). Owns its descriptor; the destructor closes quietly.
 class BinaryFile {
 public:
     explicit BinaryFile(std::u16string_view path);
@@ -41,6 +41,9 @@ public:
     void close();
 
 private:
+    [[noreturn]] void raiseWriteError(unsigned long code) const;
+
+    std::u16string m_path;
     std::intptr_t m_file = -1;  // the system's handle of the open file; -1 once closed
     std::int64_t m_position = 0;
     std::vector<std::byte> m_buffer;

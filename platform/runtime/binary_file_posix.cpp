@@ -1,6 +1,7 @@
 #include "platform/runtime/binary_file.h"
 
 #include "platform/runtime/runtime_error.h"
+#include "platform/runtime/system_errors.h"
 #include "platform/runtime/text.h"
 
 #include <cerrno>
@@ -69,17 +70,20 @@ std::int32_t fileLength(std::u16string_view path)
 }
 
 BinaryFile::BinaryFile(std::u16string_view path)
+    : m_path(path)
 {
     if (path.empty())
         throw RuntimeError(error::kPathFileAccessError);
     m_file = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (m_file < 0)
-        throw RuntimeError(openError(errno));
+    if (m_file < 0) {
+        const int code = errno;
+        throw FileError(openError(code), fileProblemOf(static_cast<unsigned long>(code)), m_path);
+    }
     struct stat info {};
     if (::fstat(static_cast<int>(m_file), &info) == 0 && S_ISDIR(info.st_mode)) {
         ::close(static_cast<int>(m_file));
         m_file = -1;
-        throw RuntimeError(error::kPathFileAccessError);
+        throw FileError(error::kPathFileAccessError, FileProblem::Folder, m_path);
     }
     m_buffer.reserve(kWriteBufferSize);
 }
@@ -118,7 +122,7 @@ void BinaryFile::truncateHere()
 {
     flush();
     if (::ftruncate(static_cast<int>(m_file), m_position) != 0)
-        throw RuntimeError(writeError(errno));
+        raiseWriteError(static_cast<unsigned long>(errno));
 }
 
 void BinaryFile::close()
@@ -129,7 +133,12 @@ void BinaryFile::close()
     const int fd = static_cast<int>(m_file);
     m_file = -1;
     if (::close(fd) != 0)
-        throw RuntimeError(writeError(errno));
+        raiseWriteError(static_cast<unsigned long>(errno));
+}
+
+void BinaryFile::raiseWriteError(unsigned long code) const
+{
+    throw FileError(writeError(static_cast<int>(code)), fileProblemOf(code), m_path);
 }
 
 void BinaryFile::flush()
@@ -141,9 +150,9 @@ void BinaryFile::flush()
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            const int code = writeError(errno);
+            const int code = errno;
             m_buffer.clear();
-            throw RuntimeError(code);
+            raiseWriteError(static_cast<unsigned long>(code));
         }
         done += static_cast<std::size_t>(written);
         m_position += written;

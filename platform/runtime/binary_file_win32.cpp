@@ -1,6 +1,7 @@
 #include "platform/runtime/binary_file.h"
 
 #include "platform/runtime/runtime_error.h"
+#include "platform/runtime/system_errors.h"
 
 #include <windows.h>
 
@@ -51,7 +52,20 @@ HANDLE handleOf(std::intptr_t file)
 
 std::filesystem::path nativePath(std::u16string_view path)
 {
-    return std::filesystem::path(std::wstring(reinterpret_cast<const wchar_t*>(path.data()), path.size()));
+    std::wstring native(reinterpret_cast<const wchar_t*>(path.data()), path.size());
+    // A path beyond MAX_PATH reaches the file system only in its extended form, whatever the
+    // system's long-path setting: made whole first, for that form takes every part literally.
+    constexpr std::size_t kLongestPlainPath = MAX_PATH - 12;  // what CreateDirectory still takes
+    if (native.size() < kLongestPlainPath || native.starts_with(LR"(\\?\)"))
+        return native;
+    std::wstring whole(native.size() + MAX_PATH, L'\0');
+    const DWORD length = ::GetFullPathNameW(native.c_str(), static_cast<DWORD>(whole.size()), whole.data(), nullptr);
+    if (length == 0 || length >= whole.size())
+        return native;
+    whole.resize(length);
+    if (whole.starts_with(LR"(\\)"))
+        return LR"(\\?\UNC\)" + whole.substr(2);
+    return LR"(\\?\)" + whole;
 }
 
 std::int32_t fileLength(std::u16string_view path)
@@ -69,6 +83,7 @@ std::int32_t fileLength(std::u16string_view path)
 }
 
 BinaryFile::BinaryFile(std::u16string_view path)
+    : m_path(path)
 {
     if (path.empty())
         throw RuntimeError(error::kPathFileAccessError);
@@ -77,10 +92,11 @@ BinaryFile::BinaryFile(std::u16string_view path)
     if (file == INVALID_HANDLE_VALUE) {
         // A folder of that name refuses to be opened for writing.
         const DWORD code = ::GetLastError();
-        throw RuntimeError(code == ERROR_ACCESS_DENIED && (::GetFileAttributesW(nativePath(path).c_str())
-                                                           & FILE_ATTRIBUTE_DIRECTORY) != 0
-                               ? error::kPathFileAccessError
-                               : openError(code));
+        const DWORD attributes = ::GetFileAttributesW(nativePath(path).c_str());
+        if (code == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES
+            && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            throw FileError(error::kPathFileAccessError, FileProblem::Folder, m_path);
+        throw FileError(openError(code), fileProblemOf(code), m_path);
     }
     m_file = reinterpret_cast<std::intptr_t>(file);
     m_buffer.reserve(kWriteBufferSize);
@@ -122,7 +138,7 @@ void BinaryFile::truncateHere()
     LARGE_INTEGER position{};
     position.QuadPart = m_position;
     if (!::SetFilePointerEx(handleOf(m_file), position, nullptr, FILE_BEGIN) || !::SetEndOfFile(handleOf(m_file)))
-        throw RuntimeError(writeError(::GetLastError()));
+        raiseWriteError(::GetLastError());
 }
 
 void BinaryFile::close()
@@ -133,7 +149,12 @@ void BinaryFile::close()
     const HANDLE file = handleOf(m_file);
     m_file = -1;
     if (!::CloseHandle(file))
-        throw RuntimeError(writeError(::GetLastError()));
+        raiseWriteError(::GetLastError());
+}
+
+void BinaryFile::raiseWriteError(unsigned long code) const
+{
+    throw FileError(writeError(code), fileProblemOf(code), m_path);
 }
 
 void BinaryFile::flush()
@@ -147,9 +168,9 @@ void BinaryFile::flush()
         DWORD written = 0;
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(m_buffer.size() - done, 1u << 30));
         if (!::WriteFile(handleOf(m_file), m_buffer.data() + done, chunk, &written, &at)) {
-            const int code = writeError(::GetLastError());
+            const DWORD code = ::GetLastError();
             m_buffer.clear();
-            throw RuntimeError(code);
+            raiseWriteError(code);
         }
         done += written;
         m_position += written;

@@ -38,6 +38,13 @@ RuntimeError::RuntimeError(int number, std::u16string description)
 {
 }
 
+FileError::FileError(int number, FileProblem problem, std::u16string path)
+    : RuntimeError(number)
+    , m_problem(problem)
+    , m_path(std::move(path))
+{
+}
+
 RuntimeError controlArrayElementMissing(int index)
 {
     return RuntimeError(error::kControlArrayElementMissing,

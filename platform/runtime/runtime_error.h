@@ -40,6 +40,30 @@ private:
     std::u16string m_description;
 };
 
+// What kept a file from being used, as a message to the user names it.
+enum class FileProblem {
+    NoAccess,  // the user may not read or write it
+    InUse,     // another program holds it
+    DiskFull,
+    Folder,    // a folder lies in the file's place
+    Missing,
+    Other,
+};
+
+// A run-time file error (number and description as RuntimeError) that also says which file and
+// what kept it from use: the file is named in the path form the caller gave.
+class FileError : public RuntimeError {
+public:
+    FileError(int number, FileProblem problem, std::u16string path);
+
+    FileProblem problem() const noexcept { return m_problem; }
+    const std::u16string& path() const noexcept { return m_path; }
+
+private:
+    FileProblem m_problem;
+    std::u16string m_path;
+};
+
 // The run-time's standard description of an error number ("Overflow" for 6); a generic text
 // for numbers it does not know.
 std::u16string standardDescription(int number);

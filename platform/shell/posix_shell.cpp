@@ -1,5 +1,6 @@
 #include "platform/runtime/binary_file.h"
 #include "platform/runtime/runtime_error.h"
+#include "platform/runtime/system_errors.h"
 #include "platform/runtime/text.h"
 #include "platform/shell/elf_image.h"
 #include "platform/shell/shell.h"
@@ -21,6 +22,8 @@ namespace shell {
 
 namespace {
 
+using runtime::FileError;
+using runtime::FileProblem;
 using runtime::RuntimeError;
 namespace error = runtime::error;
 
@@ -68,9 +71,11 @@ int fileError(int errnoValue)
     }
 }
 
-[[noreturn]] void raise(int errnoValue)
+// The file error of `path` for the system's `errnoValue`.
+[[noreturn]] void raise(int errnoValue, const std::filesystem::path& path)
 {
-    throw RuntimeError(fileError(errnoValue));
+    throw FileError(fileError(errnoValue), runtime::fileProblemOf(static_cast<unsigned long>(errnoValue)),
+                    path.u16string());
 }
 
 class PosixInputFile : public InputFile {
@@ -121,9 +126,9 @@ void flushFolderOf(const std::filesystem::path& path)
     const std::string folder = path.parent_path().string();
     const Descriptor directory(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.get() < 0)
-        raise(errno);
+        raise(errno, path.parent_path());
     if (::fsync(directory.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
-        raise(errno);
+        raise(errno, path.parent_path());
 }
 
 class PosixStagedFile : public StagedFile {
@@ -137,11 +142,11 @@ public:
         // of the caller's changes.
         struct stat existing {};
         if (::lstat(m_target.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
-            throw RuntimeError(error::kPathFileAccessError);
+            throw FileError(error::kPathFileAccessError, FileProblem::Folder, m_target.u16string());
         ::unlink(m_path.c_str());  // a stage of an earlier process that had this pid
         m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (m_fd < 0)
-            raise(errno);
+            raise(errno, m_target);
     }
     ~PosixStagedFile() override
     {
@@ -182,7 +187,7 @@ public:
         if (m_committed)
             return;
         if (::rename(m_path.c_str(), m_target.c_str()) != 0)
-            raise(errno);
+            raise(errno, m_target);
         m_committed = true;
         flushFolderOf(m_target);
     }
@@ -194,7 +199,7 @@ private:
         ::close(m_fd);
         m_fd = -1;
         ::unlink(m_path.c_str());
-        raise(errnoValue);
+        raise(errnoValue, m_target);
     }
 
     std::filesystem::path m_target;
@@ -266,23 +271,25 @@ public:
         const std::string native = runtime::nativePath(path);
         struct stat info {};
         if (::lstat(native.c_str(), &info) != 0)
-            raise(errno);
+            raise(errno, native);
         if (S_ISDIR(info.st_mode))
-            throw RuntimeError(error::kFileNotFound);
+            throw FileError(error::kFileNotFound, FileProblem::Folder, path);
         if (::unlink(native.c_str()) != 0)
-            raise(errno);
+            raise(errno, native);
     }
 
     std::unique_ptr<InputFile> openFile(const std::u16string& path) override
     {
-        Descriptor file(::open(runtime::nativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+        const std::filesystem::path native = runtime::nativePath(path);
+        Descriptor file(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
         if (file.get() < 0 && errno == ENOENT)
             return nullptr;
         struct stat info {};
         if (file.get() < 0 || ::fstat(file.get(), &info) != 0)
-            raise(errno);
+            raise(errno, native);
         if (!S_ISREG(info.st_mode))
-            throw RuntimeError(error::kPathFileAccessError);
+            throw FileError(error::kPathFileAccessError,
+                            S_ISDIR(info.st_mode) ? FileProblem::Folder : FileProblem::Other, path);
         return std::make_unique<PosixInputFile>(file.release(), info);
     }
 
@@ -325,14 +332,15 @@ public:
 
     std::unique_ptr<FolderLock> lockFolder(const std::u16string& folder) override
     {
-        Descriptor directory(::open(runtime::nativePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const std::filesystem::path native = runtime::nativePath(folder);
+        Descriptor directory(::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (directory.get() < 0)
-            raise(errno);
+            raise(errno, native);
         while (::flock(directory.get(), LOCK_EX | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK)
                 return nullptr;
             if (errno != EINTR)
-                raise(errno);
+                raise(errno, native);
         }
         return std::make_unique<PosixFolderLock>(directory.release());
     }

@@ -11,9 +11,10 @@
 #include <string_view>
 
 // Files, programs and the user's desktop, as the updater uses them. Paths are texts of the
-// behaviour's form ("\" separators are taken as this system's). Failures raise
-// runtime::RuntimeError with the run-time's file errors; only the error that means "no such
-// file" ever means that a file is not there.
+// behaviour's form ("\" separators are taken as this system's). File failures raise
+// runtime::FileError, the run-time's file error naming the file and what kept it from use; only
+// the error that means "no such file" ever means that a file is not there. On Windows a call
+// refused for a file that another program holds is made again for a few seconds first.
 namespace shell {
 
 // A file open for reading. Whoever checks a file and then uses it does both through one open
@@ -53,7 +54,7 @@ public:
     virtual ~Shell() = default;
 
     // Kill: deletes a file (a link itself, never what it leads to). Raises 53 "File not found"
-    // when it is missing, 75 or 70 when it cannot be deleted.
+    // when it is missing (or a folder), 75 or 70 when it cannot be deleted.
     virtual void deleteFile(const std::u16string& path) = 0;
 
     // Opens a file for reading; nullptr when there is no such file. Raises the file error for
@@ -98,8 +99,8 @@ public:
     // Puts a file holding `contents` in place of `path` in one step (a stage, committed).
     void writeFile(const std::u16string& path, std::string_view contents) { stageText(contents, path)->commit(); }
 
-    // The whole file when it holds at most `maxSize` bytes; nullopt when there is no such file
-    // or it is larger. Raises the file error when it cannot be read.
+    // The whole file, which must hold at most `maxSize` bytes; nullopt when there is no such
+    // file. Raises the file error when it cannot be read or is larger.
     std::optional<std::string> readFile(const std::u16string& path, std::size_t maxSize);
 };
 

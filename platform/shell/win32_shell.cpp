@@ -1,5 +1,6 @@
 #include "platform/runtime/binary_file.h"
 #include "platform/runtime/runtime_error.h"
+#include "platform/runtime/system_errors.h"
 #include "platform/shell/pe_image.h"
 #include "platform/shell/shell.h"
 
@@ -15,11 +16,18 @@ namespace shell {
 
 namespace {
 
+using runtime::FileError;
+using runtime::FileProblem;
 using runtime::RuntimeError;
 namespace error = runtime::error;
 
-constexpr std::wstring_view kStageInfix = L".new-";  // a stage is "<target>.new-<process id>"
+constexpr std::wstring_view kStageInfix = L".new-";  // a stage is "<target>.new-<digits>"
 constexpr wchar_t kLockName[] = L"\\updatelirvane.lock";
+
+// A scanner or an indexer holds a file for a moment: a call refused for a file in use is made
+// again, every kHoldRetry, for at most kHoldPatience.
+constexpr ULONGLONG kHoldPatience = 3000;  // milliseconds
+constexpr DWORD kHoldRetry = 50;
 
 int fileError(DWORD code)
 {
@@ -39,14 +47,51 @@ int fileError(DWORD code)
     }
 }
 
-[[noreturn]] void raise(DWORD code)
-{
-    throw RuntimeError(fileError(code));
-}
-
 std::wstring wide(const std::u16string& path)
 {
     return runtime::nativePath(path).wstring();
+}
+
+bool isFolder(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// A native path as the user knows it: without the extended form's prefix.
+std::u16string named(const std::wstring& path)
+{
+    const std::wstring plain = path.starts_with(LR"(\\?\)") ? path.substr(4) : path;
+    return std::u16string(plain.begin(), plain.end());
+}
+
+// The file error of `path` for the system's error `code`.
+[[noreturn]] void raise(DWORD code, const std::wstring& path)
+{
+    const FileProblem problem = code == ERROR_ACCESS_DENIED && isFolder(path) ? FileProblem::Folder
+                                                                              : runtime::fileProblemOf(code);
+    throw FileError(fileError(code), problem, named(path));
+}
+
+// Tries `attempt` (true on success, the reason in GetLastError() otherwise) until it succeeds,
+// fails for another reason than a file in use, or the patience is spent. Windows refuses a
+// rename or a delete over a file that is held open with "access denied" as well.
+template <class Attempt>
+bool patiently(Attempt attempt, bool deniedWhileHeld = false)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + kHoldPatience;
+    for (;;) {
+        if (attempt())
+            return true;
+        const DWORD code = ::GetLastError();
+        const bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION
+                          || (deniedWhileHeld && code == ERROR_ACCESS_DENIED);
+        if (!held || ::GetTickCount64() >= deadline) {
+            ::SetLastError(code);
+            return false;
+        }
+        ::Sleep(kHoldRetry);
+    }
 }
 
 // Owns a file handle.
@@ -68,12 +113,6 @@ public:
 private:
     HANDLE m_handle;
 };
-
-bool isFolder(const std::wstring& path)
-{
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 class Win32InputFile : public InputFile {
 public:
@@ -119,17 +158,23 @@ class Win32StagedFile : public StagedFile {
 public:
     explicit Win32StagedFile(std::wstring target)
         : m_target(std::move(target))
-        , m_path(m_target + std::wstring(kStageInfix) + std::to_wstring(::GetCurrentProcessId()))
     {
         // A folder in the target's place could never be replaced: say so before anything else
         // of the caller's changes.
         if (isFolder(m_target))
-            throw RuntimeError(error::kPathFileAccessError);
-        ::DeleteFileW(m_path.c_str());  // a stage of an earlier process that had this id
-        m_writing.reset(::CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                      nullptr));
-        if (!m_writing.valid())
-            raise(::GetLastError());
+            throw FileError(error::kPathFileAccessError, FileProblem::Folder, named(m_target));
+        // The stage is made new under a name nothing holds: a name already taken, by the stage
+        // of an earlier process or by a link, is never opened or deleted (Wine deletes what a
+        // link leads to), the next digits are tried instead.
+        const std::wstring base = m_target + std::wstring(kStageInfix) + std::to_wstring(::GetCurrentProcessId());
+        for (int attempt = 0; !m_writing.valid(); ++attempt) {
+            m_path = attempt == 0 ? base : base + std::to_wstring(attempt);
+            m_writing.reset(::CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+            const DWORD code = ::GetLastError();
+            if (!m_writing.valid() && ((code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) || attempt == 99))
+                raise(code, m_target);
+        }
     }
     ~Win32StagedFile() override
     {
@@ -171,9 +216,13 @@ public:
     {
         if (m_committed)
             return;
-        // Replaced in one step and written through, so that the rename outlives a power cut.
-        if (!::MoveFileExW(m_path.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            raise(::GetLastError());
+        // Replaced in one step and written through, so that the rename outlives a power cut. A
+        // link in the target's place is replaced itself, never what it leads to.
+        if (!patiently([&] {
+                return ::MoveFileExW(m_path.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                       != FALSE;
+            }, true))
+            raise(::GetLastError(), m_target);
         m_committed = true;
     }
     bool committed() const override { return m_committed; }
@@ -184,7 +233,7 @@ private:
         m_writing.reset();
         m_contents.reset();
         ::DeleteFileW(m_path.c_str());
-        raise(code);
+        raise(code, m_target);
     }
 
     std::wstring m_target;
@@ -200,6 +249,15 @@ std::unique_ptr<Win32StagedFile> stageOf(const std::wstring& target, std::span<c
     stage->fill(contents);
     stage->finish();
     return stage;
+}
+
+// Deletes the name `path` itself, whatever it holds: Wine deletes what a link leads to, so the
+// name is first given an empty file of this process, which is then deleted.
+void removeName(const std::wstring& path)
+{
+    stageOf(path, {})->commit();
+    if (!patiently([&] { return ::DeleteFileW(path.c_str()) != FALSE; }, true))
+        raise(::GetLastError(), path);
 }
 
 class Win32FolderLock : public FolderLock {
@@ -218,23 +276,26 @@ public:
         const std::wstring native = wide(path);
         const DWORD attributes = ::GetFileAttributesW(native.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES)
-            raise(::GetLastError());
+            raise(::GetLastError(), native);
         if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-            throw RuntimeError(error::kFileNotFound);
-        if (!::DeleteFileW(native.c_str()))
-            raise(::GetLastError());
+            throw FileError(error::kFileNotFound, FileProblem::Folder, path);
+        removeName(native);
     }
 
     std::unique_ptr<InputFile> openFile(const std::u16string& path) override
     {
         const std::wstring native = wide(path);
-        const HANDLE file = ::CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
+        HANDLE file = INVALID_HANDLE_VALUE;
+        const bool opened = patiently([&] {
+            file = ::CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            return file != INVALID_HANDLE_VALUE;
+        });
+        if (!opened) {
             const DWORD code = ::GetLastError();
             if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
                 return nullptr;
-            raise(code);
+            raise(code, native);
         }
         return std::make_unique<Win32InputFile>(file);
     }
@@ -269,37 +330,68 @@ public:
         const HANDLE search = ::FindFirstFileW((native + std::wstring(kStageInfix) + L"*").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE)
             return;
+        std::vector<std::wstring> stale;
         do {
             const std::wstring name = found.cFileName;
             if (name.size() > prefix.size() && name.starts_with(prefix)
                 && std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
                                [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
-                ::DeleteFileW((folder + name).c_str());
+                stale.push_back(folder + name);
         } while (::FindNextFileW(search, &found));
         ::FindClose(search);
+        for (const std::wstring& name : stale) {
+            try {
+                removeName(name);
+            } catch (const RuntimeError&) {
+                // A stage that stays is only a file in the way; the next sweep tries again.
+            }
+        }
     }
 
     std::unique_ptr<FolderLock> lockFolder(const std::u16string& folder) override
     {
         // A lock file that no one else may open while it is held, and that the system deletes
         // when its handle closes, whether the holder ends or dies.
-        const HANDLE lock = ::CreateFileW((wide(folder) + kLockName).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                          OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        const std::wstring name = wide(folder) + kLockName;
+        const HANDLE lock = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                          FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (lock == INVALID_HANDLE_VALUE) {
             const DWORD code = ::GetLastError();
             if (code == ERROR_SHARING_VIOLATION)
                 return nullptr;
-            raise(code);
+            raise(code, name);
         }
         return std::make_unique<Win32FolderLock>(lock);
     }
 
     void startProgram(const std::u16string& path) override
     {
-        const auto result = reinterpret_cast<INT_PTR>(
-            ::ShellExecuteW(nullptr, L"open", wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-        if (result <= 32)
+        std::wstring program = wide(path);
+        // No program starts by a name beyond MAX_PATH, long-path setting or not: such a one
+        // starts by its short name. The program is named to CreateProcess itself, for the
+        // search that a bare command line starts (ShellExecute's way) fails in such folders.
+        if (program.size() >= MAX_PATH) {
+            std::wstring shortName(program.size() + 1, L'\0');
+            const DWORD length =
+                ::GetShortPathNameW(program.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
+            if (length > 0 && length < shortName.size()) {
+                shortName.resize(length);
+                program = shortName;
+            }
+        }
+        const std::u16string plain = named(program);
+        program.assign(plain.begin(), plain.end());
+        std::wstring command = L"\"" + program + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOWNORMAL;
+        PROCESS_INFORMATION process{};
+        if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              &process))
             throw RuntimeError(error::kFileNotFound);
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
     }
 
     void openDocument(const std::u16string& address) override

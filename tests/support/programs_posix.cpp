@@ -24,6 +24,16 @@ std::string realProgram()
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+std::string startableProgram()
+{
+    return realProgram();
+}
+
+bool onWindows()
+{
+    return false;
+}
+
 bool filesHavePermissions()
 {
     return true;
@@ -59,6 +69,20 @@ RunningProgram::~RunningProgram()
     ::kill(static_cast<pid_t>(m_process), SIGKILL);
     ::waitpid(static_cast<pid_t>(m_process), nullptr, 0);
 }
+
+void removeFolder(const std::filesystem::path& folder)
+{
+    std::filesystem::remove_all(folder);
+}
+
+void linkTo(const std::filesystem::path& target, const std::filesystem::path& link)
+{
+    std::filesystem::create_symlink(target, link);
+}
+
+HeldFile::HeldFile(const std::filesystem::path&, std::optional<std::chrono::milliseconds>) {}
+
+HeldFile::~HeldFile() = default;
 
 SmallDisk::SmallDisk(const std::filesystem::path& folder, const char* size) : m_folder(folder)
 {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <fstream>
+
 namespace test_programs {
 
 std::string wholeProgram(std::string_view tag, std::size_t size)
@@ -20,6 +22,19 @@ std::string wholeProgram(std::string_view tag, std::size_t size)
 std::string realProgram()
 {
     return wholeProgram("a real program", 20000);
+}
+
+std::string startableProgram()
+{
+    wchar_t system[MAX_PATH];
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    std::ifstream in(std::filesystem::path(system) / L"hostname.exe", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool onWindows()
+{
+    return true;
 }
 
 bool filesHavePermissions()
@@ -71,6 +86,38 @@ RunningProgram::~RunningProgram()
         ::CloseHandle(process);
     }
     ::CloseHandle(reinterpret_cast<HANDLE>(m_input));
+}
+
+void removeFolder(const std::filesystem::path& folder)
+{
+    // The extended form reaches paths beyond MAX_PATH.
+    std::filesystem::remove_all(LR"(\\?\)" + std::filesystem::absolute(folder).wstring());
+}
+
+void linkTo(const std::filesystem::path& target, const std::filesystem::path& link)
+{
+    std::filesystem::create_hard_link(target, link);
+}
+
+HeldFile::HeldFile(const std::filesystem::path& path, std::optional<std::chrono::milliseconds> release)
+{
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot hold " + path.string());
+    m_handle = reinterpret_cast<std::intptr_t>(file);
+    if (release)
+        m_releaser = std::thread([file, duration = *release] {
+            std::this_thread::sleep_for(duration);
+            ::CloseHandle(file);
+        });
+}
+
+HeldFile::~HeldFile()
+{
+    if (m_releaser.joinable())
+        m_releaser.join();
+    else
+        ::CloseHandle(reinterpret_cast<HANDLE>(m_handle));
 }
 
 SmallDisk::SmallDisk(const std::filesystem::path& folder, const char*) : m_folder(folder) {}

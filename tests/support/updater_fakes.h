@@ -103,8 +103,14 @@ public:
     void startProgram(const std::u16string& path) override
     {
         m_log.push_back("start " + name(path));
-        if (startForReal)
+        if (!startForReal)
+            return;
+        try {
             m_real->startProgram(path);
+        } catch (const runtime::RuntimeError&) {
+            m_log.push_back("start failed");
+            throw;
+        }
     }
     void openDocument(const std::u16string& address) override { m_log.push_back("open " + u8(address)); }
     void sleep(std::chrono::milliseconds duration) override

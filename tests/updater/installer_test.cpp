@@ -73,7 +73,7 @@ TEST_F(InstallerTest, BacksUpThenSwapsWithTheProgramsPermissions)
     EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);  // checked, not yet touched
     installer.install();
     EXPECT_EQ(log, (Log{"stage VelkoraLirvane.exe", "stage VelkoraLirvane_old.exe", "commit VelkoraLirvane_old.exe",
-                        "commit VelkoraLirvane.exe", "delete VelkoraLirvane.exe.minisig"}));
+                        "commit VelkoraLirvane.exe"}));
     EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
     EXPECT_EQ(read("VelkoraLirvane_old.exe"), kOldProgram);
     if (test_programs::filesHavePermissions()) {
@@ -205,9 +205,10 @@ TEST_F(InstallerTest, ABackupThatDoesNotFitKeepsThePreviousOneAndStopsBeforeTheS
     EXPECT_EQ(files(), (std::set<std::string>{"VelkoraLirvane.exe", "VelkoraLirvane_down.exe", "VelkoraLirvane_old.exe"}));
 }
 
-// Signed updates: the kept signature goes with the program, and a program in place is never
-// left with the signature of the one before it.
-TEST_F(InstallerTest, TheKeptSignatureFollowsTheProgram)
+// Signed updates: the kept signature goes before the program, so that a program in place is
+// never left with the signature of the one before it; a program that does not move gets its
+// own back.
+TEST_F(InstallerTest, TheKeptSignatureGoesBeforeTheProgram)
 {
     if (!minisignAvailable())
         GTEST_SKIP() << "minisign runs on Linux only";
@@ -216,18 +217,22 @@ TEST_F(InstallerTest, TheKeptSignatureFollowsTheProgram)
     vendor.sign(m_folder / "VelkoraLirvane_down.exe", keys / "new.minisig", false,
                 "timestamp:2000\\tfile:VelkoraLirvane_2.0.exe\\tinstall:VelkoraLirvane.exe");
     signatures.files[u8(candidate().signatureUrl)] = read(keys / "new.minisig");
-    write("VelkoraLirvane.exe.minisig", "the signature of the program before");
+    const std::string before = "the signature of the program before";
+    write("VelkoraLirvane.exe.minisig", before);
 
-    for (const bool signatureFails : {true, false}) {
-        shell.failCommitOf = signatureFails ? "VelkoraLirvane.exe.minisig" : "";
+    for (const std::string failing : {"VelkoraLirvane.exe.minisig", "VelkoraLirvane.exe", ""}) {
+        shell.failCommitOf = failing;
         Installer installer = makeInstaller(signature::parsePublicKey(vendor.publicLine()));
         ASSERT_EQ(installer.check(candidate(), {}), Installer::Verdict::Accepted);
-        installer.install();
-        EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
-        if (signatureFails)
-            EXPECT_FALSE(fs::exists(m_folder / "VelkoraLirvane.exe.minisig"));
-        else
+        if (failing.empty()) {
+            installer.install();
+            EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
             EXPECT_EQ(read("VelkoraLirvane.exe.minisig"), read(keys / "new.minisig"));
+        } else {
+            EXPECT_THROW(installer.install(), runtime::RuntimeError) << failing;
+            EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram) << failing;
+            EXPECT_EQ(read("VelkoraLirvane.exe.minisig"), before) << failing;
+        }
     }
     fs::remove_all(keys);
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/runtime/binary_file.h"
+
 #include <filesystem>
 #include <fstream>
 
@@ -36,7 +38,7 @@ protected:
         fs::create_directories(folder);
         return folder;
     }
-    ~UpdateControllerTest() override { fs::remove_all(m_folder); }
+    ~UpdateControllerTest() override { test_programs::removeFolder(m_folder); }
 
     std::u16string folder() const { return m_folder.u16string(); }
     void write(const std::string& name, const std::string& content, fs::perms perms = fs::perms::owner_all)
@@ -115,7 +117,7 @@ TEST_F(UpdateControllerTest, AnyVersionTextStartsTheDownloadWithTheNameAsRead)
                           "Inet1 http://updates.example/lirvane/lirvanesurumPlus2.txt",
                           "enable btniptal", "disable basla", "disable cmdClose",
                           "Inet1 http://updates.example/lirvane/lirvanedosyaPlus2.txt",
-                          "delete VelkoraLirvane_down.exe",
+                          "stage VelkoraLirvane_down.exe", "commit VelkoraLirvane_down.exe",
                           "put Url http://updates.example/lirvane/VelkoraLirvane.exe\r\n",
                           "put Port 80", "put ConnectType 0", "put LocalFile " + down, "call RequestInformation",
                           "call StartDownload"};
@@ -379,8 +381,8 @@ TEST_F(CompletionTest, SwapsBacksUpStartsAndEnds)
     raise(ev::DownloadComplete);
     const Log expected = {"stage VelkoraLirvane.exe", "status Güncelleme başarıyla tamamlandı", kRestartBox,
                           "stage VelkoraLirvane_old.exe", "commit VelkoraLirvane_old.exe",
-                          "commit VelkoraLirvane.exe", "delete VelkoraLirvane.exe.minisig",
-                          "delete VelkoraLirvane_down.exe", "start VelkoraLirvane.exe", "end"};
+                          "commit VelkoraLirvane.exe", "delete VelkoraLirvane_down.exe",
+                          "start VelkoraLirvane.exe", "end"};
     EXPECT_EQ(log, expected);
     EXPECT_FALSE(controller.iptaledildi);
     EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
@@ -425,6 +427,121 @@ TEST_F(CompletionTest, ADownloadThatIsNotAWholeProgramIsRefusedAndDropped)
     EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
     EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
 }
+
+// The folder as users' machines have it. Whatever lies in it or holds its files never lets
+// bytes reach the program unchecked nor an older release in, a short hold is waited out, and
+// an obstacle that stays is named. The download is written as the control writes it: through
+// a file created when missing and otherwise kept.
+struct FolderScene {
+    fs::path folder;
+    std::vector<std::unique_ptr<test_programs::HeldFile>> holds;
+
+    void hold(const std::string& name, std::optional<std::chrono::milliseconds> release = {})
+    {
+        holds.push_back(std::make_unique<test_programs::HeldFile>(folder / name, release));
+    }
+};
+
+struct FolderCase {
+    std::string name;
+    std::function<void(FolderScene&)> arrange;  // once the folder holds the program
+    std::string box;  // the one box that names the obstacle; empty: the update installs and starts
+    std::string folderTail;       // appended to the test's folder
+    bool withKey = false;         // signed updates, with a kept signature beside the program
+    bool windowsOnly = false;     // a hold or a lock file, which only Windows has
+};
+
+void PrintTo(const FolderCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+constexpr char kVendorKey[] = "RWQKdfTs2leeq5cLm/TZ9wYkcJ/nVLE9I1VYeTGIP5v8U+nINAje/l/y";
+
+std::string folderProblemBox(const std::string& name, const std::string& problem)
+{
+    return "box exclamation [Güncelleme Hatası] Güncelleme klasöründe bir sorun var:\r\n" + name + ": " + problem
+           + "\r\nProgramınız değiştirilmedi.";
+}
+
+class FolderTest : public UpdateControllerTest, public testing::WithParamInterface<FolderCase> {};
+
+TEST_P(FolderTest, NothingReachesTheProgramUncheckedAndEveryObstacleIsNamed)
+{
+    const FolderCase& c = GetParam();
+    if (c.windowsOnly && !test_programs::onWindows())
+        GTEST_SKIP() << "Windows only";
+    FolderScene scene{m_folder / c.folderTail, {}};
+    const std::string oldProgram = test_programs::wholeProgram("old");
+    const std::string newProgram = test_programs::startableProgram();
+    fs::create_directories(scene.folder);
+    std::ofstream(scene.folder / "VelkoraLirvane.exe", std::ios::binary) << oldProgram;
+    if (test_programs::filesHavePermissions())
+        fs::permissions(scene.folder / "VelkoraLirvane.exe", fs::perms::owner_all);
+    if (c.withKey)
+        std::ofstream(scene.folder / "VelkoraLirvane.exe.minisig") << "the kept signature";
+    c.arrange(scene);
+
+    const std::u16string app = runtime::fromUtf8(scene.folder.string());
+    UpdateController updater{UpdaterEnvironment{view, boxes, shell, inet1, browser, [] {},
+                                                [this] { log.push_back("end"); }, app, u"updates.example",
+                                                u"www.example", signatures,
+                                                c.withKey ? signature::parsePublicKey(kVendorKey) : std::nullopt},
+                             control};
+    inet1.answers = {u"2.0", u"VelkoraLirvane_2.0.exe"};
+    control.fileSize = static_cast<std::int32_t>(newProgram.size());
+    shell.startForReal = true;
+    const auto contents = [&](const std::string& name) {
+        std::ifstream in(scene.folder / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    control.onStartDownload = [&] {
+        runtime::BinaryFile download(app + u"\\VelkoraLirvane_down.exe");
+        download.write(std::as_bytes(std::span(newProgram)));
+        download.close();
+        if (scene.holds.empty()) {  // a held program cannot be read here either
+            EXPECT_EQ(contents("VelkoraLirvane.exe"), oldProgram) << "the download was written into the program";
+        }
+        static_cast<controls::ControlSite&>(updater).raiseEvent(ev::DownloadComplete, {});
+    };
+    updater.basla_Click();
+
+    if (c.box.empty()) {
+        EXPECT_EQ(only("box"), Log{kRestartBox});
+        EXPECT_EQ(contents("VelkoraLirvane.exe"), newProgram);
+        EXPECT_EQ(contents("VelkoraLirvane_old.exe"), oldProgram);
+        EXPECT_TRUE(logged("start VelkoraLirvane.exe"));
+        EXPECT_FALSE(logged("start failed"));
+        EXPECT_EQ(log.back(), "end");
+        // The started program holds its file until it has ended, and it ends at once.
+        const auto started = shell::systemShell();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (started->isProgramRunning(app + u"\\VelkoraLirvane.exe") && std::chrono::steady_clock::now() < deadline) {
+        }
+    } else {
+        EXPECT_EQ(only("box"), Log{c.box});
+        EXPECT_EQ(contents("VelkoraLirvane.exe"), oldProgram);
+        EXPECT_FALSE(fs::exists(scene.folder / "VelkoraLirvane_old.exe"));
+        // Idle again, if the buttons changed at all.
+        const auto last = [&](const std::string& line) { return std::find(log.rbegin(), log.rend(), line) - log.rbegin(); };
+        EXPECT_GE(last("disable basla"), last("enable basla"));
+    }
+    EXPECT_FALSE(fs::exists(scene.folder / "VelkoraLirvane_down.exe"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FolderTest, testing::Values(
+    FolderCase{"a leftover download that links to the program",
+               [](FolderScene& s) { test_programs::linkTo(s.folder / "VelkoraLirvane.exe", s.folder / "VelkoraLirvane_down.exe"); },
+               "", ""},
+    FolderCase{"a kept signature held by another program", [](FolderScene& s) { s.hold("VelkoraLirvane.exe.minisig"); },
+               folderProblemBox("VelkoraLirvane.exe.minisig", "başka bir program tarafından kullanılıyor"), "", true, true},
+    FolderCase{"the program held for a second",
+               [](FolderScene& s) { s.hold("VelkoraLirvane.exe", std::chrono::seconds(1)); }, "", "", false, true},
+    FolderCase{"a folder path beyond 260 characters", [](FolderScene&) {}, "",
+               std::string(130, 'u') + "/" + std::string(130, 'v'), false},
+    FolderCase{"a folder in the lock file's place",
+               [](FolderScene& s) { fs::create_directories(s.folder / "updatelirvane.lock"); },
+               folderProblemBox("updatelirvane.lock", "bu adda bir klasör var"), "", false, true}));
 
 TEST_F(UpdateControllerTest, TheNextPressSweepsTheStagesOfAnUpdaterThatDied)
 {

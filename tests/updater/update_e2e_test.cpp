@@ -326,7 +326,9 @@ INSTANTIATE_TEST_SUITE_P(Table, SignedUpdate, testing::Values(
            },
            kUnsignedBox},
     Attack{"a folder in the kept signature's place",
-           [](Scene& s) { fs::create_directories(s.app / "VelkoraLirvane.exe.minisig" / "x"); }, kUnexpectedBox},
+           [](Scene& s) { fs::create_directories(s.app / "VelkoraLirvane.exe.minisig" / "x"); },
+           "box exclamation [Güncelleme Hatası] Güncelleme klasöründe bir sorun var:\r\nVelkoraLirvane.exe.minisig: bu "
+           "adda bir klasör var\r\nProgramınız değiştirilmedi."},
     Attack{"an installed program that cannot be looked at", [](Scene& s) { s.shell.failOpenOf = "VelkoraLirvane.exe"; },
            kUnexpectedBox},
     Attack{"a leftover download that links to the program",

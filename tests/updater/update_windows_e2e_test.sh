@@ -110,12 +110,20 @@ cut_unsigned() {
 }
 html_version() { printf '<html><body><p>2.0</p></body></html>' > "$server/lirvane/lirvanesurumPlus2.txt"; }
 trickling() { nginx_config="location /lirvane/VelkoraLirvane_2.0.exe { limit_rate 1; }"; }
+# A leftover download that is a link to the program (Wine deletes what a link leads to).
+linked_download() { ln -s "$app/VelkoraLirvane.exe" "$app/VelkoraLirvane_down.exe"; }
+linked_and_tampered() { linked_download; tampered; }
+lock_is_a_folder() { mkdir "$app/updatelirvane.lock"; }
 
 run "a-signed-update" signed installs_and_starts
 run "a-tampered-program" tampered refused
 run "a-cut-program-without-a-key" cut_unsigned refused
 run "a-version-page-in-html" html_version installs_and_starts
 run "a-cancel-while-the-server-trickles" trickling cancelled_at_once
+run "a-leftover-download-linked-to-the-program" linked_download installs_and_starts
+run "a-tampered-program-and-a-linked-leftover" linked_and_tampered refused
+run "a-folder-in-the-lock-files-place" lock_is_a_folder refused
+run "a-folder-path-beyond-260-characters/$(printf 'x%.0s' {1..120})/$(printf 'y%.0s' {1..120})" signed installs_and_starts
 
 echo "$passed passed, $failed failed"
 ((failed == 0))

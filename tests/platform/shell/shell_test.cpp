@@ -54,7 +54,7 @@ TEST_F(ShellTest, AStageIsPutInPlaceInOneStepOrLeavesNothing)
     EXPECT_THROW(shell->stageText("x", path("taken")), runtime::RuntimeError);
     EXPECT_EQ(entries(), 2u);
     EXPECT_EQ(shell->readFile(path("store.txt"), 100), "second");
-    EXPECT_EQ(shell->readFile(path("store.txt"), 5), std::nullopt);
+    EXPECT_THROW(shell->readFile(path("store.txt"), 5), runtime::FileError);
     EXPECT_EQ(shell->readFile(path("missing.txt"), 100), std::nullopt);
 }
 
