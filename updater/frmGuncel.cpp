@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -88,7 +89,7 @@ frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
         UpdaterEnvironment{*this, m_services.boxes, m_services.shell, m_services.Inet1, m_services.WebBrowser1,
                            [] { QCoreApplication::processEvents(); }, m_services.endProgram,
                            m_services.appFolder, m_services.updateHost, m_services.vendorHost, m_signatures,
-                           m_services.updateKey, m_services.minimumTimestamp},
+                           m_services.updateKey, m_services.minimumTimestamp, m_services.elevated},
         *ctlIFile);
     ctlIFile->setSite(m_controller.get());
     connect(basla, &PictureButton::clicked, this, [this] { handle([this] { m_controller->basla_Click(); }); });
@@ -97,6 +98,8 @@ frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
     lblActive->installEventFilter(this);
 
     m_controller->Form_Load();
+    if (m_controller->startsAtOnce())
+        QTimer::singleShot(0, this, [this] { basla->click(); });
 }
 
 frmGuncel::~frmGuncel()

@@ -24,7 +24,7 @@ struct UpdaterServices {
     shell::Shell& shell;
     Inet1Control& Inet1;
     WebBrowserControl& WebBrowser1;
-    std::function<void()> endProgram;  // ends the process at once
+    std::function<void(int status)> endProgram;  // ends the process at once with that exit status
     std::u16string appFolder;          // the updater's own folder, without a trailing separator
     std::u16string updateHost;
     std::u16string vendorHost;
@@ -32,6 +32,7 @@ struct UpdaterServices {
     std::optional<signature::PublicKey> updateKey;
     // Seconds since 1970: no program signed earlier is installed.
     std::uint64_t minimumTimestamp = 0;
+    bool elevated = false;  // the elevated writing part of another run's update
 };
 
 // The updater's one window, created from its stored layout (the resource

@@ -12,14 +12,15 @@ int runUpdaterWindow(int argc, char* argv[], const UpdaterSetup& setup)
     QtMessageBoxes boxes;
     frmGuncel window(UpdaterServices{
         setup.internet, boxes, setup.shell, setup.Inet1, setup.WebBrowser1,
-        [] {
+        [](int status) {
             // Ends at once, from inside whatever handler is running: nothing after it runs.
             std::fflush(nullptr);
-            std::_Exit(EXIT_SUCCESS);
+            std::_Exit(status);
         },
         QCoreApplication::applicationDirPath().toStdU16String(), setup.updateHost, setup.vendorHost, setup.updateKey,
-        setup.minimumTimestamp});
+        setup.minimumTimestamp, setup.elevated});
     boxes.setParent(&window);
     window.show();
-    return application.exec();
+    application.exec();
+    return window.controller().closedStatus();
 }

@@ -36,6 +36,9 @@ constexpr std::u16string_view kCommunicationFailed =
     u"İletişim Kurulamadı. Lütfen tekrar deneyiniz. Problem devam ederse ürün kodununu e-posta ile bayinize iletiniz.";
 constexpr std::u16string_view kConnectionErrorTitle = u"Bağlantı Hatası";
 constexpr std::u16string_view kAnotherUpdateRunning = u"Bu klasörde başka bir güncelleme sürüyor. Lütfen bekleyiniz.";
+constexpr std::u16string_view kNoWriteAccess =
+    u"Programın kurulu olduğu klasöre yazma izniniz yok ve yönetici izni alınamadı. Güncelleme yapılmadı, programınız "
+    u"değiştirilmedi.";
 constexpr std::u16string_view kFolderProblem = u"Güncelleme klasöründe bir sorun var:";
 constexpr std::u16string_view kProgramUnchanged = u"Programınız değiştirilmedi.";
 
@@ -114,6 +117,11 @@ void UpdateController::Form_Load()
 
 void UpdateController::basla_Click()
 {
+    if (!m_env.shell.canWriteIn(m_env.appFolder)) {
+        if (m_env.elevated)
+            return m_env.endProgram(updater_exit::kCannotWrite);  // the run that asked says so
+        return updateElevated();
+    }
     // A second updater in this folder would write the same download and swap the same
     // program: it waits for the first, touching nothing.
     try {
@@ -190,6 +198,23 @@ void UpdateController::indir(std::u16string& yol, std::u16string& dosya)
     }
 }
 
+void UpdateController::updateElevated()
+{
+    // This window waits while the writing part shows its own; it can neither cancel nor start
+    // another meanwhile.
+    for (const Button button : {Button::basla, Button::btniptal, Button::cmdClose})
+        m_env.view.setButtonEnabled(button, false);
+    const std::optional<int> status = m_env.shell.runElevated(kElevatedUpdateFlag, m_env.doEvents);
+    if (status == updater_exit::kInstalled) {
+        ProgramiBaslat();  // as this user, never as the administrator
+        return m_env.endProgram(updater_exit::kInstalled);
+    }
+    if (!status || *status == updater_exit::kCannotWrite)
+        m_env.boxes.show(text(kNoWriteAccess), text(kUpdateErrorTitle), MessageIcon::Exclamation);
+    m_env.view.setStatusText(text(kUpdateFailed));
+    showIdleButtons();
+}
+
 void UpdateController::UrlAyarla(std::u16string& yol)
 {
     controls::dispatchPut(m_ctlIFile, dispid::Url, yol);
@@ -244,7 +269,7 @@ void UpdateController::btniptal_Click()
 
 void UpdateController::cmdClose_Click()
 {
-    m_env.endProgram();
+    m_env.endProgram(closedStatus());
 }
 
 void UpdateController::Form_QueryUnload()
@@ -342,8 +367,10 @@ void UpdateController::ctlIFile_DownloadComplete()
         return;
     }
     deleteDownload();
-    ProgramiBaslat();
-    m_env.endProgram();
+    // The writing part of another run leaves the start to that run, which runs as its user.
+    if (!m_env.elevated)
+        ProgramiBaslat();
+    m_env.endProgram(updater_exit::kInstalled);
 }
 
 void UpdateController::deleteDownload()

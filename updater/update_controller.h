@@ -16,6 +16,16 @@
 #include <optional>
 #include <string>
 
+// An updater run that cannot write its folder asks the system to run it again with an
+// administrator's rights and this flag: that run, the update's writing part, downloads, checks
+// and installs on its own and ends with one of these statuses, never starting the program.
+inline constexpr std::u16string_view kElevatedUpdateFlag = u"--elevated-update";
+namespace updater_exit {
+inline constexpr int kInstalled = 0;     // also every end of a run that was not asked to write
+inline constexpr int kNotInstalled = 1;  // the writing part told its user why, or was closed
+inline constexpr int kCannotWrite = 3;   // even with those rights the folder cannot be written
+}  // namespace updater_exit
+
 // Everything the update procedure works with besides the download control.
 struct UpdaterEnvironment {
     UpdateView& view;
@@ -24,7 +34,8 @@ struct UpdaterEnvironment {
     Inet1Control& Inet1;
     WebBrowserControl& WebBrowser1;
     std::function<void()> doEvents;    // processes the window's pending events once
-    std::function<void()> endProgram;  // ends the process at once; does not return in production
+    // Ends the process at once with an exit status (updater_exit); does not return in production.
+    std::function<void(int status)> endProgram;
     std::u16string appFolder;          // the updater's own folder, without a trailing separator
     std::u16string updateHost;         // host[:port] of the update server, optionally led by "https://"
     std::u16string vendorHost;         // host of the vendor's web site, optionally led by "https://"
@@ -33,6 +44,8 @@ struct UpdaterEnvironment {
     std::optional<signature::PublicKey> updateKey;
     // Seconds since 1970: no program signed earlier is installed.
     std::uint64_t minimumTimestamp = 0;
+    // This run is the elevated writing part of another's update (kElevatedUpdateFlag).
+    bool elevated = false;
 };
 
 // The logic behind the window frmGuncel: its load and close handling, the buttons, the link
@@ -54,6 +67,11 @@ public:
     void lblActive_Click();
 
     void indir(std::u16string& yol, std::u16string& dosya);
+
+    // The elevated writing part starts its update as soon as its window shows.
+    bool startsAtOnce() const { return m_env.elevated; }
+    // The exit status of this run when its window is closed.
+    int closedStatus() const { return m_env.elevated ? updater_exit::kNotInstalled : updater_exit::kInstalled; }
     std::u16string UrlOku(const std::u16string& Url, bool& browserokundu);
 
     // Handlers of ctlIFile's events.
@@ -71,6 +89,9 @@ public:
 
 private:
     void UrlAyarla(std::u16string& yol);
+    // The folder cannot be written by this run: its writing part runs with an administrator's
+    // rights, and this run starts the program it installed.
+    void updateElevated();
     void ProgramiBaslat();
     void deleteDownload();
     // Deletes the download after a cancel, when no other updater works in the folder.

@@ -37,7 +37,7 @@ int displayDpi()
 }  // namespace
 
 Win32FrmGuncel::Win32FrmGuncel(HINSTANCE instance, const UpdaterSetup& setup, MessageBoxes& boxes,
-                               std::u16string appFolder, std::function<void()> endProgram)
+                               std::u16string appFolder, std::function<void(int status)> endProgram)
     : m_instance(instance)
     , m_setup(setup)
     , m_signatures(setup.internet)
@@ -85,7 +85,7 @@ Win32FrmGuncel::Win32FrmGuncel(HINSTANCE instance, const UpdaterSetup& setup, Me
     m_controller = std::make_unique<UpdateController>(
         UpdaterEnvironment{*this, boxes, setup.shell, setup.Inet1, setup.WebBrowser1, [this] { doEvents(); },
                            std::move(endProgram), std::move(appFolder), setup.updateHost, setup.vendorHost,
-                           m_signatures, setup.updateKey, setup.minimumTimestamp},
+                           m_signatures, setup.updateKey, setup.minimumTimestamp, setup.elevated},
         *m_ctlIFile);
     m_ctlIFile->setSite(m_controller.get());
     m_controller->Form_Load();
@@ -224,6 +224,8 @@ int Win32FrmGuncel::run()
     ::ShowWindow(m_window, SW_SHOWNORMAL);
     ::UpdateWindow(m_window);
     ::SetFocus(m_basla);
+    if (m_controller->startsAtOnce())
+        ::PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(kBasla, BN_CLICKED), reinterpret_cast<LPARAM>(m_basla));
     MSG message{};
     while (::GetMessageW(&message, nullptr, 0, 0) > 0)
         dispatch(message);
@@ -338,7 +340,7 @@ LRESULT Win32FrmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         return 0;
     case WM_DESTROY:
         m_window = nullptr;
-        ::PostQuitMessage(0);
+        ::PostQuitMessage(m_controller->closedStatus());
         return 0;
     default:
         break;

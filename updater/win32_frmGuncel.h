@@ -23,7 +23,7 @@ class Win32FrmGuncel : private UpdateView {
 public:
     // The setup and the boxes must outlive the window. `endProgram` ends the process at once.
     Win32FrmGuncel(HINSTANCE instance, const UpdaterSetup& setup, MessageBoxes& boxes, std::u16string appFolder,
-                   std::function<void()> endProgram);
+                   std::function<void(int status)> endProgram);
     ~Win32FrmGuncel() override;
     Win32FrmGuncel(const Win32FrmGuncel&) = delete;
     Win32FrmGuncel& operator=(const Win32FrmGuncel&) = delete;

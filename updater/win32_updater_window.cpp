@@ -23,9 +23,9 @@ int runUpdaterWindow(int, char*[], const UpdaterSetup& setup)
 {
     // A box without a title of its own shows the application's name, as the program is named.
     Win32MessageBoxes boxes(u"updatelirvane");
-    Win32FrmGuncel window(::GetModuleHandleW(nullptr), setup, boxes, programFolder(), [] {
+    Win32FrmGuncel window(::GetModuleHandleW(nullptr), setup, boxes, programFolder(), [](int status) {
         // Ends at once, from inside whatever handler is running: nothing after it runs.
-        ::ExitProcess(0);
+        ::ExitProcess(static_cast<UINT>(status));
     });
     boxes.setOwner(window.handle());
     return window.run();

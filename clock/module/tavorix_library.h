@@ -53,11 +53,16 @@ std::vector<RegistrationValue> classRegistration(const std::string& modulePath);
 // The keys whose trees the class's registration adds.
 std::vector<std::string> classKeys();
 
+// For whom a registration holds. On Windows the machine's lies below HKEY_CLASSES_ROOT and
+// needs an administrator; the user's below HKEY_CURRENT_USER\Software\Classes needs no one.
+// The Linux store is its user's own: both are that store.
+enum class RegistrationScope { Machine, User };
+
 // Writes (or removes) the registration of the class, its interfaces and the type library for
 // the module at `modulePath`: in the store on Linux, in the system's registry on Windows.
 // False when it cannot be written.
-bool registerServer(const std::string& modulePath);
-bool unregisterServer();
+bool registerServer(const std::string& modulePath, RegistrationScope scope = RegistrationScope::Machine);
+bool unregisterServer(RegistrationScope scope = RegistrationScope::Machine);
 
 // The Linux module's resources, which it hands out through DllGetResource: "TYPELIB" 1 (the
 // library's description), "VERSION" 1 (the version data as text) and "BITMAP" 30000 (the

@@ -49,7 +49,7 @@ std::optional<std::string_view> resource(std::string_view type, std::uint32_t id
     return std::nullopt;
 }
 
-bool registerServer(const std::string& modulePath)
+bool registerServer(const std::string& modulePath, RegistrationScope)
 {
     const com::TypeLibrary& lib = typeLibrary();
     const std::string libid = LIBID_Tavorix.toString();
@@ -93,7 +93,7 @@ bool registerServer(const std::string& modulePath)
     return true;
 }
 
-bool unregisterServer()
+bool unregisterServer(RegistrationScope)
 {
     com::Registry registry;
     if (!registry.exists())

@@ -1,5 +1,6 @@
-// The registration of tavorix.ocx in the system's registry: the class's keys below
-// HKEY_CLASSES_ROOT, and the type library with its interfaces by the system's own registration.
+// The registration of tavorix.ocx in the system's registry: the class's keys below the root of
+// the machine's classes or the user's, and the type library with its interfaces by the
+// system's own registration for the one or the other.
 #include "clock/module/tavorix_library.h"
 
 #include "platform/runtime/text.h"
@@ -8,6 +9,12 @@
 #include <oleauto.h>
 
 #include <filesystem>
+
+// The per-user forms of the type library's registration, which mingw-w64's headers lack.
+extern "C" {
+HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* helpFolder);
+HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND kind);
+}
 
 namespace tavorix {
 
@@ -19,10 +26,21 @@ std::wstring wide(const std::string& utf8)
     return {text.begin(), text.end()};
 }
 
-bool store(const RegistrationValue& entry)
+// The root of the registered classes for `scope`, and the path of `key` below it.
+HKEY rootOf(RegistrationScope scope)
+{
+    return scope == RegistrationScope::User ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT;
+}
+
+std::wstring below(RegistrationScope scope, const std::string& key)
+{
+    return (scope == RegistrationScope::User ? L"Software\\Classes\\" : L"") + wide(key);
+}
+
+bool store(RegistrationScope scope, const RegistrationValue& entry)
 {
     HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, wide(entry.key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (::RegCreateKeyExW(rootOf(scope), below(scope, entry.key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                           KEY_SET_VALUE, nullptr, &key, nullptr)
         != ERROR_SUCCESS)
         return false;
@@ -37,11 +55,11 @@ bool store(const RegistrationValue& entry)
 
 }  // namespace
 
-bool registerServer(const std::string& modulePath)
+bool registerServer(const std::string& modulePath, RegistrationScope scope)
 {
     for (const auto& entry : classRegistration(modulePath)) {
-        if (!store(entry)) {
-            unregisterServer();  // nothing half registered
+        if (!store(scope, entry)) {
+            unregisterServer(scope);  // nothing half registered
             return false;
         }
     }
@@ -50,27 +68,32 @@ bool registerServer(const std::string& modulePath)
     ITypeLib* library = nullptr;
     HRESULT result = ::LoadTypeLibEx(module.c_str(), REGKIND_NONE, &library);
     if (SUCCEEDED(result)) {
-        result = ::RegisterTypeLib(library, module.data(), folder.data());
+        result = scope == RegistrationScope::User ? ::RegisterTypeLibForUser(library, module.data(), folder.data())
+                                                  : ::RegisterTypeLib(library, module.data(), folder.data());
         library->Release();
     }
     if (FAILED(result)) {
-        unregisterServer();
+        unregisterServer(scope);
         return false;
     }
     return true;
 }
 
-bool unregisterServer()
+bool unregisterServer(RegistrationScope scope)
 {
     bool removed = true;
     for (const auto& key : classKeys()) {
-        const LONG result = ::RegDeleteTreeW(HKEY_CLASSES_ROOT, wide(key).c_str());
+        const LONG result = ::RegDeleteTreeW(rootOf(scope), below(scope, key).c_str());
         removed = removed && (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND);
     }
     // The library's keys and those of its interfaces; a library never registered is no failure.
     const com::TypeLibrary& lib = typeLibrary();
-    const HRESULT result = ::UnRegisterTypeLib(LIBID_Tavorix.as<GUID>(), lib.majorVersion, lib.minorVersion,
-                                               static_cast<LCID>(lib.lcid), SYS_WIN64);
+    const GUID libid = LIBID_Tavorix.as<GUID>();
+    const auto lcid = static_cast<LCID>(lib.lcid);
+    const HRESULT result =
+        scope == RegistrationScope::User
+            ? ::UnRegisterTypeLibForUser(libid, lib.majorVersion, lib.minorVersion, lcid, SYS_WIN64)
+            : ::UnRegisterTypeLib(libid, lib.majorVersion, lib.minorVersion, lcid, SYS_WIN64);
     return removed && (SUCCEEDED(result) || result == TYPE_E_REGISTRYACCESS || result == TYPE_E_LIBNOTREGISTERED);
 }
 

@@ -345,6 +345,23 @@ public:
         return std::make_unique<PosixFolderLock>(directory.release());
     }
 
+    bool canWriteIn(const std::u16string& folder) override
+    {
+        const std::filesystem::path probe =
+            runtime::nativePath(folder) / (".updatelirvane-probe-" + std::to_string(::getpid()));
+        const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0)
+            return errno != EACCES && errno != EPERM && errno != EROFS;
+        ::close(fd);
+        ::unlink(probe.c_str());
+        return true;
+    }
+
+    std::optional<int> runElevated(std::u16string_view, const std::function<void()>&) override
+    {
+        return std::nullopt;  // a desktop user's program is not given an administrator's rights
+    }
+
     void startProgram(const std::u16string& path) override
     {
         const std::string native = runtime::nativePath(path);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -77,6 +78,17 @@ public:
     // The lock that keeps a second updater out of `folder`; nullptr when another process holds
     // it. Raises the file error when the folder cannot be locked at all.
     virtual std::unique_ptr<FolderLock> lockFolder(const std::u16string& folder) = 0;
+
+    // True when this process may create files in `folder`: a probe file made there and removed
+    // again, not a guess from the path. False only when the system refuses the right (no
+    // access, a read-only medium); any other trouble is left to the steps that follow.
+    virtual bool canWriteIn(const std::u16string& folder) = 0;
+
+    // Runs this program again, with its own arguments and `flag` after them, with the rights
+    // of an administrator, which the system asks the user for; waits for it to end, running
+    // `wait` whenever the window has events. Its exit status; nullopt when the user declined or
+    // the system has no such rights to give (POSIX).
+    virtual std::optional<int> runElevated(std::u16string_view flag, const std::function<void()>& wait) = 0;
 
     // Starts a program with a normal, focused window and does not wait for it. Raises
     // 53 "File not found" when it cannot be started.

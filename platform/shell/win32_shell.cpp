@@ -251,6 +251,25 @@ std::unique_ptr<Win32StagedFile> stageOf(const std::wstring& target, std::span<c
     return stage;
 }
 
+// An argument as CommandLineToArgvW reads it back: in quotes, its quotes and the backslashes
+// before them escaped.
+std::wstring quoted(const std::wstring& argument)
+{
+    std::wstring result = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        result.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+        backslashes = 0;
+        result += c;
+    }
+    result.append(2 * backslashes, L'\\');
+    return result + L"\"";
+}
+
 // Deletes the name `path` itself, whatever it holds: Wine deletes what a link leads to, so the
 // name is first given an empty file of this process, which is then deleted.
 void removeName(const std::wstring& path)
@@ -362,6 +381,49 @@ public:
             raise(code, name);
         }
         return std::make_unique<Win32FolderLock>(lock);
+    }
+
+    bool canWriteIn(const std::u16string& folder) override
+    {
+        const std::wstring probe = wide(folder + u"\\.updatelirvane-probe-") + std::to_wstring(::GetCurrentProcessId());
+        const Handle file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                        nullptr));
+        if (file.valid())
+            return true;
+        const DWORD code = ::GetLastError();
+        return code != ERROR_ACCESS_DENIED && code != ERROR_WRITE_PROTECT;
+    }
+
+    std::optional<int> runElevated(std::u16string_view flag, const std::function<void()>& wait) override
+    {
+        std::wstring self(32768, L'\0');
+        self.resize(::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+        // The arguments this program was given, its own name taken off the command line.
+        int count = 0;
+        LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+        std::wstring parameters;
+        for (int i = 1; arguments && i < count; ++i)
+            parameters += quoted(arguments[i]) + L" ";
+        ::LocalFree(arguments);
+        parameters += std::wstring(flag.begin(), flag.end());
+
+        SHELLEXECUTEINFOW run{};
+        run.cbSize = sizeof run;
+        run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+        run.lpVerb = L"runas";
+        run.lpFile = self.c_str();
+        run.lpParameters = parameters.c_str();
+        run.nShow = SW_SHOWNORMAL;
+        if (!::ShellExecuteExW(&run) || !run.hProcess)
+            return std::nullopt;  // declined at the prompt, or not started at all
+        const Handle process(run.hProcess);
+        while (::MsgWaitForMultipleObjects(1, &run.hProcess, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+            wait();
+        DWORD status = 0;
+        if (!::GetExitCodeProcess(process.get(), &status))
+            return std::nullopt;
+        return static_cast<int>(status);
     }
 
     void startProgram(const std::u16string& path) override

@@ -1,45 +1,100 @@
 #!/usr/bin/env bash
-# The Windows installer under Wine: a silent install into a folder of the user's choice leaves
-# the programs there and the control registered and working; a silent uninstall leaves neither
-# a file nor a key behind. The ZIP holds the same programs.
-#   usage: windows_installer_test.sh BUILD_DIR
+# The Windows installer under Wine, in both of its modes. For all users (as the administrator,
+# into a folder of its choice) the control is registered for the machine and works; for the
+# current user (a standard Unix user with a Western prefix of its own) it goes into that user's
+# %LOCALAPPDATA%\Programs and registers below HKEY_CURRENT_USER. Each uninstall leaves neither a
+# file nor a key behind. The ZIP holds the same programs.
+#   usage: windows_installer_test.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
-build=$1
+build=$1 source_dir=$2
+standard_user=$source_dir/tests/support/standard-user
 work=$(mktemp -d)
 folder_name="VelkoraTest$$"
 folder="C:\\$folder_name"
-trap 'rm -rf "$work" "$WINEPREFIX/drive_c/$folder_name"' EXIT
+trap 'rm -rf "$work" "$WINEPREFIX/drive_c/$folder_name"; "$standard_user" wineserver -k >/dev/null 2>&1' EXIT
 failed=0
 fail() { failed=$((failed + 1)); echo "FAILED: $*"; }
-programs=(inetfile.exe tavorix-container.exe tavorix.ocx updatelirvane.exe)
+programs=(tavorix.ocx updatelirvane.exe)
+entry='Software\Microsoft\Windows\CurrentVersion\Uninstall\Velkora Lirvane'
 
+cmake --build "$build" --target windows-installer >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
+installer=$(ls "$build"/velkora-lirvane-*-win64.exe)
 (cd "$build" && cpack -B "$work/package" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; exit 1; }
-installer=$(ls "$work"/package/*.exe)
-zip=$(ls "$work"/package/*.zip)
-python3 -m zipfile -l "$zip" >"$work/zip.txt"
-for program in "${programs[@]}"; do
-    grep -q "/$program " "$work/zip.txt" || fail "the ZIP lacks $program"
-done
+python3 -m zipfile -l "$(ls "$work"/package/*.zip)" | awk 'NR > 1 && $1 !~ /\/$/ { sub(/.*\//, "", $1); print $1 }' |
+    sort >"$work/zip.txt"
+printf '%s\n' "${programs[@]}" | cmp -s - "$work/zip.txt" || fail "the ZIP holds $(tr '\n' ' ' <"$work/zip.txt")"
 
-wine reg export 'HKEY_CLASSES_ROOT' "$work/before.reg" /y >/dev/null 2>&1
-wine "$installer" /S "/D=$folder" || fail "the installer failed"
+# exported REG_KEY FILE [USER]: the tree of a key, as the administrator or as the standard user.
+exported() {
+    local run=(wine)
+    [[ -n "${3:-}" ]] && run=("$standard_user" wine)
+    "${run[@]}" reg export "$1" "$2" /y >/dev/null 2>&1 || : >"$2"
+}
+# Only the uninstaller is left in FOLDER (a Unix path) once it ran in place (_?=).
+only_uninstaller_left() {
+    local left
+    left=$(ls "$1" 2>/dev/null)
+    [[ "$left" == "Uninstall.exe" ]] || fail "files left behind in $1: $left"
+}
+# The uninstall entry of KEY_ROOT names the version, publisher, size and numbers Windows reads.
+entry_is_whole() {
+    local values
+    values=$("${@:2}" reg query "$1\\$entry" 2>/dev/null | tr -d '\r')
+    for value in "DisplayVersion    REG_SZ    1.0.0" "Publisher    REG_SZ    Velkora" "EstimatedSize    REG_DWORD" \
+                 "NoModify    REG_DWORD    0x1" "NoRepair    REG_DWORD    0x1" "DisplayIcon    REG_SZ    .*updatelirvane.exe,0"; do
+        grep -q "$value" <<<"$values" || fail "the uninstall entry below $1 lacks $value"
+    done
+}
+
+# For all users, as the administrator.
+exported 'HKEY_CLASSES_ROOT' "$work/before.reg"
+wine "$installer" /S /AllUsers "/D=$folder" || fail "the installer for all users failed"
 for program in "${programs[@]}" Uninstall.exe; do
-    [[ -f "$WINEPREFIX/drive_c/$folder_name/$program" ]] || fail "$program was not installed"
+    [[ -f "$WINEPREFIX/drive_c/$folder_name/$program" ]] || fail "$program was not installed for all users"
 done
+[[ $(ls "$WINEPREFIX/drive_c/$folder_name" | wc -l) == 3 ]] || fail "more than the programs were installed"
 server=$(wine reg query 'HKCR\CLSID\{8C4F2D19-6A3B-4E7C-9D21-0B5F7A3C8E42}\InprocServer32' /ve 2>/dev/null | tr -d '\r')
 [[ "$server" == *"REG_SZ    $folder\\tavorix.ocx" ]] || fail "the control is not registered from $folder: $server"
 printf 'WScript.Echo "Style " & CreateObject("Tavorix.UserControl1").Style\n' >"$work/style.vbs"
 [[ "$(wine cscript //nologo "$(winepath -w "$work/style.vbs")" 2>/dev/null | tr -d '\r')" == "Style 0" ]] ||
     fail "the installed control cannot be created by its program id"
-
-# The uninstaller runs in place (_?=) so that it ends before the check; then only it is left.
-wine "$folder\\Uninstall.exe" /S "_?=$folder" || fail "the uninstaller failed"
-left=$(ls "$WINEPREFIX/drive_c/$folder_name")
-[[ "$left" == "Uninstall.exe" ]] || fail "files left behind: $left"
-wine reg export 'HKEY_CLASSES_ROOT' "$work/after.reg" /y >/dev/null 2>&1
+entry_is_whole HKLM wine
+wine "$folder\\Uninstall.exe" /S "_?=$folder" || fail "the uninstaller for all users failed"
+only_uninstaller_left "$WINEPREFIX/drive_c/$folder_name"
+exported 'HKEY_CLASSES_ROOT' "$work/after.reg"
 cmp -s "$work/before.reg" "$work/after.reg" || fail "keys left behind in HKEY_CLASSES_ROOT"
-wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velkora Lirvane' >/dev/null 2>&1 &&
-    fail "the uninstall entry is left behind"
+wine reg query "HKLM\\$entry" >/dev/null 2>&1 && fail "the uninstall entry for all users is left behind"
+
+# For the current user, as a standard user: the default mode, with no folder named.
+"$standard_user" wine cmd /c exit >/dev/null 2>&1
+status=$?
+if ((status == 77)); then
+    echo "no standard user can be made here: the install for the current user is not tried"
+else
+    cp "$installer" "$work/setup.exe" && chmod 755 "$work" "$work/setup.exe"
+    for tree in HKEY_CLASSES_ROOT 'HKEY_CURRENT_USER\Software\Classes'; do
+        exported "$tree" "$work/user-before-${tree##*\\}.reg" user
+    done
+    "$standard_user" wine "$work/setup.exe" /S /CurrentUser || fail "the installer for the current user failed"
+    local_folder="$("$standard_user" wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')\Programs\Velkora Lirvane"
+    unix_folder=$("$standard_user" winepath -u "$local_folder" 2>/dev/null)
+    for program in "${programs[@]}" Uninstall.exe; do
+        [[ -f "$unix_folder/$program" ]] || fail "$program was not installed in $local_folder"
+    done
+    "$standard_user" wine reg query 'HKCU\Software\Classes\Tavorix.UserControl1\CLSID' >/dev/null 2>&1 ||
+        fail "the control is not registered for the user"
+    entry_is_whole HKCU "$standard_user" wine
+    # A path with spaces cannot be given in place (_?= takes no quotes): the uninstaller runs from
+    # a copy of itself, and its user's Wine server says when all of that user's programs ended.
+    "$standard_user" wine "$local_folder\\Uninstall.exe" /S || fail "the uninstaller for the user failed"
+    "$standard_user" wineserver -w
+    [[ ! -e "$unix_folder" ]] || fail "files left behind in $unix_folder: $(ls "$unix_folder")"
+    for tree in HKEY_CLASSES_ROOT 'HKEY_CURRENT_USER\Software\Classes'; do
+        exported "$tree" "$work/user-after-${tree##*\\}.reg" user
+        cmp -s "$work/user-before-${tree##*\\}.reg" "$work/user-after-${tree##*\\}.reg" || fail "keys left behind in $tree"
+    done
+    "$standard_user" wine reg query "HKCU\\$entry" >/dev/null 2>&1 && fail "the uninstall entry for the user is left behind"
+fi
 
 [[ $failed -eq 0 ]] && echo "installed, registered, uninstalled"
 exit $((failed > 0))

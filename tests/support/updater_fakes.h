@@ -69,6 +69,9 @@ public:
     std::string failOpenOf;    // the name of a file that cannot be looked at (70)
     bool failDelete = false;
     bool startForReal = false;
+    bool writable = true;  // whether the folder lets this run write
+    // Stands in for the system's prompt: the elevated run's exit status, nullopt for declined.
+    std::optional<int> elevatedStatus;
     std::function<void()> onSleep;  // runs in place of each pause
 
     void deleteFile(const std::u16string& path) override
@@ -99,6 +102,12 @@ public:
     std::unique_ptr<shell::FolderLock> lockFolder(const std::u16string& folder) override
     {
         return m_real->lockFolder(folder);
+    }
+    bool canWriteIn(const std::u16string& folder) override { return writable && m_real->canWriteIn(folder); }
+    std::optional<int> runElevated(std::u16string_view flag, const std::function<void()>&) override
+    {
+        m_log.push_back("elevate " + u8(std::u16string(flag)));
+        return elevatedStatus;
     }
     void startProgram(const std::u16string& path) override
     {

@@ -30,7 +30,7 @@ protected:
     RecordingShell shell{log};
     FakeInet1 inet1{log};
     FakeBrowser browser{log};
-    frmGuncel window{UpdaterServices{internet, boxes, shell, inet1, browser, [this] { log.push_back("end"); },
+    frmGuncel window{UpdaterServices{internet, boxes, shell, inet1, browser, [this](int) { log.push_back("end"); },
                                      runtime::fromUtf8(m_folder.string()), u"updates.example", u"www.example", std::nullopt}};
 };
 

@@ -85,7 +85,7 @@ protected:
     FakeSignatureReader signatures{log};
     UpdateController controller{
         UpdaterEnvironment{view, boxes, shell, inet1, browser, [this] { log.push_back("doEvents"); },
-                           [this] { log.push_back("end"); }, folder(), u"updates.example", u"www.example",
+                           [this](int) { log.push_back("end"); }, folder(), u"updates.example", u"www.example",
                            signatures, std::nullopt},
         control};
 };
@@ -390,6 +390,19 @@ TEST_F(CompletionTest, SwapsBacksUpStartsAndEnds)
     EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
 }
 
+TEST_F(CompletionTest, TheWritingPartOfAnotherRunInstallsButStartsNothing)
+{
+    UpdateController writingPart{UpdaterEnvironment{view, boxes, shell, inet1, browser, [] {},
+                                                    [this](int status) { log.push_back("end " + std::to_string(status)); },
+                                                    folder(), u"updates.example", u"www.example", signatures,
+                                                    std::nullopt, 0, true},
+                                 control};
+    static_cast<controls::ControlSite&>(writingPart).raiseEvent(ev::DownloadComplete, {});
+    EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
+    EXPECT_FALSE(logged("start VelkoraLirvane.exe"));
+    EXPECT_EQ(log.back(), "end 0");
+}
+
 TEST_F(CompletionTest, AnUpdateInPlaceIsNeverReportedAsFailed)
 {
     shell.failDelete = true;
@@ -484,7 +497,7 @@ TEST_P(FolderTest, NothingReachesTheProgramUncheckedAndEveryObstacleIsNamed)
 
     const std::u16string app = runtime::fromUtf8(scene.folder.string());
     UpdateController updater{UpdaterEnvironment{view, boxes, shell, inet1, browser, [] {},
-                                                [this] { log.push_back("end"); }, app, u"updates.example",
+                                                [this](int) { log.push_back("end"); }, app, u"updates.example",
                                                 u"www.example", signatures,
                                                 c.withKey ? signature::parsePublicKey(kVendorKey) : std::nullopt},
                              control};
@@ -542,6 +555,60 @@ INSTANTIATE_TEST_SUITE_P(Table, FolderTest, testing::Values(
     FolderCase{"a folder in the lock file's place",
                [](FolderScene& s) { fs::create_directories(s.folder / "updatelirvane.lock"); },
                folderProblemBox("updatelirvane.lock", "bu adda bir klasör var"), "", false, true}));
+
+// A folder this run cannot write: the writing part runs with an administrator's rights (the
+// seam stands in for the system's prompt), and only the run that asked starts the program, as
+// its user. A refusal, or rights that still cannot write, is one message and the idle window.
+struct ElevationCase {
+    std::string name;
+    bool elevatedRun;                // this run is itself the writing part
+    std::optional<int> answer;       // the writing part's exit status; nullopt: declined
+    Log seen;                        // the prompts, boxes, starts and ends, in order
+};
+
+void PrintTo(const ElevationCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+constexpr char kNoWriteAccessBox[] =
+    "box exclamation [Güncelleme Hatası] Programın kurulu olduğu klasöre yazma izniniz yok ve yönetici izni "
+    "alınamadı. Güncelleme yapılmadı, programınız değiştirilmedi.";
+
+class ElevationTest : public UpdateControllerTest, public testing::WithParamInterface<ElevationCase> {};
+
+TEST_P(ElevationTest, OnlyTheWritingPartIsElevatedAndOnlyTheRunThatAskedStartsTheProgram)
+{
+    const ElevationCase& c = GetParam();
+    shell.writable = false;
+    shell.elevatedStatus = c.answer;
+    UpdateController updater{UpdaterEnvironment{view, boxes, shell, inet1, browser, [] {},
+                                                [this](int status) { log.push_back("end " + std::to_string(status)); },
+                                                folder(), u"updates.example", u"www.example", signatures, std::nullopt,
+                                                0, c.elevatedRun},
+                             control};
+    write("VelkoraLirvane_down.exe", "nothing of this run's");
+    updater.basla_Click();
+
+    Log seen;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(seen), [](const std::string& line) {
+        return line.starts_with("box") || line.starts_with("elevate") || line.starts_with("start")
+               || line.starts_with("end") || line.starts_with("Inet1");
+    });
+    EXPECT_EQ(seen, c.seen);
+    EXPECT_EQ(read("VelkoraLirvane_down.exe"), "nothing of this run's");
+    if (!c.seen.back().starts_with("end")) {
+        EXPECT_EQ(log.back(), "enable cmdClose");  // idle again
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ElevationTest, testing::Values(
+    ElevationCase{"declined at the prompt", false, std::nullopt, {"elevate --elevated-update", kNoWriteAccessBox}},
+    ElevationCase{"installed by the writing part", false, 0,
+                  {"elevate --elevated-update", "start VelkoraLirvane.exe", "end 0"}},
+    ElevationCase{"not installed by the writing part, which said why", false, 1, {"elevate --elevated-update"}},
+    ElevationCase{"still not writable with the rights", false, 3, {"elevate --elevated-update", kNoWriteAccessBox}},
+    ElevationCase{"the writing part itself cannot write", true, std::nullopt, {"end 3"}}));
 
 TEST_F(UpdateControllerTest, TheNextPressSweepsTheStagesOfAnUpdaterThatDied)
 {

@@ -74,7 +74,7 @@ TEST(UpdateEndToEnd, OneClickReplacesAndRestartsTheApplication)
     InternetInet1 inet1(internet);
     HtmlBrowser browser(internet);
     bool ended = false;
-    frmGuncel window(UpdaterServices{internet, boxes, *shell, inet1, browser, [&] { ended = true; },
+    frmGuncel window(UpdaterServices{internet, boxes, *shell, inet1, browser, [&](int) { ended = true; },
                                      runtime::fromUtf8(app.string()), runtime::fromUtf8(nginx.host()),
                                      u"www.example", std::nullopt});
     window.show();
@@ -121,7 +121,7 @@ TEST(UpdateOverHttps, ComesOnlyFromAServerOfThePinnedAuthority)
         InternetInet1 inet1(internet);
         HtmlBrowser browser(internet);
         bool ended = false;
-        frmGuncel window(UpdaterServices{internet, boxes, *shell, inet1, browser, [&] { ended = true; },
+        frmGuncel window(UpdaterServices{internet, boxes, *shell, inet1, browser, [&](int) { ended = true; },
                                          runtime::fromUtf8(app.string()), runtime::fromUtf8(nginx.origin()),
                                          u"https://www.example", std::nullopt});
         window.show();
@@ -253,7 +253,7 @@ TEST_P(SignedUpdate, InstallsOnlyWhatTheVendorSignedAsTheProgram)
     HtmlBrowser browser(internet);
     bool ended = false;
     const auto key = scene.withKey ? signature::parsePublicKey(s_vendor.publicLine()) : std::nullopt;
-    frmGuncel window(UpdaterServices{internet, boxes, shell, inet1, browser, [&] { ended = true; },
+    frmGuncel window(UpdaterServices{internet, boxes, shell, inet1, browser, [&](int) { ended = true; },
                                      runtime::fromUtf8(scene.app.string()), runtime::fromUtf8(nginx.host()),
                                      u"www.example", key, scene.minimumTimestamp});
     window.show();
@@ -341,7 +341,7 @@ INSTANTIATE_TEST_SUITE_P(Table, SignedUpdate, testing::Values(
                    FakeInet1 nobody(secondLog);
                    FakeBrowser nothing(secondLog);
                    inet::CurlInternet unused;
-                   frmGuncel second(UpdaterServices{unused, secondBoxes, s.shell, nobody, nothing, [] {},
+                   frmGuncel second(UpdaterServices{unused, secondBoxes, s.shell, nobody, nothing, [](int) {},
                                                     runtime::fromUtf8(s.app.string()), u"127.0.0.1:1", u"www.example",
                                                     std::nullopt});
                    QTest::mouseClick(second.basla, Qt::LeftButton);
@@ -387,7 +387,7 @@ protected:
     InternetInet1 inet1{internet};
     HtmlBrowser browser{internet};
     bool ended = false;
-    frmGuncel window{UpdaterServices{internet, recorded, *shell, inet1, browser, [this] { ended = true; },
+    frmGuncel window{UpdaterServices{internet, recorded, *shell, inet1, browser, [this](int) { ended = true; },
                                      runtime::fromUtf8(m_app.string()),
                                      runtime::fromUtf8("127.0.0.1:" + std::to_string(server.port())), u"www.example", std::nullopt}};
 };

@@ -7,6 +7,7 @@ set -uo pipefail
 host_exe=$1 demo1=$2 demo2=$3 source_dir=$4
 support=$source_dir/tests/support
 work=$(mktemp -d)
+chmod 755 "$work"  # a standard user's updater reads its folder here
 cleanup=("rm -rf '$work'")
 trap 'for command in "${cleanup[@]}"; do eval "$command"; done' EXIT
 
@@ -18,11 +19,14 @@ passed=0
 failed=0
 fail() { failed=$((failed + 1)); echo "FAILED $case: $*"; }
 
-# The id of the first visible window whose title is exactly TITLE, within LIMIT seconds.
+# The id of the first visible window whose title is exactly TITLE, within LIMIT seconds. A
+# letter beyond ASCII matches however the window's Wine encodes it (UTF-8, or Latin-1 and
+# compound text in a Western locale).
 window() {
-    local deadline=$((SECONDS + ${2:-20})) id
+    local deadline=$((SECONDS + ${2:-20})) id pattern
+    pattern=$(perl -CSA -e 'my $t = $ARGV[0]; $t =~ s/[^\x00-\x7f]/.*/g; print $t' "$1")
     while ((SECONDS < deadline)); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+        id=$(xdotool search --onlyvisible --name "^$pattern\$" 2>/dev/null | head -n 1)
         [[ -n "$id" ]] && { echo "$id"; return 0; }
         sleep 0.1
     done
@@ -39,6 +43,12 @@ close_updater() {
     kill "$guard" 2>/dev/null
 }
 same() { cmp -s "$1" "$2"; }
+# Exactly one updater window is left: the writing part asked no one else to write.
+no_second_prompt() {
+    local windows
+    windows=$(xdotool search --onlyvisible --name "^Velkora Lirvane G.*ncelleme\$" 2>/dev/null | wc -l)
+    ((windows == 1)) || { fail "$windows updater windows"; return 1; }
+}
 
 # run CASE ARRANGE EXPECT: a fresh folder and server; ARRANGE spoils them; the window is
 # started and "Şimdi Güncelle" pressed; EXPECT checks what the window and the folder show.
@@ -55,10 +65,11 @@ run() {
         "$work/$case/release/VelkoraLirvane_2.0.exe" "$server" >/dev/null
     nginx_config=""
     options=(--key "$key")
+    launch=(wine)
     $arrange
     local port
     port=$(NGINX_SERVER_CONFIG="$nginx_config" "$support/nginx-on-loopback" "$server" "$work/$case/nginx") || { fail "no nginx"; return; }
-    wine "$app/updater-host.exe" --update-host "127.0.0.1:$port" "${options[@]}" >/dev/null 2>&1 &
+    "${launch[@]}" "$app/updater-host.exe" --update-host "127.0.0.1:$port" "${options[@]}" >/dev/null 2>&1 &
     program=$!
     updater=$(window "Velkora Lirvane Güncelleme") || { fail "the window did not show with its exact title"; return; }
     # "Şimdi Güncelle" lies at 8,104 with a size of 113 x 49 in the window.
@@ -67,6 +78,7 @@ run() {
     # Every program of the case ends with Wine's server (the test runs alone: RUN_SERIAL).
     kill "$program" 2>/dev/null
     wineserver -k 2>/dev/null
+    [[ "${launch[0]}" == wine ]] || "${launch[@]/%wine/wineserver}" -k 2>/dev/null
     wine cmd /c exit </dev/null >/dev/null 2>&1
     "$support/test-processes" stop "$(cat "$work/$case/nginx/nginx.pid")" QUIT || fail "nginx did not stop"
 }
@@ -114,6 +126,22 @@ trickling() { nginx_config="location /lirvane/VelkoraLirvane_2.0.exe { limit_rat
 linked_download() { ln -s "$app/VelkoraLirvane.exe" "$app/VelkoraLirvane_down.exe"; }
 linked_and_tampered() { linked_download; tampered; }
 lock_is_a_folder() { mkdir "$app/updatelirvane.lock"; }
+# The updater of a standard user in a folder that user cannot write (root's, mode 755), as an
+# installation for all users is to that user; its elevated writing part cannot write either.
+standard_user() {
+    launch=("$support/standard-user" wine)
+    "${launch[@]}" cmd /c exit >/dev/null 2>&1  # its prefix, made on first use
+    (($? != 77)) || { echo "no standard user can be made here"; launch=(wine); }
+}
+cannot_write_and_says_so() {
+    [[ "${launch[0]}" == wine ]] && return 0  # no standard user: nothing to show
+    local box
+    box=$(window "Güncelleme Hatası") || { fail "no box"; return 1; }
+    no_second_prompt || return 1
+    answer "$box"
+    same "$app/VelkoraLirvane.exe" "$demo1" || { fail "the program changed"; return 1; }
+    [[ $(ls "$app" | wc -l) == 2 ]] || { fail "files were left: $(ls "$app")"; return 1; }
+}
 
 run "a-signed-update" signed installs_and_starts
 run "a-tampered-program" tampered refused
@@ -123,6 +151,7 @@ run "a-cancel-while-the-server-trickles" trickling cancelled_at_once
 run "a-leftover-download-linked-to-the-program" linked_download installs_and_starts
 run "a-tampered-program-and-a-linked-leftover" linked_and_tampered refused
 run "a-folder-in-the-lock-files-place" lock_is_a_folder refused
+run "a-standard-user-in-a-folder-for-all-users" standard_user cannot_write_and_says_so
 run "a-folder-path-beyond-260-characters/$(printf 'x%.0s' {1..120})/$(printf 'y%.0s' {1..120})" signed installs_and_starts
 
 echo "$passed passed, $failed failed"

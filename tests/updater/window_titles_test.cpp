@@ -47,7 +47,7 @@ TEST(WindowTitles, AreExactlyTheStoredOnesOnTheScreen)
     RecordingShell shell{log};
     FakeInet1 inet1{log};
     FakeBrowser browser{log};
-    frmGuncel window{UpdaterServices{internet, recorded, shell, inet1, browser, [] {}, u"/nowhere", u"updates.example",
+    frmGuncel window{UpdaterServices{internet, recorded, shell, inet1, browser, [](int) {}, u"/nowhere", u"updates.example",
                                      u"www.example", std::nullopt}};
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));

@@ -22,5 +22,6 @@ int main(int argc, char* argv[])
     HtmlBrowser browser(*internet);
     return runUpdaterWindow(argc, argv,
                             UpdaterSetup{*internet, *shell, inet1, browser, build_config::kUpdateHost,
-                                         build_config::kVendorHost, updateKey, build_config::kUpdateMinTimestamp});
+                                         build_config::kVendorHost, updateKey, build_config::kUpdateMinTimestamp,
+                                         isElevatedRun(argc, argv)});
 }

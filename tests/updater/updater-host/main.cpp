@@ -1,6 +1,6 @@
 // The updater as its program runs it, for end-to-end tests that drive its real window: the
 // hosts, the key and the floor that a vendor's build fixes come from the command line instead.
-//   updater-host --update-host HOST [--vendor-host HOST] [--key RW...] [--floor SECONDS]
+//   updater-host --update-host HOST [--vendor-host HOST] [--key RW...] [--floor SECONDS] [--elevated-update]
 #include "platform/inet/internet.h"
 #include "platform/runtime/text.h"
 #include "platform/shell/shell.h"
@@ -18,7 +18,12 @@ int main(int argc, char* argv[])
     std::u16string vendorHost = u"www.velkora.example";
     std::optional<signature::PublicKey> key;
     std::uint64_t floor = 0;
+    const bool elevated = isElevatedRun(argc, argv);
     for (int i = 1; i + 1 < argc; i += 2) {
+        if (runtime::fromUtf8(argv[i]) == kElevatedUpdateFlag) {
+            --i;  // a flag without a value
+            continue;
+        }
         const std::string value = argv[i + 1];
         if (std::strcmp(argv[i], "--update-host") == 0)
             updateHost = runtime::fromAnsi(value);
@@ -37,5 +42,6 @@ int main(int argc, char* argv[])
     const auto shell = shell::systemShell();
     InternetInet1 inet1(*internet);
     HtmlBrowser browser(*internet);
-    return runUpdaterWindow(argc, argv, UpdaterSetup{*internet, *shell, inet1, browser, updateHost, vendorHost, key, floor});
+    return runUpdaterWindow(argc, argv,
+                            UpdaterSetup{*internet, *shell, inet1, browser, updateHost, vendorHost, key, floor, elevated});
 }
