@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -39,6 +40,20 @@ struct IUserControl1 : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE get_Style(std::int32_t* style) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Style(std::int32_t style) = 0;
 };
+
+// The values of Style by their exact Turkish names, from the module's description: a type
+// library file can carry them only in ASCII.
+const std::vector<std::pair<std::u16string, std::int32_t>>& styleNames()
+{
+    static const auto names = [] {
+        for (const auto& type : typeLibrary().types) {
+            if (type.kind == com::TypeDescription::Kind::Enumeration && type.guid == GUID_renk)
+                return type.constants;
+        }
+        return std::vector<std::pair<std::u16string, std::int32_t>>{};
+    }();
+    return names;
+}
 
 // A COM interface pointer that holds one reference.
 template <typename T>
@@ -326,7 +341,7 @@ private:
 class UserControl1Object final
     : public Counted<UserControl1Object, IUserControl1, IProvideClassInfo2, ISupportErrorInfo, IOleObject,
                      IOleInPlaceObject, IOleControl, IViewObject2, IPersistStreamInit, IPersistPropertyBag,
-                     IConnectionPointContainer>,
+                     IConnectionPointContainer, IPerPropertyBrowsing>,
       private controls::ControlSite {
 public:
     UserControl1Object() : m_control(std::make_unique<UserControl1>()), m_notices(*this)
@@ -368,6 +383,8 @@ public:
             *object = static_cast<IPersistPropertyBag*>(this);
         else if (iid == IID_IConnectionPointContainer)
             *object = static_cast<IConnectionPointContainer*>(this);
+        else if (iid == IID_IPerPropertyBrowsing)
+            *object = static_cast<IPerPropertyBrowsing*>(this);
         else
             return E_NOINTERFACE;
         AddRef();
@@ -419,6 +436,68 @@ public:
     HRESULT STDMETHODCALLTYPE put_Style(std::int32_t style) override
     {
         return guarded([&] { m_control->setStyle(style); });
+    }
+
+    // IPerPropertyBrowsing: what a property browser shows of Style, its values by name.
+    HRESULT STDMETHODCALLTYPE GetDisplayString(DISPID id, BSTR* text) override
+    {
+        if (!text)
+            return E_POINTER;
+        *text = nullptr;
+        if (id != UserControl1::kStyleId)
+            return E_NOTIMPL;
+        for (const auto& [name, value] : styleNames()) {
+            if (value == m_control->Style())
+                *text = ::SysAllocString(reinterpret_cast<const wchar_t*>(name.c_str()));
+        }
+        return *text ? S_OK : E_OUTOFMEMORY;
+    }
+    HRESULT STDMETHODCALLTYPE MapPropertyToPage(DISPID, CLSID* page) override
+    {
+        if (page)
+            *page = CLSID_NULL;
+        return PERPROP_E_NOPAGEAVAILABLE;
+    }
+    HRESULT STDMETHODCALLTYPE GetPredefinedStrings(DISPID id, CALPOLESTR* strings, CADWORD* cookies) override
+    {
+        if (!strings || !cookies)
+            return E_POINTER;
+        *strings = {};
+        *cookies = {};
+        if (id != UserControl1::kStyleId)
+            return E_NOTIMPL;
+        const auto& names = styleNames();
+        const auto count = static_cast<ULONG>(names.size());
+        strings->pElems = static_cast<LPOLESTR*>(::CoTaskMemAlloc(count * sizeof(LPOLESTR)));
+        cookies->pElems = static_cast<DWORD*>(::CoTaskMemAlloc(count * sizeof(DWORD)));
+        if (!strings->pElems || !cookies->pElems) {
+            ::CoTaskMemFree(strings->pElems);
+            ::CoTaskMemFree(cookies->pElems);
+            *strings = {};
+            *cookies = {};
+            return E_OUTOFMEMORY;
+        }
+        for (ULONG i = 0; i < count; ++i) {
+            const std::u16string& name = names[i].first;
+            const std::size_t bytes = (name.size() + 1) * sizeof(char16_t);
+            strings->pElems[i] = static_cast<LPOLESTR>(::CoTaskMemAlloc(bytes));
+            if (strings->pElems[i])
+                std::memcpy(strings->pElems[i], name.c_str(), bytes);
+            cookies->pElems[i] = static_cast<DWORD>(names[i].second);
+        }
+        strings->cElems = cookies->cElems = count;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPredefinedValue(DISPID id, DWORD cookie, VARIANT* value) override
+    {
+        if (!value)
+            return E_POINTER;
+        if (id != UserControl1::kStyleId)
+            return E_NOTIMPL;
+        ::VariantInit(value);
+        value->vt = VT_I4;
+        value->lVal = static_cast<LONG>(cookie);
+        return S_OK;
     }
 
     // IProvideClassInfo2

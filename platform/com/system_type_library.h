@@ -5,12 +5,20 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace com {
 
 // Type library files as the system writes and reads them (Windows): the form LoadTypeLib reads
-// and a module embeds as its TYPELIB resource. The format keeps names in the ANSI code page of
-// the system that writes them, and a reader decodes them in its own.
+// and a module embeds as its TYPELIB resource. The format keeps names and texts in the ANSI code
+// page of the system that writes them, and a reader decodes them in its own: a letter beyond
+// ASCII reads wrong elsewhere, or fails the whole library under a code page without it. So the
+// file carries them in ASCII (portableName); the exact texts are the module's to give (a
+// control's IPerPropertyBrowsing).
+
+// A name or text as a file carries it: Turkish letters as their base letters ("Yeşil" is
+// "Yesil"), any other letter beyond ASCII as "_".
+std::u16string portableName(std::u16string_view text);
 
 // Writes `library` at `file` by the system's own writer (ICreateTypeLib2), its types in their
 // order. False with the reason in `error`.

@@ -11,6 +11,18 @@
 
 namespace com {
 
+std::u16string portableName(std::u16string_view text)
+{
+    static constexpr std::u16string_view kTurkish = u"çÇğĞıİöÖşŞüÜ";
+    static constexpr std::u16string_view kBase = u"cCgGiIoOsSuU";
+    std::u16string carried;
+    for (const char16_t c : text) {
+        const auto turkish = kTurkish.find(c);
+        carried += c < 0x80 ? c : turkish != std::u16string_view::npos ? kBase[turkish] : u'_';
+    }
+    return carried;
+}
+
 namespace {
 
 // A COM interface pointer released when it goes.
@@ -33,10 +45,15 @@ private:
     T* m_pointer = nullptr;
 };
 
-LPOLESTR wide(const std::u16string& text)
-{
-    return const_cast<LPOLESTR>(reinterpret_cast<const wchar_t*>(text.c_str()));
-}
+// A text as the file carries it: in ASCII, which every code page reads alike.
+class Carried {
+public:
+    explicit Carried(std::u16string_view text) : m_text(portableName(text)) {}
+    operator LPOLESTR() { return const_cast<LPOLESTR>(reinterpret_cast<const wchar_t*>(m_text.c_str())); }
+
+private:
+    std::u16string m_text;
+};
 
 std::string failed(const char* step, std::u16string_view name, HRESULT result)
 {
@@ -69,10 +86,10 @@ public:
             return false;
         }
         m_target->SetGuid(m_library.guid.as<GUID>());
-        m_target->SetName(wide(m_library.name));
+        m_target->SetName(Carried(m_library.name));
         m_target->SetVersion(m_library.majorVersion, m_library.minorVersion);
         m_target->SetLcid(m_library.lcid);
-        m_target->SetDocString(wide(m_library.helpString));
+        m_target->SetDocString(Carried(m_library.helpString));
         m_target->SetLibFlags(m_library.flags);
         // Every type is made first, in the library's order; each is then filled once the types
         // it refers to are: enumerations, interfaces, classes.
@@ -117,7 +134,7 @@ private:
     bool create(const TypeDescription& type)
     {
         ICreateTypeInfo* info = nullptr;
-        if (!check(m_target->CreateTypeInfo(wide(type.name), kindOf(type), &info), "creating", type.name))
+        if (!check(m_target->CreateTypeInfo(Carried(type.name), kindOf(type), &info), "creating", type.name))
             return false;
         m_created.emplace(type.name, info);
         info->SetGuid(type.guid.as<GUID>());
@@ -178,7 +195,7 @@ private:
             constant.varkind = VAR_CONST;
             const auto index = static_cast<UINT>(i);
             if (!check(info->AddVarDesc(index, &constant), "adding a constant to", type.name)
-                || !check(info->SetVarName(index, wide(type.constants[i].first)), "naming a constant of", type.name))
+                || !check(info->SetVarName(index, Carried(type.constants[i].first)), "naming a constant of", type.name))
                 return false;
         }
         return check(info->LayOut(), "laying out", type.name);
@@ -215,7 +232,8 @@ private:
                 function.lprgelemdescParam = &parameter;
                 function.elemdescFunc.tdesc.vt = VT_HRESULT;
                 function.wFuncFlags = property.flags;
-                LPOLESTR names[] = {wide(property.name)};
+                Carried name(property.name);
+                LPOLESTR names[] = {name};
                 if (!check(info->AddFuncDesc(index, &function), "adding a property to", type.name)
                     || !check(info->SetFuncAndParamNames(index, names, 1), "naming a property of", type.name))
                     return false;

@@ -3,6 +3,7 @@
 // persistence, extent and drawing.
 #include "clock/module/tavorix_library.h"
 #include "platform/com/system_type_library.h"
+#include "platform/runtime/text.h"
 
 #include <windows.h>
 #include <ocidl.h>
@@ -132,7 +133,35 @@ TEST_F(TavorixOle, TheEmbeddedTypeLibraryIsTheModulesDescription)
     std::string error;
     const auto library = com::readTypeLibrary(modulePath(), error);
     ASSERT_TRUE(library.has_value()) << error;
-    EXPECT_EQ(com::describe(*library), com::describe(tavorix::typeLibrary()));
+    // Its names are the description's as the file carries them: in ASCII.
+    EXPECT_EQ(com::describe(*library),
+              runtime::toUtf8(com::portableName(runtime::fromUtf8(com::describe(tavorix::typeLibrary())))));
+}
+
+TEST_F(TavorixOle, APropertyBrowserReadsTheStylesByTheirExactNames)
+{
+    ASSERT_NE(factory, nullptr);
+    IPerPropertyBrowsing* browsing = create<IPerPropertyBrowsing>(IID_IPerPropertyBrowsing);
+    CALPOLESTR names{};
+    CADWORD values{};
+    ASSERT_EQ(browsing->GetPredefinedStrings(kStyle, &names, &values), S_OK);
+    std::vector<std::pair<std::wstring, DWORD>> choices;
+    for (ULONG i = 0; i < names.cElems; ++i) {
+        choices.emplace_back(names.pElems[i], values.pElems[i]);
+        ::CoTaskMemFree(names.pElems[i]);
+    }
+    ::CoTaskMemFree(names.pElems);
+    ::CoTaskMemFree(values.pElems);
+    EXPECT_EQ(choices, (std::vector<std::pair<std::wstring, DWORD>>{{L"Yeşil", 0}, {L"Kırmızı", 1}, {L"Mavi", 2}}));
+    VARIANT value;
+    ASSERT_EQ(browsing->GetPredefinedValue(kStyle, 1, &value), S_OK);
+    EXPECT_EQ(put(as<IDispatch>(browsing, IID_IDispatch), value.lVal), S_OK);
+    BSTR shown = nullptr;
+    ASSERT_EQ(browsing->GetDisplayString(kStyle, &shown), S_OK);
+    EXPECT_STREQ(shown, L"Kırmızı");
+    ::SysFreeString(shown);
+    EXPECT_EQ(browsing->GetPredefinedStrings(0x1234, &names, &values), E_NOTIMPL);
+    browsing->Release();
 }
 
 TEST_F(TavorixOle, StyleByNameWithTheControlsErrorsAndNotices)

@@ -7,6 +7,7 @@
 #include "tools/tavorix-container/win32_container_form.h"
 
 #include <windows.h>
+#include <ocidl.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -77,6 +78,50 @@ std::string versionText(const std::wstring& module)
            + text(L"ProductVersion") + "\"\n" + (selfRegister ? "OLESelfRegister\n" : "");
 }
 
+// The exact names the module's controls give the values of their enumerated properties
+// (IPerPropertyBrowsing), which a type library file carries only in ASCII: "Style: Yeşil = 0,
+// ..." a line each. Each class is made from the module itself, which needs no registration.
+std::string displayNames(const std::wstring& module, const com::TypeLibrary& library)
+{
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    const HMODULE loaded = ::LoadLibraryW(module.c_str());
+    const auto entry = loaded ? reinterpret_cast<GetClassObject>(
+                                    reinterpret_cast<void*>(::GetProcAddress(loaded, "DllGetClassObject")))
+                              : nullptr;
+    std::string text;
+    for (const auto& type : library.types) {
+        IClassFactory* factory = nullptr;
+        IPerPropertyBrowsing* browsing = nullptr;
+        const com::TypeDescription* dispatch = library.find(type.defaultInterface);
+        if (type.kind != com::TypeDescription::Kind::CoClass || !entry || !dispatch
+            || FAILED(entry(type.guid.as<GUID>(), IID_IClassFactory, reinterpret_cast<void**>(&factory))))
+            continue;
+        if (SUCCEEDED(factory->CreateInstance(nullptr, IID_IPerPropertyBrowsing, reinterpret_cast<void**>(&browsing)))) {
+            for (const auto& property : dispatch->properties) {
+                CALPOLESTR names{};
+                CADWORD values{};
+                if (FAILED(browsing->GetPredefinedStrings(static_cast<DISPID>(property.id), &names, &values)))
+                    continue;
+                text += "  " + runtime::toUtf8(property.name) + ":";
+                for (ULONG i = 0; i < names.cElems; ++i) {
+                    text += (i ? ", " : " ")
+                            + runtime::toUtf8(names.pElems[i] ? reinterpret_cast<const char16_t*>(names.pElems[i]) : u"")
+                            + " = " + std::to_string(static_cast<long>(values.pElems[i]));
+                    ::CoTaskMemFree(names.pElems[i]);
+                }
+                ::CoTaskMemFree(names.pElems);
+                ::CoTaskMemFree(values.pElems);
+                text += "\n";
+            }
+            browsing->Release();
+        }
+        factory->Release();
+    }
+    if (loaded)
+        ::FreeLibrary(loaded);
+    return text;
+}
+
 // What the registration promises of a module: its type library, version data and toolbox
 // bitmap, read from its resources.
 int info(const std::string& module)
@@ -96,6 +141,9 @@ int info(const std::string& module)
         return 1;
     }
     std::printf("Type library (TYPELIB 1):\n%s", com::describe(*library).c_str());
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (const std::string names = displayNames(path, *library); !names.empty())
+        std::printf("Display names (IPerPropertyBrowsing):\n%s", names.c_str());
     std::printf("Version data (VERSION 1):\n%s", version.c_str());
     std::printf("Toolbox bitmap (BITMAP 30000): %ld x %ld, %u bits per pixel\n", bitmap->biWidth, bitmap->biHeight,
                 bitmap->biBitCount);

@@ -309,6 +309,28 @@ void Win32ContainerForm::buildChoices()
         info->ReleaseTypeAttr(attributes);
     }
     info->Release();
+    // The control's own names for the values, when it gives them, are the exact ones: a type
+    // library file carries names only in ASCII.
+    IPerPropertyBrowsing* browsing = nullptr;
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR property = m_choiceProperty.data();
+    if (!m_choices.empty() && SUCCEEDED(m_control->GetIDsOfNames(IID_NULL, &property, 1, LOCALE_USER_DEFAULT, &id))
+        && SUCCEEDED(m_control->QueryInterface(IID_IPerPropertyBrowsing, reinterpret_cast<void**>(&browsing)))) {
+        CALPOLESTR names{};
+        CADWORD values{};
+        if (SUCCEEDED(browsing->GetPredefinedStrings(id, &names, &values))) {
+            for (ULONG i = 0; i < names.cElems; ++i) {
+                for (auto& [name, value] : m_choices) {
+                    if (names.pElems[i] && value == static_cast<LONG>(values.pElems[i]))
+                        name = names.pElems[i];
+                }
+                ::CoTaskMemFree(names.pElems[i]);
+            }
+            ::CoTaskMemFree(names.pElems);
+            ::CoTaskMemFree(values.pElems);
+        }
+        browsing->Release();
+    }
     ::SetWindowTextW(m_choiceLabel, (m_choiceProperty + L":").c_str());
     for (const auto& [name, value] : m_choices)
         ::SendMessageW(m_choice, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
