@@ -21,6 +21,8 @@ public:
     virtual void startTimer(std::chrono::milliseconds interval, std::function<void()> tick) = 0;
     // The clock row changed: show it anew.
     virtual void invalidate() = 0;
+    // The window's size in pixels of 96 dots per inch (15 twips a pixel); a window shown at
+    // another resolution is as large in inches.
     virtual void resize(int width, int height) = 0;
     // Places the window at the top-left corner of a container's window (a QWidget* or an
     // HWND) and shows it; false when the window is gone.

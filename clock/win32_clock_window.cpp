@@ -1,6 +1,7 @@
 #include "clock/win32_clock_window.h"
 
 #include "clock/clock_window.h"
+#include "platform/controls/window_dpi_win32.h"
 
 namespace {
 
@@ -57,8 +58,11 @@ public:
     }
     void resize(int width, int height) override
     {
-        if (m_window)
-            ::SetWindowPos(m_window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (!m_window)
+            return;
+        const int dpi = controls::windowDpi(m_window);
+        ::SetWindowPos(m_window, nullptr, 0, 0, ::MulDiv(width, dpi, USER_DEFAULT_SCREEN_DPI),
+                       ::MulDiv(height, dpi, USER_DEFAULT_SCREEN_DPI), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     bool place(void* parent) override
     {
@@ -98,7 +102,7 @@ private:
             const HDC dc = ::BeginPaint(window, &paint);
             RECT client;
             ::GetClientRect(window, &client);
-            paintClock(dc, client, self->m_row());
+            paintClock(dc, client, self->m_row(), controls::windowDpi(window));
             ::EndPaint(window, &paint);
             return 0;
         }
@@ -123,7 +127,7 @@ private:
 
 }  // namespace
 
-void paintClock(HDC dc, const RECT& bounds, const Picture& row)
+void paintClock(HDC dc, const RECT& bounds, const Picture& row, int dpi)
 {
     const int saved = ::SaveDC(dc);
     ::IntersectClipRect(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
@@ -135,10 +139,13 @@ void paintClock(HDC dc, const RECT& bounds, const Picture& row)
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;  // 0x00RRGGBB, as the picture holds its pixels
         info.bmiHeader.biCompression = BI_RGB;
-        ::SetDIBitsToDevice(dc, bounds.left, bounds.top, static_cast<DWORD>(row.width()),
-                            static_cast<DWORD>(row.height()), 0, 0, 0, static_cast<UINT>(row.height()),
-                            row.pixels().data(), &info, DIB_RGB_COLORS);
-        ::ExcludeClipRect(dc, bounds.left, bounds.top, bounds.left + row.width(), bounds.top + row.height());
+        // Pixel for pixel at 96 dots per inch, else each pixel a block: segments stay sharp.
+        const int width = ::MulDiv(row.width(), dpi, USER_DEFAULT_SCREEN_DPI);
+        const int height = ::MulDiv(row.height(), dpi, USER_DEFAULT_SCREEN_DPI);
+        ::SetStretchBltMode(dc, COLORONCOLOR);
+        ::StretchDIBits(dc, bounds.left, bounds.top, width, height, 0, 0, row.width(), row.height(),
+                        row.pixels().data(), &info, DIB_RGB_COLORS, SRCCOPY);
+        ::ExcludeClipRect(dc, bounds.left, bounds.top, bounds.left + width, bounds.top + height);
     }
     ::FillRect(dc, &bounds, ::GetSysColorBrush(COLOR_BTNFACE));
     ::RestoreDC(dc, saved);

@@ -1,11 +1,12 @@
 #include "updater/win32_controls.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 
 namespace win32_controls {
 
-void drawPictureButton(const DRAWITEMSTRUCT& item, HICON picture, HFONT font)
+void drawPictureButton(const DRAWITEMSTRUCT& item, const ButtonPictures& pictures, HFONT font, int dpi)
 {
     const HDC dc = item.hDC;
     RECT face = item.rcItem;
@@ -13,39 +14,93 @@ void drawPictureButton(const DRAWITEMSTRUCT& item, HICON picture, HFONT font)
     const bool disabled = (item.itemState & ODS_DISABLED) != 0;
     ::DrawFrameControl(dc, &face, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
 
+    // The picture above a line of caption, the spare height above and below both; a button
+    // too small for both keeps its caption whole and lets the picture's top give way, as the
+    // Qt view lays it out.
+    const HGDIOBJ previous = ::SelectObject(dc, font);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    const int line = metrics.tmHeight + metrics.tmExternalLeading;
+    const int margin = ::MulDiv(3, dpi, USER_DEFAULT_SCREEN_DPI);
     const int shift = pushed ? 1 : 0;
-    constexpr int kPicture = 32;
-    const int width = face.right - face.left;
-    const int left = face.left + (width - kPicture) / 2 + shift;
-    const int top = face.top + 4 + shift;
+    RECT area = face;
+    ::InflateRect(&area, -margin, -margin);
+    const int size = pictures.size;
+    const int top = area.top + std::max(0, static_cast<int>(area.bottom - area.top) - size - line) / 2;
+    const int bottom = std::min(top + size, static_cast<int>(area.bottom) - line);
+    const int left = area.left + (area.right - area.left - size) / 2 + shift;
+    const HICON picture = disabled ? pictures.disabled : pictures.normal;
     if (picture) {
-        ::DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(picture), 0, left, top, kPicture, kPicture,
-                     DST_ICON | (disabled ? DSS_DISABLED : DSS_NORMAL));
+        const int saved = ::SaveDC(dc);
+        ::IntersectClipRect(dc, face.left, face.top, face.right, bottom + shift);
+        ::DrawIconEx(dc, left, bottom - size + shift, picture, size, size, 0, nullptr, DI_NORMAL);
+        ::RestoreDC(dc, saved);
     }
 
     wchar_t caption[256] = {};
     ::GetWindowTextW(item.hwndItem, caption, 256);
-    RECT text{face.left + 2 + shift, top + kPicture, face.right - 2 + shift, face.bottom - 2 + shift};
-    const HGDIOBJ previous = ::SelectObject(dc, font);
+    RECT text{area.left + shift, bottom + shift, area.right + shift, bottom + line + shift};
     ::SetBkMode(dc, TRANSPARENT);
     if (disabled) {
         // Engraved, as the system shows a disabled caption.
         RECT below = text;
         ::OffsetRect(&below, 1, 1);
         ::SetTextColor(dc, ::GetSysColor(COLOR_3DHILIGHT));
-        ::DrawTextW(dc, caption, -1, &below, DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        ::DrawTextW(dc, caption, -1, &below, DT_CENTER | DT_SINGLELINE | DT_TOP | DT_NOPREFIX | DT_NOCLIP);
         ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
     } else {
         ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
     }
-    ::DrawTextW(dc, caption, -1, &text, DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    ::DrawTextW(dc, caption, -1, &text, DT_CENTER | DT_SINGLELINE | DT_TOP | DT_NOPREFIX | DT_NOCLIP);
     ::SelectObject(dc, previous);
 
     if (item.itemState & ODS_FOCUS) {
-        RECT focus = face;
-        ::InflateRect(&focus, -3, -3);
+        RECT focus = area;
+        ::InflateRect(&focus, 1, 1);
         ::DrawFocusRect(dc, &focus);
     }
+}
+
+HICON greyedIcon(HICON icon)
+{
+    ICONINFO parts{};
+    if (!icon || !::GetIconInfo(icon, &parts))
+        return nullptr;
+    BITMAP colour{};
+    ::GetObjectW(parts.hbmColor, sizeof colour, &colour);
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    format.bmiHeader.biWidth = colour.bmWidth;
+    format.bmiHeader.biHeight = -colour.bmHeight;  // top-down
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    const HDC screen = ::GetDC(nullptr);
+    void* bits = nullptr;
+    const HBITMAP grey = ::CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HICON result = nullptr;
+    if (grey && ::GetDIBits(screen, parts.hbmColor, 0, static_cast<UINT>(colour.bmHeight), bits, &format,
+                            DIB_RGB_COLORS)) {
+        // Grey by brightness, drawn two thirds toward the button's face: a picture that is not
+        // to be pressed, whose shapes still show.
+        const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+        auto* pixel = static_cast<std::uint32_t*>(bits);
+        for (long i = 0; i < static_cast<long>(colour.bmWidth) * colour.bmHeight; ++i) {
+            const std::uint32_t p = pixel[i];
+            const std::uint32_t brightness = (((p >> 16) & 0xFF) * 77 + ((p >> 8) & 0xFF) * 150 + (p & 0xFF) * 29) >> 8;
+            const auto toward = [&](std::uint32_t ground) { return (brightness + 2 * ground) / 3; };
+            pixel[i] = (p & 0xFF000000) | toward(GetRValue(face)) << 16 | toward(GetGValue(face)) << 8
+                       | toward(GetBValue(face));
+        }
+        ICONINFO made{TRUE, 0, 0, parts.hbmMask, grey};
+        result = ::CreateIconIndirect(&made);
+    }
+    ::ReleaseDC(nullptr, screen);
+    if (grey)
+        ::DeleteObject(grey);
+    ::DeleteObject(parts.hbmColor);
+    ::DeleteObject(parts.hbmMask);
+    return result;
 }
 
 namespace {

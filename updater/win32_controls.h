@@ -9,9 +9,20 @@
 // which the system's controls do not draw the way the window shows them.
 namespace win32_controls {
 
-// Draws an owner-drawn push button: its picture above its caption, greyed when disabled, with
-// a focus frame when it has the focus.
-void drawPictureButton(const DRAWITEMSTRUCT& item, HICON picture, HFONT font);
+// A picture button's pictures at one resolution, square, `size` pixels a side; not owned.
+struct ButtonPictures {
+    HICON normal = nullptr;
+    HICON disabled = nullptr;
+    int size = 32;
+};
+
+// Draws an owner-drawn push button at `dpi`: its picture above its caption, each greyed when
+// disabled, with a focus frame when it has the focus.
+void drawPictureButton(const DRAWITEMSTRUCT& item, const ButtonPictures& pictures, HFONT font, int dpi);
+
+// A copy of `icon` greyed as a disabled button shows it, its shapes kept; the caller destroys
+// it. nullptr when the icon cannot be read.
+HICON greyedIcon(HICON icon);
 
 // The class of the progress bar: a bar over its range, with a caption text over it.
 // Messages below set its state; it owns no font (kSetFont gives it one).

@@ -1,10 +1,9 @@
 #include "updater/win32_frmGuncel.h"
 
 #include "platform/controls/twips.h"
+#include "platform/controls/window_dpi_win32.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
-#include "updater/win32_controls.h"
-
 #include <commctrl.h>
 
 #include <algorithm>
@@ -13,6 +12,9 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"frmGuncel";
 constexpr int kApplicationIcon = 1;
+constexpr int kPictureSide = 32;  // a button's picture at 96 dots per inch
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 enum ControlId : int { kBasla = 101, kBtniptal, kCmdClose, kLblActive, kOther };
 
 const wchar_t* wide(const std::u16string& text)
@@ -20,18 +22,16 @@ const wchar_t* wide(const std::u16string& text)
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
-// Twips at the display's resolution (15 twips a pixel at 96 dots per inch).
-int pixels(int twips, int dpi)
+// The window's frame around a client area of `width` x `height` at `dpi`.
+RECT frameFor(int width, int height, int dpi)
 {
-    return (twips * dpi + 720) / 1440;
-}
-
-int displayDpi()
-{
-    const HDC screen = ::GetDC(nullptr);
-    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
+    RECT frame{0, 0, width, height};
+    using ForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static const auto forDpi = reinterpret_cast<ForDpi>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (!forDpi || !forDpi(&frame, kStyle, FALSE, kExStyle, static_cast<UINT>(dpi)))
+        ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    return frame;
 }
 
 }  // namespace
@@ -56,24 +56,23 @@ Win32FrmGuncel::Win32FrmGuncel(HINSTANCE instance, const UpdaterSetup& setup, Me
     ::RegisterClassExW(&type);
 
     const WindowLayout& layout = storedWindowLayout();
-    const int dpi = displayDpi();
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
-    const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-    RECT frame{0, 0, pixels(layout.clientWidth, dpi), pixels(layout.clientHeight, dpi)};
-    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    m_dpi = controls::windowDpi(nullptr);
+    const RECT frame = frameFor(pixels(layout.clientWidth), pixels(layout.clientHeight), m_dpi);
     RECT work{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    m_window = ::CreateWindowExW(exStyle, kWindowClass, wide(layout.caption), style,
+    m_window = ::CreateWindowExW(kExStyle, kWindowClass, wide(layout.caption), kStyle,
                                  work.left + (work.right - work.left - width) / 2,
                                  work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr,
                                  instance, this);
-    m_windowFont = fontOf(layout.font);
+    // Centred by the system's resolution; the window's own may differ on another monitor.
+    m_dpi = controls::windowDpi(m_window);
     m_linkCursor = ::LoadCursorW(nullptr, IDC_HAND);
 
     for (const ControlLayout& control : layout.controls)
         createControl(control, m_window, 0, 0);
+    applyDpi(m_dpi);
     // The tab order is the layout's: the dialog manager walks the windows in their z-order.
     std::sort(m_tabOrder.begin(), m_tabOrder.end());
     HWND previous = HWND_TOP;
@@ -99,19 +98,25 @@ Win32FrmGuncel::~Win32FrmGuncel()
         ::DestroyWindow(m_window);
     for (const HFONT font : m_fonts)
         ::DeleteObject(font);
-    for (const auto& [button, picture] : m_pictures)
-        ::DestroyIcon(picture);
+    for (const auto& [button, pictures] : m_pictures) {
+        ::DestroyIcon(pictures.normal);
+        ::DestroyIcon(pictures.disabled);
+    }
+}
+
+int Win32FrmGuncel::pixels(int twips) const
+{
+    return controls::pixelsAt(twips, m_dpi);
 }
 
 HFONT Win32FrmGuncel::fontOf(const std::optional<FontLayout>& font)
 {
-    if (!font)
-        return m_windowFont;
+    const FontLayout& chosen = font ? *font : storedWindowLayout().font;
     LOGFONTW description{};
-    description.lfHeight = -static_cast<LONG>(font->size * displayDpi() / 72.0 + 0.5);
-    description.lfWeight = font->bold ? FW_BOLD : FW_NORMAL;
+    description.lfHeight = -static_cast<LONG>(chosen.size * m_dpi / 72.0 + 0.5);
+    description.lfWeight = chosen.bold ? FW_BOLD : FW_NORMAL;
     description.lfCharSet = TURKISH_CHARSET;
-    const std::u16string name = font->name.substr(0, LF_FACESIZE - 1);
+    const std::u16string name = chosen.name.substr(0, LF_FACESIZE - 1);
     std::copy(name.begin(), name.end(), description.lfFaceName);
     const HFONT created = ::CreateFontIndirectW(&description);
     m_fonts.push_back(created);
@@ -121,7 +126,6 @@ HFONT Win32FrmGuncel::fontOf(const std::optional<FontLayout>& font)
 HWND Win32FrmGuncel::child(const wchar_t* kind, const ControlLayout& spec, DWORD style, HWND container, int originX,
                            int originY)
 {
-    const int dpi = displayDpi();
     int id = kOther;
     if (spec.name == u"basla")
         id = kBasla;
@@ -132,11 +136,12 @@ HWND Win32FrmGuncel::child(const wchar_t* kind, const ControlLayout& spec, DWORD
     else if (spec.name == u"lblActive")
         id = kLblActive;
     style |= WS_CHILD | (spec.visible ? WS_VISIBLE : 0) | (spec.enabled ? 0 : WS_DISABLED);
-    const HWND control = ::CreateWindowExW(0, kind, wide(spec.caption), style, pixels(originX + spec.left, dpi),
-                                           pixels(originY + spec.top, dpi), pixels(spec.width, dpi),
-                                           pixels(spec.height, dpi), container, reinterpret_cast<HMENU>(
-                                               static_cast<INT_PTR>(id)), m_instance, nullptr);
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(spec.font)), FALSE);
+    const HWND control = ::CreateWindowExW(0, kind, wide(spec.caption), style, 0, 0, 0, 0, container,
+                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), m_instance, nullptr);
+    const LONG left = originX + spec.left;
+    const LONG top = originY + spec.top;
+    m_placed.push_back(Placed{control, RECT{left, top, left + spec.width, top + spec.height}, spec.font,
+                              spec.kind == u"VB.Label"});
     if (spec.tabIndex && (style & WS_TABSTOP))
         m_tabOrder.emplace_back(*spec.tabIndex, control);
     return control;
@@ -157,8 +162,7 @@ void Win32FrmGuncel::createControl(const ControlLayout& spec, HWND container, in
 
     if (kind == u"VB.CommandButton") {
         const HWND button = child(L"BUTTON", spec, BS_OWNERDRAW | WS_TABSTOP, container, originX, originY);
-        m_pictures[button] = static_cast<HICON>(
-            ::LoadImageW(m_instance, wide(spec.picture), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+        m_pictureNames[button] = spec.picture;
         if (spec.name == u"basla")
             m_basla = button;
         else if (spec.name == u"btniptal")
@@ -167,18 +171,6 @@ void Win32FrmGuncel::createControl(const ControlLayout& spec, HWND container, in
             m_cmdClose = button;
     } else if (kind == u"VB.Label") {
         const HWND label = child(L"STATIC", spec, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, container, originX, originY);
-        // A font wider than the one the layout was made with: the label grows to show its
-        // whole text rather than cut it.
-        const HDC dc = ::GetDC(label);
-        const HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)));
-        SIZE text{};
-        ::GetTextExtentPoint32W(dc, wide(spec.caption), static_cast<int>(spec.caption.size()), &text);
-        ::SelectObject(dc, previous);
-        ::ReleaseDC(label, dc);
-        RECT box{};
-        ::GetWindowRect(label, &box);
-        if (text.cx > box.right - box.left)
-            ::SetWindowPos(label, nullptr, 0, 0, text.cx, box.bottom - box.top, SWP_NOMOVE | SWP_NOZORDER);
         if (spec.name == u"lblActive") {
             m_lblActive = label;
             // The layout's colour is a Windows colour value: what GDI takes as it is.
@@ -202,21 +194,68 @@ void Win32FrmGuncel::createControl(const ControlLayout& spec, HWND container, in
         state.textColour = static_cast<COLORREF>(storedNumber(spec, "forecolor"));
         state.barColour = static_cast<COLORREF>(storedNumber(spec, "barforecolor"));
         state.showText = storedFlag(spec, "showtext");
-        state.font = fontOf(spec.font);
     } else if (kind == u"MSComctlLib.StatusBar") {
-        m_bar1 = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, container, nullptr,
-                                   m_instance, nullptr);
-        ::SendMessageW(m_bar1, WM_SETFONT, reinterpret_cast<WPARAM>(m_windowFont), FALSE);
-        std::vector<int> edges;
-        int edge = 0;
+        // Where the layout puts it and as high, not where and as high as the control would be.
+        m_bar1 = child(STATUSCLASSNAMEW, spec, CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, container, originX,
+                       originY);
         for (const auto& [width, text] : spec.panels)
-            edges.push_back(edge += pixels(width, displayDpi()));
+            m_panelTwips.push_back(width);
+        std::vector<int> edges(spec.panels.size(), -1);  // placed by applyDpi; the texts need the parts
         ::SendMessageW(m_bar1, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
         for (std::size_t i = 0; i < spec.panels.size(); ++i)
             ::SendMessageW(m_bar1, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(wide(spec.panels[i].second)));
     }
     for (const ControlLayout& inner : spec.controls)
         createControl(inner, container, originX + spec.left, originY + spec.top);
+}
+
+void Win32FrmGuncel::applyDpi(int dpi)
+{
+    m_dpi = dpi;
+    std::vector<HFONT> previousFonts = std::move(m_fonts);
+    m_fonts.clear();
+    m_windowFont = fontOf(std::nullopt);
+    for (const Placed& placed : m_placed) {
+        const HFONT font = fontOf(placed.font);
+        ::SendMessageW(placed.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (placed.window == m_pbar)
+            win32_controls::progressOf(m_pbar).font = font;
+        int width = pixels(placed.twips.right) - pixels(placed.twips.left);
+        if (placed.growsToText) {
+            // A font wider than the one the layout was made with: the label grows to show its
+            // whole text rather than cut it.
+            const HDC dc = ::GetDC(placed.window);
+            const HGDIOBJ previous = ::SelectObject(dc, font);
+            wchar_t text[512] = {};
+            const int length = ::GetWindowTextW(placed.window, text, 512);
+            SIZE extent{};
+            ::GetTextExtentPoint32W(dc, text, length, &extent);
+            ::SelectObject(dc, previous);
+            ::ReleaseDC(placed.window, dc);
+            width = std::max(width, static_cast<int>(extent.cx));
+        }
+        ::SetWindowPos(placed.window, nullptr, pixels(placed.twips.left), pixels(placed.twips.top), width,
+                       pixels(placed.twips.bottom) - pixels(placed.twips.top), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (m_bar1) {
+        std::vector<int> edges;
+        int edge = 0;
+        for (const int width : m_panelTwips)
+            edges.push_back(pixels(edge += width));
+        ::SendMessageW(m_bar1, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+    }
+    const int side = ::MulDiv(kPictureSide, dpi, USER_DEFAULT_SCREEN_DPI);
+    for (const auto& [button, name] : m_pictureNames) {
+        auto& pictures = m_pictures[button];
+        ::DestroyIcon(pictures.normal);
+        ::DestroyIcon(pictures.disabled);
+        pictures.normal = static_cast<HICON>(::LoadImageW(m_instance, wide(name), IMAGE_ICON, side, side, LR_DEFAULTCOLOR));
+        pictures.disabled = win32_controls::greyedIcon(pictures.normal);
+        pictures.size = side;
+    }
+    for (const HFONT font : previousFonts)
+        ::DeleteObject(font);
+    ::InvalidateRect(m_window, nullptr, TRUE);
 }
 
 int Win32FrmGuncel::run()
@@ -306,11 +345,11 @@ LRESULT Win32FrmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         break;
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        const auto picture = m_pictures.find(item.hwndItem);
-        if (picture == m_pictures.end())
+        const auto pictures = m_pictures.find(item.hwndItem);
+        if (pictures == m_pictures.end())
             break;
-        win32_controls::drawPictureButton(item, picture->second,
-                                          reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
+        win32_controls::drawPictureButton(
+            item, pictures->second, reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)), m_dpi);
         return TRUE;
     }
     case WM_CTLCOLORSTATIC:
@@ -327,10 +366,15 @@ LRESULT Win32FrmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
             return TRUE;
         }
         break;
-    case WM_SIZE:
-        if (m_bar1)
-            ::SendMessageW(m_bar1, WM_SIZE, 0, 0);
-        break;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another resolution: the system's suggested frame, and the
+        // window laid out anew for it.
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        ::SetWindowPos(m_window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        applyDpi(HIWORD(wParam));
+        return 0;
+    }
     case WM_CLOSE:
         // A window closed inside a running handler is hidden now and goes when that handler
         // has returned; closing is never refused.

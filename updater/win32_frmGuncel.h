@@ -5,6 +5,7 @@
 #include "updater/update_controller.h"
 #include "updater/update_view.h"
 #include "updater/updater_window.h"
+#include "updater/win32_controls.h"
 #include "updater/window_layout.h"
 
 #include <windows.h>
@@ -42,9 +43,21 @@ private:
     void handle(const std::function<void()>& handler);
     bool dispatch(MSG& message);
 
+    // A control's window where the layout puts it, in twips from the window's client area.
+    struct Placed {
+        HWND window;
+        RECT twips;
+        std::optional<FontLayout> font;
+        bool growsToText;  // a label shows its whole text, also in a wider font
+    };
+
     void createControl(const ControlLayout& spec, HWND container, int originX, int originY);
-    HFONT fontOf(const std::optional<FontLayout>& font);
     HWND child(const wchar_t* kind, const ControlLayout& spec, DWORD style, HWND container, int originX, int originY);
+    // Lays the window out for `dpi`: every control's place, fonts and pictures, the status
+    // bar's parts. Run once made and again whenever the window moves to another resolution.
+    void applyDpi(int dpi);
+    HFONT fontOf(const std::optional<FontLayout>& font);
+    int pixels(int twips) const;
 
     void setStatusText(const std::u16string& text) override;
     void setButtonEnabled(Button button, bool enabled) override;
@@ -65,11 +78,15 @@ private:
     HWND m_lblActive = nullptr;
     HWND m_pbar = nullptr;
     HWND m_bar1 = nullptr;
+    std::vector<int> m_panelTwips;  // the status bar's panels, in twips
     HFONT m_windowFont = nullptr;
     HCURSOR m_linkCursor = nullptr;
     COLORREF m_linkColour = 0;
-    std::vector<HFONT> m_fonts;
-    std::map<HWND, HICON> m_pictures;
+    int m_dpi = USER_DEFAULT_SCREEN_DPI;
+    std::vector<Placed> m_placed;
+    std::vector<HFONT> m_fonts;  // of the resolution in force
+    std::map<HWND, std::u16string> m_pictureNames;
+    std::map<HWND, win32_controls::ButtonPictures> m_pictures;  // of the resolution in force
     std::vector<std::pair<int, HWND>> m_tabOrder;
 
     int m_handlerDepth = 0;

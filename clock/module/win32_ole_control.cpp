@@ -5,6 +5,7 @@
 #include "clock/win32_clock_window.h"
 #include "platform/com/module_path.h"
 #include "platform/controls/twips.h"
+#include "platform/controls/window_dpi_win32.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
@@ -666,9 +667,11 @@ public:
         const int height = position->bottom - position->top;
         if (width < 0 || height < 0 || width > ClockWindow::kLargestSide || height > ClockWindow::kLargestSide)
             return E_INVALIDARG;
-        // The control keeps the size its container gives it, at the place it gives.
+        // The control keeps the size its container gives it, at the place it gives, in pixels of
+        // the container's window.
+        const int dpi = controls::windowDpi(containerWindow());
         const HRESULT result = guarded([&] {
-            m_control->setExtent(width * controls::kTwipsPerPixel, height * controls::kTwipsPerPixel);
+            m_control->setExtent(controls::twipsAt(width, dpi), controls::twipsAt(height, dpi));
         });
         if (const HWND window = static_cast<HWND>(m_control->window().nativeWindow()))
             ::SetWindowPos(window, nullptr, position->left, position->top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -699,7 +702,9 @@ public:
         if (!dc || !bounds)
             return E_INVALIDARG;
         const RECT area{bounds->left, bounds->top, bounds->right, bounds->bottom};
-        return guarded([&] { paintClock(dc, area, m_control->clockRow()); });
+        // The device's own resolution: a printer's, a metafile's, the screen's.
+        const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+        return guarded([&] { paintClock(dc, area, m_control->clockRow(), dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI); });
     }
     HRESULT STDMETHODCALLTYPE GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** colours) override
     {
@@ -894,6 +899,15 @@ private:
             m_notices.changed(UserControl1::kStyleId);
     }
     void raiseEvent(const controls::EventInfo&, std::span<runtime::Variant>) override {}
+
+    // The container's window the control is placed in; nullptr outside one.
+    HWND containerWindow() const
+    {
+        HWND window = nullptr;
+        if (m_inPlaceSite)
+            m_inPlaceSite->GetWindow(&window);
+        return window;
+    }
 
     std::unique_ptr<UserControl1> m_control;
     PropertyNotifyPoint m_notices;

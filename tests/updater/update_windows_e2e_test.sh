@@ -19,19 +19,6 @@ passed=0
 failed=0
 fail() { failed=$((failed + 1)); echo "FAILED $case: $*"; }
 
-# The id of the first visible window whose title is exactly TITLE, within LIMIT seconds. A
-# letter beyond ASCII matches however the window's Wine encodes it (UTF-8, or Latin-1 and
-# compound text in a Western locale).
-window() {
-    local deadline=$((SECONDS + ${2:-20})) id pattern
-    pattern=$(perl -CSA -e 'my $t = $ARGV[0]; $t =~ s/[^\x00-\x7f]/.*/g; print $t' "$1")
-    while ((SECONDS < deadline)); do
-        id=$(xdotool search --onlyvisible --name "^$pattern\$" 2>/dev/null | head -n 1)
-        [[ -n "$id" ]] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
 answer() { xdotool windowfocus "$1" key Return; }  # closes a message box with its OK button
 # Closes the updater's window by its close box and waits for the program to end: what it did
 # after the last box is done then.

@@ -1,5 +1,6 @@
 #include "tools/tavorix-container/win32_container_form.h"
 
+#include "platform/controls/window_dpi_win32.h"
 #include "platform/runtime/text.h"
 
 #include <olectl.h>
@@ -339,15 +340,19 @@ void Win32ContainerForm::buildChoices()
 
 void Win32ContainerForm::layOut()
 {
+    // Sizes in pixels of 96 dots per inch, the control's among them, shown at the form's own.
+    const int dpi = controls::windowDpi(m_form);
+    const auto px = [dpi](int pixels) { return ::MulDiv(pixels, dpi, USER_DEFAULT_SCREEN_DPI); };
     const int side = kMargin + m_width + 2 * kMargin;
-    ::MoveWindow(m_choiceLabel, side, kMargin, kSideWidth, 16, TRUE);
-    ::MoveWindow(m_choice, side, kMargin + 18, kSideWidth, 200, TRUE);
-    ::MoveWindow(m_save, side, kMargin + 52, kSideWidth, 26, TRUE);
-    ::MoveWindow(m_restore, side, kMargin + 82, kSideWidth, 26, TRUE);
-    ::MoveWindow(m_noticeLabel, side, kMargin + 118, kSideWidth, 16, TRUE);
+    ::MoveWindow(m_host, px(kMargin), px(kMargin), px(m_width), px(m_height), TRUE);
+    ::MoveWindow(m_choiceLabel, px(side), px(kMargin), px(kSideWidth), px(16), TRUE);
+    ::MoveWindow(m_choice, px(side), px(kMargin + 18), px(kSideWidth), px(200), TRUE);
+    ::MoveWindow(m_save, px(side), px(kMargin + 52), px(kSideWidth), px(26), TRUE);
+    ::MoveWindow(m_restore, px(side), px(kMargin + 82), px(kSideWidth), px(26), TRUE);
+    ::MoveWindow(m_noticeLabel, px(side), px(kMargin + 118), px(kSideWidth), px(16), TRUE);
     const int listHeight = std::max(120, m_height - 136);
-    ::MoveWindow(m_notices, side, kMargin + 136, kSideWidth, listHeight, TRUE);
-    RECT frame{0, 0, side + kSideWidth + kMargin, std::max(m_height, 136 + listHeight) + 2 * kMargin};
+    ::MoveWindow(m_notices, px(side), px(kMargin + 136), px(kSideWidth), px(listHeight), TRUE);
+    RECT frame{0, 0, px(side + kSideWidth + kMargin), px(std::max(m_height, 136 + listHeight) + 2 * kMargin)};
     ::AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
     ::SetWindowPos(m_form, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -431,6 +436,9 @@ LRESULT CALLBACK Win32ContainerForm::procedure(HWND window, UINT message, WPARAM
         }
         }
         break;
+    case WM_DPICHANGED:
+        self->layOut();  // at the resolution of the monitor it moved to
+        return 0;
     case WM_DESTROY:
         self->release();
         self->m_form = nullptr;
