@@ -28,12 +28,13 @@ function(project_add_library name)
 endfunction()
 
 # One GoogleTest executable registered with CTest:
-#   project_add_test(name [WIDGETS [X11]] SOURCES ... LINK ... [ENVIRONMENT VAR=VALUE...])
+#   project_add_test(name [WIDGETS [X11]] SOURCES ... LINK ... [ENVIRONMENT VAR=VALUE...] [RUN_WITH COMMAND...])
 # WIDGETS runs the tests inside a QApplication on Qt's offscreen platform (Linux); X11 runs them
 # on a virtual X server of their own instead, for what only the window system shows (on Windows,
-# Wine's windows on the test run's display).
+# Wine's windows on the test run's display). RUN_WITH names a command that runs the test program
+# (with its arguments after its own), to prepare what the tests need first.
 function(project_add_test name)
-    cmake_parse_arguments(ARG "WIDGETS;X11" "" "SOURCES;LINK;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "WIDGETS;X11" "" "SOURCES;LINK;ENVIRONMENT;RUN_WITH" ${ARGN})
     if(ARG_WIDGETS AND NOT WIN32)
         add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/widgets_test_main.cpp)
         target_link_libraries(${name} PRIVATE Qt6::Widgets Qt6::Test)
@@ -60,7 +61,7 @@ function(project_add_test name)
     # whatever proxy the machine names, and the servers a test starts are registered.
     set(runner ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=${platform} no_proxy=127.0.0.1,localhost
         NO_PROXY=127.0.0.1,localhost TEST_PROCESS_DIR=${PROJECT_TEST_PROCESS_DIR} ${ARG_ENVIRONMENT}
-        ${display} ${CMAKE_CROSSCOMPILING_EMULATOR})
+        ${ARG_RUN_WITH} ${display} ${CMAKE_CROSSCOMPILING_EMULATOR})
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${runner}")
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES FIXTURES_REQUIRED test_processes)
 endfunction()

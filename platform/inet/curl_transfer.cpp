@@ -44,11 +44,6 @@ std::string_view lineValue(std::string_view line)
     return line;
 }
 
-bool allDigits(std::string_view text)
-{
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 long millisecondsBetween(Clock::time_point from, Clock::time_point to)
 {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
@@ -270,18 +265,18 @@ std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count
 
 std::size_t CurlTransfer::headerLine(std::string_view line)
 {
-    m_windowBytes += line.size();
+    // Header bytes are no progress of the body: the stall rule counts body bytes alone.
     const std::string_view text = withoutLineEnd(line);
     if (startsWithNoCase(text, "HTTP/")) {
         m_currentBlock.assign(text);
         m_currentBlock += "\r\n";
         m_location.reset();
-        m_blockLength.reset();
-        m_blockLengthMalformed = false;
     } else if (text.empty()) {
         long code = 0;
-        if (curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK)
+        if (!answerStatus(m_currentBlock) || curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) {
+            fail();  // no HTTP answer: a status out of range, no header line
             return 0;
+        }
         if (code >= 300 && code < 400 && m_location) {
             // The hop ends here; the next one starts where the answer points.
             m_redirect = m_location;
@@ -290,7 +285,7 @@ std::size_t CurlTransfer::headerLine(std::string_view line)
         if (code >= 200) {
             // curl reads a length like "1e3" or "12.5" as the number before the first stray
             // character, which would end the body early: such an answer is refused whole.
-            if (m_blockLengthMalformed && !m_settings.head) {
+            if (!contentLengthIsSound(m_currentBlock) && !m_settings.head) {
                 fail();
                 return 0;
             }
@@ -303,12 +298,6 @@ std::size_t CurlTransfer::headerLine(std::string_view line)
         m_currentBlock += "\r\n";
         if (startsWithNoCase(text, "location:") && !lineValue(text).empty())
             m_location = std::string(lineValue(text));
-        if (startsWithNoCase(text, "content-length:")) {
-            const std::string_view value = lineValue(text);
-            if (!allDigits(value) || (m_blockLength && *m_blockLength != value))
-                m_blockLengthMalformed = true;
-            m_blockLength = std::string(value);
-        }
     }
     return line.size();
 }

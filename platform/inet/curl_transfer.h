@@ -131,8 +131,6 @@ private:
     std::string m_currentBlock;
     std::string m_headerBlock;
     std::optional<std::string> m_location;   // the current block's Location, if not blank
-    std::optional<std::string> m_blockLength;  // the current block's Content-Length, if any
-    bool m_blockLengthMalformed = false;
     std::optional<std::string> m_redirect;  // where the last block sent the transfer
     bool m_headersDone = false;
     long m_statusCode = 0;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 
 namespace inet {
 
@@ -65,8 +66,10 @@ bool contentLengthIsSound(std::string_view block)
                 value.remove_prefix(1);
             while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
                 value.remove_suffix(1);
+            std::uint64_t length = 0;
             if (value.empty() || value.find_first_not_of("0123456789") != std::string_view::npos
-                || (first && *first != value))
+                || std::from_chars(value.data(), value.data() + value.size(), length).ec != std::errc()
+                || length > static_cast<std::uint64_t>(INT64_MAX) || (first && *first != value))
                 return false;
             first = value;
         }
@@ -75,6 +78,25 @@ bool contentLengthIsSound(std::string_view block)
         block.remove_prefix(end + 2);
     }
     return true;
+}
+
+std::optional<int> answerStatus(std::string_view block)
+{
+    const auto end = block.find("\r\n");
+    if (end == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view line = block.substr(0, end);
+    const auto digit = [&](std::size_t i) { return i < line.size() && line[i] >= '0' && line[i] <= '9'; };
+    if (line.size() < 12 || line.substr(0, 5) != "HTTP/" || !digit(5) || line[6] != '.' || !digit(7) || line[8] != ' '
+        || !digit(9) || !digit(10) || !digit(11) || (line.size() > 12 && line[12] != ' '))
+        return std::nullopt;
+    const int status = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
+    // A header line follows: the block goes on past the status line's end with more than the
+    // block's own end.
+    const std::string_view headers = block.substr(end + 2);
+    if (status < 100 || status > 599 || headers.empty() || headers.starts_with("\r\n"))
+        return std::nullopt;
+    return status;
 }
 
 std::optional<std::int64_t> contentRangeStart(std::string_view contentRange)

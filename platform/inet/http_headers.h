@@ -18,8 +18,15 @@ std::optional<std::string> headerValue(std::string_view block, std::string_view 
 inline constexpr std::size_t kMaxHeaderBlock = 100 * 1024;
 
 // True when every Content-Length of `block` is a number of decimal digits alone (blanks around
-// it allowed) and all of them are the same: a body of any other length cannot be read right.
+// it allowed) that fits 63 bits, and all of them are the same: a body of any other length
+// cannot be read right.
 bool contentLengthIsSound(std::string_view block);
+
+// The status of an answer's header block: its status line "HTTP/D.D NNN", NNN from 100 to 599
+// and then a blank or the line's end, followed by at least one header line. nullopt for any
+// other block: HTTP/0.9, another protocol, a status of letters or more digits, an answer
+// without headers (what WinINet makes up for an answer that is not HTTP). Such is no answer.
+std::optional<int> answerStatus(std::string_view block);
 
 // Content-Range "bytes A-B/N": the first byte A.
 std::optional<std::int64_t> contentRangeStart(std::string_view contentRange);

@@ -4,6 +4,7 @@
 // wait callback between them, and gives an operation up by closing its handle.
 #include "platform/inet/http_headers.h"
 #include "platform/inet/internet.h"
+#include "platform/inet/pinned_authorities_win32.h"
 
 #include <windows.h>
 #include <wincrypt.h>
@@ -122,139 +123,6 @@ std::optional<std::pair<std::string, INTERNET_PORT>> serverOf(const std::string&
         return std::nullopt;
     return std::pair{server.substr(0, colon), static_cast<INTERNET_PORT>(std::stoul(digits))};
 }
-
-// The authorities of a PEM text as certificate contexts; owns them.
-class PinnedAuthorities {
-public:
-    explicit PinnedAuthorities(const std::string& pem)
-    {
-        constexpr std::string_view kBegin = "-----BEGIN CERTIFICATE-----";
-        constexpr std::string_view kEnd = "-----END CERTIFICATE-----";
-        for (std::size_t at = pem.find(kBegin); at != std::string::npos; at = pem.find(kBegin, at + 1)) {
-            const auto end = pem.find(kEnd, at);
-            if (end == std::string::npos)
-                break;
-            const std::string block = pem.substr(at, end + kEnd.size() - at);
-            DWORD size = 0;
-            if (!::CryptStringToBinaryA(block.c_str(), static_cast<DWORD>(block.size()), CRYPT_STRING_BASE64HEADER,
-                                        nullptr, &size, nullptr, nullptr))
-                continue;
-            std::vector<BYTE> der(size);
-            if (::CryptStringToBinaryA(block.c_str(), static_cast<DWORD>(block.size()), CRYPT_STRING_BASE64HEADER,
-                                       der.data(), &size, nullptr, nullptr)) {
-                if (PCCERT_CONTEXT certificate = ::CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), size))
-                    m_certificates.push_back(certificate);
-            }
-        }
-    }
-    ~PinnedAuthorities()
-    {
-        for (const PCCERT_CONTEXT certificate : m_certificates)
-            ::CertFreeCertificateContext(certificate);
-    }
-    PinnedAuthorities(const PinnedAuthorities&) = delete;
-    PinnedAuthorities& operator=(const PinnedAuthorities&) = delete;
-
-    bool empty() const { return m_certificates.empty(); }
-
-    // True when the server's certificate chains, through the certificates the server sent, to
-    // one of the authorities: each link's signature checked with its issuer's key.
-    bool trust(const CERT_CHAIN_CONTEXT& chain) const
-    {
-        if (chain.cChain == 0 || chain.rgpChain[0]->cElement == 0)
-            return false;
-        std::vector<PCCERT_CONTEXT> sent;
-        for (DWORD c = 0; c < chain.cChain; ++c) {
-            for (DWORD e = 0; e < chain.rgpChain[c]->cElement; ++e)
-                sent.push_back(chain.rgpChain[c]->rgpElement[e]->pCertContext);
-        }
-        PCCERT_CONTEXT certificate = sent.front();
-        for (std::size_t link = 0; link <= sent.size(); ++link) {
-            for (const PCCERT_CONTEXT authority : m_certificates) {
-                if (signedBy(certificate, authority))
-                    return true;
-            }
-            const auto issuer = std::find_if(sent.begin(), sent.end(), [&](PCCERT_CONTEXT candidate) {
-                return candidate != certificate && signedBy(certificate, candidate);
-            });
-            if (issuer == sent.end())
-                return false;
-            certificate = *issuer;
-        }
-        return false;
-    }
-
-    // True when the server's certificate names `host`: a DNS name of its subject alternative
-    // names (a leading "*." standing for one label), or its IP address.
-    static bool names(const CERT_CHAIN_CONTEXT& chain, const std::string& host)
-    {
-        if (chain.cChain == 0 || chain.rgpChain[0]->cElement == 0)
-            return false;
-        const CERT_INFO& info = *chain.rgpChain[0]->rgpElement[0]->pCertContext->pCertInfo;
-        const CERT_EXTENSION* extension =
-            ::CertFindExtension(szOID_SUBJECT_ALT_NAME2, info.cExtension, info.rgExtension);
-        if (!extension)
-            return false;
-        CERT_ALT_NAME_INFO* altNames = nullptr;
-        DWORD size = 0;
-        if (!::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
-                                   extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &altNames, &size))
-            return false;
-        const std::optional<std::array<BYTE, 4>> address = ipv4(host);
-        bool named = false;
-        for (DWORD i = 0; i < altNames->cAltEntry && !named; ++i) {
-            const CERT_ALT_NAME_ENTRY& entry = altNames->rgAltEntry[i];
-            if (entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && address)
-                named = entry.IPAddress.cbData == 4 && std::equal(address->begin(), address->end(), entry.IPAddress.pbData);
-            else if (entry.dwAltNameChoice == CERT_ALT_NAME_DNS_NAME && !address)
-                named = dnsMatches(entry.pwszDNSName, host);
-        }
-        ::LocalFree(altNames);
-        return named;
-    }
-
-private:
-    static std::optional<std::array<BYTE, 4>> ipv4(const std::string& host)
-    {
-        std::array<BYTE, 4> bytes{};
-        unsigned parts[4] = {};
-        char end = 0;
-        if (std::sscanf(host.c_str(), "%u.%u.%u.%u%c", &parts[0], &parts[1], &parts[2], &parts[3], &end) != 4)
-            return std::nullopt;
-        for (int i = 0; i < 4; ++i) {
-            if (parts[i] > 255)
-                return std::nullopt;
-            bytes[i] = static_cast<BYTE>(parts[i]);
-        }
-        return bytes;
-    }
-
-    static bool dnsMatches(const wchar_t* pattern, const std::string& host)
-    {
-        std::string name;
-        for (const wchar_t* c = pattern; *c; ++c)
-            name += static_cast<char>(*c < 128 ? std::tolower(*c) : '?');
-        std::string lower;
-        for (const char c : host)
-            lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (name.starts_with("*.")) {
-            const auto dot = lower.find('.');
-            return dot != std::string::npos && dot > 0 && lower.substr(dot) == name.substr(1);
-        }
-        return name == lower;
-    }
-
-    static bool signedBy(PCCERT_CONTEXT subject, PCCERT_CONTEXT issuer)
-    {
-        return ::CertCompareCertificateName(X509_ASN_ENCODING, &subject->pCertInfo->Issuer, &issuer->pCertInfo->Subject)
-               && ::CryptVerifyCertificateSignatureEx(0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT,
-                                                      const_cast<CERT_CONTEXT*>(subject),
-                                                      CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
-                                                      const_cast<CERT_CONTEXT*>(issuer), 0, nullptr);
-    }
-
-    std::vector<PCCERT_CONTEXT> m_certificates;
-};
 
 // Copies `text` and a closing NUL into the caller's buffer when both fit, as HttpQueryInfo.
 bool answer(std::string_view text, std::span<char> buffer, std::uint32_t& length)
@@ -727,6 +595,11 @@ private:
             context->closed = true;
             return false;
         }
+        // A receive that waits longer than the stall time ends, so that a request given up by
+        // closing its handle (which WinINet lets a pending receive outlive) lets go of its
+        // connection then, not at the process's end.
+        DWORD receive = static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(m_timeouts.stall).count());
+        ::InternetSetOptionA(target->request, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
         if (pinned) {
             // The system's store is not asked; the chain is checked against the pinned
             // authorities once the answer's headers are here, before any body is read.
@@ -755,6 +628,10 @@ private:
                 || !find(targetHandle) || context->result == 0)
                 return false;
         }
+        // The platform keeps what credentials it sent, and offers them to later requests that
+        // were given none (no flag stops that on every system): they go once answered.
+        if (credentials)
+            ::InternetSetOptionA(nullptr, INTERNET_OPTION_END_BROWSER_SESSION, nullptr, 0);
         target = find(targetHandle);
         if (!target || (pinned && !trusted(target->request, url.host)))
             return false;
@@ -784,7 +661,10 @@ private:
         if (!::HttpQueryInfoA(target.request, HTTP_QUERY_RAW_HEADERS_CRLF, block.data(), &length, nullptr))
             return false;
         block.resize(length);
-        if (block.size() > kMaxHeaderBlock)
+        // WinINet passes on what is no HTTP answer (a status line it made up, a status it read
+        // as far as its digits went): the block itself must be one.
+        const auto answered = answerStatus(block);
+        if (block.size() > kMaxHeaderBlock || !answered || *answered != static_cast<long>(status))
             return false;
         target.statusCode = static_cast<long>(status);
         target.headerBlock = std::move(block);
@@ -795,7 +675,9 @@ private:
     // (Re)opens a URL handle's request, from `from` on when it is not 0.
     bool openUrlFile(Object& file, std::int64_t from)
     {
-        Exchange exchange{file.parent, "GET", "", file.extraHeaders, true, std::nullopt, std::nullopt};
+        // HTTP/1.0, so that the body comes by its length or until the connection ends: WinINet
+        // decodes a chunked body without telling a broken one from a whole one.
+        Exchange exchange{file.parent, "GET", "HTTP/1.0", file.extraHeaders, true, std::nullopt, std::nullopt};
         if (from > 0)
             exchange.headers += "Range: bytes=" + std::to_string(from) + "-\r\n";
         file.atEnd = false;
@@ -807,9 +689,14 @@ private:
         if (!run(file, exchange, file.url) || !contentLengthIsSound(file.headerBlock))
             return false;
         const auto length = headerValue(file.headerBlock, "Content-Length");
-        const auto encoding = headerValue(file.headerBlock, "Transfer-Encoding");
+        if (headerValue(file.headerBlock, "Transfer-Encoding")) {
+            // A coding no HTTP/1.0 client takes: the body cannot be read (as a broken one is not).
+            file.failed = true;
+            file.closeInternet();
+            return true;
+        }
         std::uint64_t value = 0;
-        if (length && !encoding && !length->empty()
+        if (length && !length->empty()
             && std::from_chars(length->data(), length->data() + length->size(), value).ptr == length->data() + length->size())
             file.announced = value;
         return true;
@@ -836,7 +723,16 @@ private:
             file = find(fileHandle, Kind::Url);
             available = static_cast<DWORD>(context.error);  // the count, when the answer came later
         }
-        const DWORD want = std::min<DWORD>(std::max<DWORD>(available, 1), static_cast<DWORD>(buffer.size()));
+        DWORD want = std::min<DWORD>(std::max<DWORD>(available, 1), static_cast<DWORD>(buffer.size()));
+        // Never more than the length the answer gave: what comes after it is not the body.
+        if (file->announced) {
+            const std::uint64_t left = *file->announced - std::min(file->received, *file->announced);
+            if (left == 0) {
+                got = 0;
+                return true;
+            }
+            want = static_cast<DWORD>(std::min<std::uint64_t>(want, left));
+        }
         context.buffer.resize(want);
         context.count = 0;
         ::ResetEvent(context.done);

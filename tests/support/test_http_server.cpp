@@ -91,6 +91,12 @@ std::vector<HttpRequest> TestHttpServer::requests() const
     return m_requests;
 }
 
+bool TestHttpServer::waitForEndedConnections(std::size_t count, std::chrono::milliseconds limit) const
+{
+    std::unique_lock lock(m_mutex);
+    return m_endedChanged.wait_for(lock, limit, [&] { return m_ended >= count; });
+}
+
 void TestHttpServer::run()
 {
     for (;;) {
@@ -101,6 +107,9 @@ void TestHttpServer::run()
         if (client != kNone) {
             serve(client);
             closeSocket(client);
+            const std::lock_guard lock(m_mutex);
+            ++m_ended;
+            m_endedChanged.notify_all();
         }
     }
 }
@@ -132,6 +141,11 @@ void TestHttpServer::serve(Socket client)
     }
 
     const HttpReply reply = m_handler(request);
+    if (reply.raw) {
+        sendAll(client, *reply.raw);
+        ::shutdown(client, kShutBoth);
+        return;
+    }
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
     if (reply.dripHeaders) {
         for (const auto& [name, value] : reply.headers)

@@ -3,6 +3,7 @@
 #include "tests/support/sockets.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -37,6 +38,9 @@ struct HttpReply {
     std::optional<std::chrono::milliseconds> dripHeaders;
     // Sends the body one byte at a time, this often.
     std::optional<std::chrono::milliseconds> trickle;
+    // The whole answer as these bytes, whatever they are (no status line, a broken body), and
+    // then the connection's end.
+    std::optional<std::string> raw;
 
     // A 200 with `body`, or the 206 part from the request's "Range: bytes=N-" when `ranges`.
     static HttpReply file(const HttpRequest& request, const std::string& body, bool ranges = true);
@@ -54,6 +58,9 @@ public:
     std::uint16_t port() const { return m_port; }
     std::string url(const std::string& path) const;
     std::vector<HttpRequest> requests() const;
+    // Waits until `count` connections have ended, by the client or by the server; false when
+    // that takes longer than `limit`.
+    bool waitForEndedConnections(std::size_t count, std::chrono::milliseconds limit) const;
 
 private:
     void run();
@@ -67,5 +74,7 @@ private:
     std::uint16_t m_port = 0;
     mutable std::mutex m_mutex;
     std::vector<HttpRequest> m_requests;
+    std::size_t m_ended = 0;
+    mutable std::condition_variable m_endedChanged;
     std::thread m_thread;
 };

@@ -129,6 +129,28 @@ TEST_F(InternetTest, CredentialsOnlyWithAUserName)
     }
 }
 
+TEST_F(InternetTest, SiteCredentialsGoWithTheirOwnRequestAlone)
+{
+    TestHttpServer server([](const HttpRequest& request) {
+        HttpReply reply;
+        if (!request.header("Authorization")) {
+            reply.status = 401;
+            reply.reason = "Unauthorized";
+            reply.headers.emplace_back("WWW-Authenticate", "Basic realm=\"velkora\"");
+        }
+        reply.body = "body";
+        return reply;
+    });
+    const Handle connection = internet.connect(session, hostOf(server), 0, "user", "pw", kServiceHttp, 0, 0);
+    const Handle request = internet.openRequest(connection, "HEAD", "/a", "HTTP/1.0", std::nullopt, 0, 0);
+    ASSERT_TRUE(internet.sendRequest(request, std::nullopt, {}));
+    ASSERT_EQ(server.requests().back().header("Authorization"), "Basic dXNlcjpwdw==");
+    // The URL opened after it was given none: it sends none, whatever the platform keeps.
+    const Handle file = internet.openUrl(session, server.url("/a"), std::nullopt, 0, 0);
+    ASSERT_NE(file, 0u);
+    EXPECT_FALSE(server.requests().back().header("Authorization").has_value());
+}
+
 TEST_F(InternetTest, ConnectRefusesAHostThatIsNoHost)
 {
     for (const char* server : {"", "https:", "host:port:x", "a b"})
@@ -270,7 +292,71 @@ TEST_F(InternetTest, StalledTransferFailsAfterTheStallTime)
     EXPECT_EQ(readAll(internet, file, &partial), std::nullopt);
     EXPECT_EQ(partial.size(), 100u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    // The request given up lets go of its connection then, not when the process ends.
+    EXPECT_TRUE(server.waitForEndedConnections(1, std::chrono::seconds(3)));
 }
+
+// Answers that are not HTTP, or bodies that break their own framing, as a hostile server sends
+// them: no answer at all, a read that fails, or never more than the body. The same on both
+// systems.
+struct HostileAnswer {
+    std::string name;
+    std::string raw;
+    std::optional<std::string> body;  // nullopt: the URL opens, and a read fails
+    bool opens = true;
+};
+
+void PrintTo(const HostileAnswer& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+std::string answer(const std::string& headers, const std::string& body)
+{
+    return "HTTP/1.1 200 OK\r\n" + headers + "Connection: close\r\n\r\n" + body;
+}
+
+class HostileAnswerTest : public InternetTest, public testing::WithParamInterface<HostileAnswer> {};
+
+TEST_P(HostileAnswerTest, IsNoAnswerOrAFailedReadAndNeverMoreThanTheBody)
+{
+    TestHttpServer server([](const HttpRequest&) {
+        HttpReply reply;
+        reply.raw = GetParam().raw;
+        return reply;
+    });
+    const Handle file = internet.openUrl(session, server.url("/a"), std::nullopt, 0, 0);
+    if (!GetParam().opens) {
+        EXPECT_EQ(file, 0u);
+        return;
+    }
+    ASSERT_NE(file, 0u);
+    // A chunked body is no answer to an HTTP/1.0 request, the form WinINet's layer asks in.
+    const bool chunkedToHttp10 = GetParam().raw.find("chunked") != std::string::npos
+                                 && server.requests().at(0).version == "HTTP/1.0";
+    EXPECT_EQ(readAll(internet, file), chunkedToHttp10 ? std::nullopt : GetParam().body);
+}
+
+constexpr char kChunked[] = "Transfer-Encoding: chunked\r\n";
+
+INSTANTIATE_TEST_SUITE_P(Table, HostileAnswerTest, testing::Values(
+    HostileAnswer{"a whole chunked body", answer(kChunked, "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n"), "hello world"},
+    HostileAnswer{"a chunk cut off", answer(kChunked, "10\r\nabc"), std::nullopt},
+    HostileAnswer{"no final chunk", answer(kChunked, "5\r\nhello\r\n"), std::nullopt},
+    HostileAnswer{"a chunk size of letters", answer(kChunked, "zz\r\nhello\r\n0\r\n\r\n"), std::nullopt},
+    HostileAnswer{"a negative chunk size", answer(kChunked, "-10\r\nhello\r\n0\r\n\r\n"), std::nullopt},
+    HostileAnswer{"a chunk size of 20 digits", answer(kChunked, "00000000000000000005\r\nhello\r\n0\r\n\r\n"),
+                  std::nullopt},
+    HostileAnswer{"bytes past the length", answer("Content-Length: 5\r\n", "helloEXTRA BYTES"), "hello"},
+    HostileAnswer{"a length too long for a number", answer("Content-Length: 99999999999999999999999\r\n", "x"),
+                  std::nullopt, false},
+    HostileAnswer{"an answer of HTTP/0.9", "first line\r\nsecond line\r\n", std::nullopt, false},
+    HostileAnswer{"a status line of another protocol", "FOO 200 OK\r\nX-A: b\r\n\r\nbody", std::nullopt, false},
+    HostileAnswer{"a status of letters", "HTTP/1.1 2OO OK\r\nContent-Length: 4\r\n\r\nbody", std::nullopt, false},
+    HostileAnswer{"a status beyond 32 bits", "HTTP/1.1 4294967496 OK\r\nContent-Length: 4\r\n\r\nbody",
+                  std::nullopt, false},
+    HostileAnswer{"a status beyond 599", "HTTP/1.1 600 Far\r\nContent-Length: 4\r\n\r\nbody", std::nullopt, false},
+    HostileAnswer{"no answer at all", "", std::nullopt, false}));
 
 TEST_F(InternetTest, ProxyTypeSendsEverythingToTheNamedProxy)
 {
