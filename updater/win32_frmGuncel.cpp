@@ -273,6 +273,13 @@ int Win32FrmGuncel::run()
 
 void Win32FrmGuncel::doEvents()
 {
+    // A pass costs a call into the window system even when nothing is pending, and the
+    // download asks for one four times a chunk: one pass in each few milliseconds serves the
+    // window as well.
+    const ULONGLONG now = ::GetTickCount64();
+    if (now - m_lastEvents < kEventsInterval)
+        return;
+    m_lastEvents = now;
     MSG message{};
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {

@@ -32,7 +32,8 @@ public:
     HWND handle() const { return m_window; }
     // Shows the window and runs its messages until it is closed.
     int run();
-    // Processes the pending messages once (a PeekMessage pass).
+    // Processes the pending messages once (a PeekMessage pass), at most once every few
+    // milliseconds.
     void doEvents();
 
 private:
@@ -89,6 +90,8 @@ private:
     std::map<HWND, win32_controls::ButtonPictures> m_pictures;  // of the resolution in force
     std::vector<std::pair<int, HWND>> m_tabOrder;
 
+    static constexpr ULONGLONG kEventsInterval = 5;  // milliseconds between two passes
+    ULONGLONG m_lastEvents = 0;
     int m_handlerDepth = 0;
     bool m_closing = false;
 };

@@ -32,6 +32,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The reads underneath grow from this to the largest while they complete at once.
+constexpr DWORD kFirstGrownRead = 16 * 1024;
+constexpr DWORD kLargestRead = 64 * 1024;
+
 // What the status callback, on a thread of WinINet's own, reports about one handle's
 // operations. It outlives the handle: WinINet may call back until the handle is closed.
 struct Context {
@@ -43,9 +47,11 @@ struct Context {
     std::atomic<DWORD_PTR> result{0};
     std::atomic<DWORD> error{0};
     std::atomic<bool> closed{false};
-    // A read's buffer and count, which WinINet may fill after a wait for it was given up.
+    // A read's buffer and count and a query's count of the data there, which WinINet may fill
+    // after a wait for them was given up.
     std::vector<std::byte> buffer;
     DWORD count = 0;
+    DWORD available = 0;
 };
 
 void CALLBACK statusCallback(HINTERNET, DWORD_PTR contextValue, DWORD status, LPVOID information, DWORD)
@@ -419,6 +425,9 @@ private:
         std::uint64_t windowBytes = 0;
         std::optional<std::uint64_t> announced;  // the body's Content-Length, when it gave one
         std::uint64_t received = 0;
+        std::vector<std::byte> ahead;  // read from WinINet, not yet by the caller
+        std::size_t aheadAt = 0;
+        DWORD readSize = 0;  // of the next read underneath; 0: what is there
     };
 
     // One request through its redirects: who sends it, how, with which credentials.
@@ -468,10 +477,12 @@ private:
         m_contexts.remove_if([](const std::unique_ptr<Context>& context) { return context->closed.load(); });
     }
 
-    // Waits for the operation of `context` to complete, in slices, running the session's wait
-    // callback between them. False when the wait was given up (by the callback, at `deadline`,
-    // or by the stall rule when `stall` is given); the operation's handle must then be closed.
-    bool await(Context& context, Handle session, Clock::time_point deadline, Object* stall = nullptr)
+    // Waits for the operation of `context`, on the object of handle `owner`, to complete, in
+    // slices, running the session's wait callback between them. False when the wait was given
+    // up (by the callback, at `deadline`, or by the stall rule of `owner` when `stall`), or when
+    // the callback closed the owner or its session (`context` is gone then); the operation's
+    // handle must then be closed.
+    bool await(Context& context, Handle session, Handle owner, Clock::time_point deadline, bool stallRule = false)
     {
         for (;;) {
             auto now = Clock::now();
@@ -482,12 +493,16 @@ private:
             if (::WaitForSingleObject(context.done, static_cast<DWORD>(std::max<long long>(milliseconds, 1)))
                 == WAIT_OBJECT_0)
                 return true;
-            Object* owner = find(session, Kind::Session);
-            if (!owner)
+            Object* sessionObject = find(session, Kind::Session);
+            if (!sessionObject)
                 return false;  // the session was closed while waiting
             const auto before = Clock::now();
-            if (owner->wait && !owner->wait())
+            if (sessionObject->wait && !sessionObject->wait())
                 return false;
+            // The callback may have closed what is waited on, and with it the context.
+            if (!find(session, Kind::Session) || !find(owner))
+                return false;
+            Object* stall = stallRule ? find(owner) : nullptr;
             // The callback may have run for long (a modal box): that time is the host's.
             const auto spent = Clock::now() - before;
             deadline += spent;
@@ -624,7 +639,7 @@ private:
         const Handle sessionHandle = exchange.session;
         if (!::HttpSendRequestA(target->request, headers.empty() ? nullptr : headers.c_str(),
                                 static_cast<DWORD>(headers.size()), nullptr, 0)) {
-            if (::GetLastError() != ERROR_IO_PENDING || !await(*context, sessionHandle, deadline)
+            if (::GetLastError() != ERROR_IO_PENDING || !await(*context, sessionHandle, targetHandle, deadline)
                 || !find(targetHandle) || context->result == 0)
                 return false;
         }
@@ -685,6 +700,9 @@ private:
         file.windowBytes = 0;
         file.received = 0;
         file.announced.reset();
+        file.ahead.clear();
+        file.aheadAt = 0;
+        file.readSize = 0;
         // An answer whose length cannot be read right is none (as curl refuses it).
         if (!run(file, exchange, file.url) || !contentLengthIsSound(file.headerBlock))
             return false;
@@ -702,20 +720,44 @@ private:
         return true;
     }
 
-    // One read of WinINet's: at most `buffer.size()` bytes, 0 at the end of the resource. It
-    // waits for data to be there first, so that a read given up holds no bytes that came.
+    // One read for the caller: at most `buffer.size()` bytes, 0 at the end of the resource.
+    // Underneath, WinINet is read in larger pieces while its reads complete at once, the rest
+    // kept for the next call; a read that had to wait for the server (which WinINet ends only
+    // when its buffer is full) makes the next ones no larger than what is there. Each waits
+    // for data to be there first, so that a read given up holds no bytes that came.
     bool readSome(Handle fileHandle, std::span<std::byte> buffer, std::uint32_t& got)
     {
         Object* file = find(fileHandle, Kind::Url);
-        if (!file || !file->request)
+        if (!file)
             return false;
+        if (file->aheadAt == file->ahead.size()) {
+            if (!file->request || !readAhead(fileHandle))
+                return false;
+            file = find(fileHandle, Kind::Url);
+        }
+        got = static_cast<std::uint32_t>(std::min(buffer.size(), file->ahead.size() - file->aheadAt));
+        std::memcpy(buffer.data(), file->ahead.data() + file->aheadAt, got);
+        file->aheadAt += got;
+        return true;
+    }
+
+    // One read of WinINet's into the URL's read-ahead; nothing in it at the end of the body.
+    // The operation's event is reset before each operation: Wine's WinINet reports the
+    // completion of one that completed at once as well, and a wait that found that stale
+    // completion would let the pending one write into a frame that is gone.
+    bool readAhead(Handle fileHandle)
+    {
+        Object* file = find(fileHandle, Kind::Url);
         Context& context = *file->context;
         const Handle session = file->parent;
         const auto deadline = Clock::now() + std::chrono::hours(24 * 365);
-        DWORD available = 0;
+        context.available = 0;
         ::ResetEvent(context.done);
-        if (!::InternetQueryDataAvailable(file->request, &available, 0, 0)) {
-            if (::GetLastError() != ERROR_IO_PENDING || !await(context, session, deadline, file)
+        DWORD available = 0;
+        if (::InternetQueryDataAvailable(file->request, &context.available, 0, 0)) {
+            available = context.available;
+        } else {
+            if (::GetLastError() != ERROR_IO_PENDING || !await(context, session, fileHandle, deadline, true)
                 || !find(fileHandle, Kind::Url) || context.result == 0) {
                 fail(fileHandle);
                 return false;
@@ -723,33 +765,36 @@ private:
             file = find(fileHandle, Kind::Url);
             available = static_cast<DWORD>(context.error);  // the count, when the answer came later
         }
-        DWORD want = std::min<DWORD>(std::max<DWORD>(available, 1), static_cast<DWORD>(buffer.size()));
+        DWORD want = file->readSize ? file->readSize : std::max<DWORD>(available, 1);
         // Never more than the length the answer gave: what comes after it is not the body.
         if (file->announced) {
             const std::uint64_t left = *file->announced - std::min(file->received, *file->announced);
-            if (left == 0) {
-                got = 0;
-                return true;
-            }
             want = static_cast<DWORD>(std::min<std::uint64_t>(want, left));
         }
+        file->ahead.clear();
+        file->aheadAt = 0;
+        if (want == 0)
+            return true;
         context.buffer.resize(want);
         context.count = 0;
+        bool waited = false;
         ::ResetEvent(context.done);
         if (!::InternetReadFile(file->request, context.buffer.data(), want, &context.count)) {
-            if (::GetLastError() != ERROR_IO_PENDING || !await(context, session, deadline, file)
+            waited = true;
+            if (::GetLastError() != ERROR_IO_PENDING || !await(context, session, fileHandle, deadline, true)
                 || !find(fileHandle, Kind::Url) || context.result == 0) {
                 fail(fileHandle);
                 return false;
             }
             file = find(fileHandle, Kind::Url);
         }
-        got = std::min<std::uint32_t>(context.count, static_cast<std::uint32_t>(want));
-        std::memcpy(buffer.data(), context.buffer.data(), got);
-        file->windowBytes += got;
-        file->received += got;
+        const DWORD count = std::min<DWORD>(context.count, want);
+        file->readSize = waited ? 0 : std::min<DWORD>(kLargestRead, std::max<DWORD>(want, kFirstGrownRead / 2) * 2);
+        file->ahead.assign(context.buffer.begin(), context.buffer.begin() + count);
+        file->windowBytes += count;
+        file->received += count;
         // A body that ends before the length its answer gave was cut off, not completed.
-        if (got == 0 && file->announced && file->received < *file->announced) {
+        if (count == 0 && file->announced && file->received < *file->announced) {
             fail(fileHandle);
             return false;
         }
