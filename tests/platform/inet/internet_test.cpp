@@ -101,19 +101,23 @@ TEST_F(InternetTest, HeadGoesOutAsHttp10WithTheAgentAndNoCache)
     internet.closeHandle(connection);
 }
 
+// A server that asks for credentials (Basic) until a request brings some.
+HttpReply askingForCredentials(const HttpRequest& request)
+{
+    HttpReply reply;
+    if (!request.header("Authorization")) {
+        reply.status = 401;
+        reply.reason = "Unauthorized";
+        reply.headers.emplace_back("WWW-Authenticate", "Basic realm=\"velkora\"");
+    }
+    return reply;
+}
+
 TEST_F(InternetTest, CredentialsOnlyWithAUserName)
 {
     // The server asks: a layer that offers the credentials at once and one that waits to be
     // asked end alike.
-    TestHttpServer server([](const HttpRequest& request) {
-        HttpReply reply;
-        if (!request.header("Authorization")) {
-            reply.status = 401;
-            reply.reason = "Unauthorized";
-            reply.headers.emplace_back("WWW-Authenticate", "Basic realm=\"velkora\"");
-        }
-        return reply;
-    });
+    TestHttpServer server(askingForCredentials);
     for (const auto& [user, password, expected] :
          std::vector<std::tuple<std::optional<std::string>, std::optional<std::string>, std::optional<std::string>>>{
              // First: WinINet, like a browser, offers a server what it once took from it.
@@ -131,16 +135,7 @@ TEST_F(InternetTest, CredentialsOnlyWithAUserName)
 
 TEST_F(InternetTest, SiteCredentialsGoWithTheirOwnRequestAlone)
 {
-    TestHttpServer server([](const HttpRequest& request) {
-        HttpReply reply;
-        if (!request.header("Authorization")) {
-            reply.status = 401;
-            reply.reason = "Unauthorized";
-            reply.headers.emplace_back("WWW-Authenticate", "Basic realm=\"velkora\"");
-        }
-        reply.body = "body";
-        return reply;
-    });
+    TestHttpServer server(askingForCredentials);
     const Handle connection = internet.connect(session, hostOf(server), 0, "user", "pw", kServiceHttp, 0, 0);
     const Handle request = internet.openRequest(connection, "HEAD", "/a", "HTTP/1.0", std::nullopt, 0, 0);
     ASSERT_TRUE(internet.sendRequest(request, std::nullopt, {}));
