@@ -17,7 +17,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <list>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -37,22 +37,30 @@ constexpr DWORD kFirstGrownRead = 16 * 1024;
 constexpr DWORD kLargestRead = 64 * 1024;
 
 // What the status callback, on a thread of WinINet's own, reports about one handle's
-// operations. It outlives the handle: WinINet may call back until the handle is closed.
+// operations. Two own it: the layer until it closes the handle, and WinINet until it reports
+// the handle closing (an operation given up may still complete, and write here); the last one
+// deletes it.
 struct Context {
     Context() : done(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
     ~Context() { ::CloseHandle(done); }
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
     HANDLE done;
+    std::atomic<int> owners{2};
     std::atomic<DWORD_PTR> result{0};
     std::atomic<DWORD> error{0};
-    std::atomic<bool> closed{false};
     // A read's buffer and count and a query's count of the data there, which WinINet may fill
     // after a wait for them was given up.
     std::vector<std::byte> buffer;
     DWORD count = 0;
     DWORD available = 0;
 };
+
+void release(Context* context)
+{
+    if (context && --context->owners == 0)
+        delete context;
+}
 
 void CALLBACK statusCallback(HINTERNET, DWORD_PTR contextValue, DWORD status, LPVOID information, DWORD)
 {
@@ -65,9 +73,90 @@ void CALLBACK statusCallback(HINTERNET, DWORD_PTR contextValue, DWORD status, LP
         context->error = outcome->dwError;
         ::SetEvent(context->done);
     } else if (status == INTERNET_STATUS_HANDLE_CLOSING) {
-        context->closed = true;
+        release(context);  // WinINet's last word on the handle
     }
 }
+
+// Processor time that building one answer's raw header text may take. WinINet builds it in
+// time that grows with the square of the count of header lines (under Wine: 40,000 short lines
+// take half a minute, twice: the length alone costs as much), and cannot tell the length
+// without building the text. A real server's block takes well under a millisecond, 5,000 lines
+// of 100 KiB about a third of this.
+constexpr std::chrono::milliseconds kHeaderWork{500};
+
+// The processor time a thread has used.
+std::chrono::nanoseconds processorTime(HANDLE thread)
+{
+    FILETIME created, exited, kernel, user;
+    if (!::GetThreadTimes(thread, &created, &exited, &kernel, &user))
+        return {};
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return std::chrono::nanoseconds((ticks(kernel) + ticks(user)) * 100);
+}
+
+// HttpQueryInfo of an answer's raw header text, with room for kMaxHeaderBlock, on a thread of
+// its own, so that the caller's thread can wait for it in slices and give it up. Two own it:
+// the caller until it has waited, and the thread until the query returns.
+class RawHeaderQuery {
+public:
+    static RawHeaderQuery* start(HINTERNET request)
+    {
+        auto* query = new RawHeaderQuery(request);
+        query->m_thread = ::CreateThread(nullptr, 0, &RawHeaderQuery::run, query, 0, nullptr);
+        if (!query->m_thread) {
+            query->m_owners = 1;
+            release(query);
+            return nullptr;
+        }
+        return query;
+    }
+    static void release(RawHeaderQuery* query)
+    {
+        if (query && --query->m_owners == 0)
+            delete query;
+    }
+    HANDLE done() const { return m_done; }
+    std::chrono::nanoseconds work() const { return processorTime(m_thread); }
+    // After done(): the text, or nullopt when the query failed or the text did not fit.
+    std::optional<std::string> text() const
+    {
+        if (!m_ok)
+            return std::nullopt;
+        return m_text.substr(0, m_length);
+    }
+
+private:
+    explicit RawHeaderQuery(HINTERNET request)
+        : m_request(request), m_done(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_text(kMaxHeaderBlock + 1, '\0')
+    {
+    }
+    ~RawHeaderQuery()
+    {
+        if (m_thread)
+            ::CloseHandle(m_thread);
+        ::CloseHandle(m_done);
+    }
+    static DWORD WINAPI run(void* self)
+    {
+        auto* query = static_cast<RawHeaderQuery*>(self);
+        query->m_length = static_cast<DWORD>(query->m_text.size());
+        query->m_ok = ::HttpQueryInfoA(query->m_request, HTTP_QUERY_RAW_HEADERS_CRLF, query->m_text.data(),
+                                       &query->m_length, nullptr);
+        ::SetEvent(query->m_done);
+        release(query);
+        return 0;
+    }
+
+    HINTERNET m_request;  // WinINet keeps what a query works on until it returns
+    HANDLE m_done;
+    HANDLE m_thread = nullptr;
+    std::atomic<int> m_owners{2};
+    std::string m_text;
+    DWORD m_length = 0;
+    BOOL m_ok = FALSE;
+};
 
 // The parts of a URL, as WinINet reads them.
 struct UrlParts {
@@ -162,16 +251,6 @@ public:
             handles.push_back(handle);
         for (const Handle handle : handles)
             closeHandle(handle);
-        // WinINet calls back until each handle has closed: its contexts go after that.
-        const auto until = Clock::now() + std::chrono::seconds(5);
-        for (auto& context : m_contexts) {
-            while (!context->closed && Clock::now() < until)
-                ::Sleep(10);
-        }
-        if (std::any_of(m_contexts.begin(), m_contexts.end(), [](const auto& c) { return !c->closed; })) {
-            for (auto& context : m_contexts)
-                context.release();  // still referred to by WinINet: never freed
-        }
     }
     WinInetInternet(const WinInetInternet&) = delete;
     WinInetInternet& operator=(const WinInetInternet&) = delete;
@@ -366,10 +445,7 @@ public:
         }
         for (const Handle child : children)
             closeHandle(child);
-        Object& object = *m_objects.at(handle);
-        object.closeInternet();
         m_objects.erase(handle);
-        pruneContexts();
         return true;
     }
 
@@ -381,6 +457,8 @@ private:
     struct Object {
         Object(Kind k, Handle p) : kind(k), parent(p) {}
         ~Object() { closeInternet(); }
+        Object(const Object&) = delete;
+        Object& operator=(const Object&) = delete;
         void closeInternet()
         {
             if (request)
@@ -390,13 +468,15 @@ private:
             if (internet)
                 ::InternetCloseHandle(internet);
             request = connect = internet = nullptr;
+            release(context);
+            context = nullptr;
         }
         Kind kind;
         Handle parent;
         HINTERNET internet = nullptr;  // a session's
         HINTERNET connect = nullptr;   // of the request now answered
         HINTERNET request = nullptr;
-        Context* context = nullptr;    // of `request`
+        Context* context = nullptr;    // of `request`: the layer's share
         // Session.
         WaitCallback wait;
         std::optional<std::string> proxyUser;
@@ -466,32 +546,21 @@ private:
         return *find(handle, Kind::Session);
     }
 
-    Context* newContext()
-    {
-        m_contexts.push_back(std::make_unique<Context>());
-        return m_contexts.back().get();
-    }
-
-    void pruneContexts()
-    {
-        m_contexts.remove_if([](const std::unique_ptr<Context>& context) { return context->closed.load(); });
-    }
-
-    // Waits for the operation of `context`, on the object of handle `owner`, to complete, in
-    // slices, running the session's wait callback between them. False when the wait was given
-    // up (by the callback, at `deadline`, or by the stall rule of `owner` when `stall`), or when
-    // the callback closed the owner or its session (`context` is gone then); the operation's
-    // handle must then be closed.
-    bool await(Context& context, Handle session, Handle owner, Clock::time_point deadline, bool stallRule = false)
+    // Waits for `done` to be set, in slices, running the session's wait callback between them;
+    // each slice, `goOn` is asked (with the time the callback took, which is the host's) whether
+    // the wait is still worth it. False when the wait was given up (by the callback, at
+    // `deadline`, by `goOn`), or when the callback closed the object of handle `owner` or its
+    // session; the operation waited for must then be given up.
+    bool await(HANDLE done, Handle session, Handle owner, Clock::time_point deadline,
+               const std::function<bool(Clock::duration)>& goOn = {})
     {
         for (;;) {
-            auto now = Clock::now();
+            const auto now = Clock::now();
             if (now >= deadline)
                 return false;
             const auto slice = std::min<Clock::duration>(kWaitSlice, deadline - now);
             const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(slice).count();
-            if (::WaitForSingleObject(context.done, static_cast<DWORD>(std::max<long long>(milliseconds, 1)))
-                == WAIT_OBJECT_0)
+            if (::WaitForSingleObject(done, static_cast<DWORD>(std::max<long long>(milliseconds, 1))) == WAIT_OBJECT_0)
                 return true;
             Object* sessionObject = find(session, Kind::Session);
             if (!sessionObject)
@@ -499,24 +568,31 @@ private:
             const auto before = Clock::now();
             if (sessionObject->wait && !sessionObject->wait())
                 return false;
-            // The callback may have closed what is waited on, and with it the context.
+            // The callback may have closed what is waited on.
             if (!find(session, Kind::Session) || !find(owner))
                 return false;
-            Object* stall = stallRule ? find(owner) : nullptr;
             // The callback may have run for long (a modal box): that time is the host's.
             const auto spent = Clock::now() - before;
             deadline += spent;
-            if (stall) {
-                stall->windowStart += spent;
-                now = Clock::now();
-                if (now - stall->windowStart >= m_timeouts.stall) {
-                    if (stall->windowBytes < std::max<std::uint64_t>(m_timeouts.stallBytes, 1))
-                        return false;
-                    stall->windowStart = now;
-                    stall->windowBytes = 0;
-                }
-            }
+            if (goOn && !goOn(spent))
+                return false;
         }
+    }
+
+    // The stall rule for one more slice of waiting for the body of `fileHandle`: false once a
+    // stall window has passed with too few bytes.
+    bool bodyFlows(Handle fileHandle, Clock::duration hostTime)
+    {
+        Object* file = find(fileHandle, Kind::Url);
+        file->windowStart += hostTime;
+        const auto now = Clock::now();
+        if (now - file->windowStart >= m_timeouts.stall) {
+            if (file->windowBytes < std::max<std::uint64_t>(m_timeouts.stallBytes, 1))
+                return false;
+            file->windowStart = now;
+            file->windowBytes = 0;
+        }
+        return true;
     }
 
     // Sends the request of `exchange` for `url` and follows its redirects, leaving the final
@@ -591,7 +667,7 @@ private:
                                              INTERNET_SERVICE_HTTP, 0, 0);
         if (!target->connect)
             return false;
-        Context* context = newContext();
+        auto* context = new Context;
         DWORD flags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES
                       | INTERNET_FLAG_NO_UI | INTERNET_FLAG_KEEP_CONNECTION;
         if (exchange.reload)
@@ -607,7 +683,7 @@ private:
                                              nullptr, flags, reinterpret_cast<DWORD_PTR>(context));
         target->context = context;
         if (!target->request) {
-            context->closed = true;
+            --context->owners;  // WinINet never had it
             return false;
         }
         // A receive that waits longer than the stall time ends, so that a request given up by
@@ -639,7 +715,7 @@ private:
         const Handle sessionHandle = exchange.session;
         if (!::HttpSendRequestA(target->request, headers.empty() ? nullptr : headers.c_str(),
                                 static_cast<DWORD>(headers.size()), nullptr, 0)) {
-            if (::GetLastError() != ERROR_IO_PENDING || !await(*context, sessionHandle, targetHandle, deadline)
+            if (::GetLastError() != ERROR_IO_PENDING || !await(context->done, sessionHandle, targetHandle, deadline)
                 || !find(targetHandle) || context->result == 0)
                 return false;
         }
@@ -650,7 +726,7 @@ private:
         target = find(targetHandle);
         if (!target || (pinned && !trusted(target->request, url.host)))
             return false;
-        return readAnswer(*target);
+        return readAnswer(targetHandle, sessionHandle, deadline);
     }
 
     bool trusted(HINTERNET request, const std::string& host)
@@ -664,26 +740,34 @@ private:
         return trust;
     }
 
-    static bool readAnswer(Object& target)
+    // The answer's status and header block into the target, when they are an HTTP answer the
+    // layer takes.
+    bool readAnswer(Handle targetHandle, Handle session, Clock::time_point deadline)
     {
+        Object* target = find(targetHandle);
         DWORD status = 0;
         DWORD size = sizeof status;
-        if (!::HttpQueryInfoA(target.request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+        if (!::HttpQueryInfoA(target->request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
             return false;
-        DWORD length = 0;
-        ::HttpQueryInfoA(target.request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &length, nullptr);
-        std::string block(length + 1, '\0');
-        if (!::HttpQueryInfoA(target.request, HTTP_QUERY_RAW_HEADERS_CRLF, block.data(), &length, nullptr))
+        RawHeaderQuery* query = RawHeaderQuery::start(target->request);
+        if (!query)
             return false;
-        block.resize(length);
+        const bool built = await(query->done(), session, targetHandle, deadline,
+                                 [&](Clock::duration) { return query->work() < kHeaderWork; });
+        std::optional<std::string> text = built ? query->text() : std::nullopt;
+        RawHeaderQuery::release(query);
+        target = find(targetHandle);
+        if (!text || !target)
+            return false;
+        std::string block = std::move(*text);
         // WinINet passes on what is no HTTP answer (a status line it made up, a status it read
         // as far as its digits went): the block itself must be one.
         const auto answered = answerStatus(block);
         if (block.size() > kMaxHeaderBlock || !answered || *answered != static_cast<long>(status))
             return false;
-        target.statusCode = static_cast<long>(status);
-        target.headerBlock = std::move(block);
-        target.answered = true;
+        target->statusCode = static_cast<long>(status);
+        target->headerBlock = std::move(block);
+        target->answered = true;
         return true;
     }
 
@@ -751,13 +835,14 @@ private:
         Context& context = *file->context;
         const Handle session = file->parent;
         const auto deadline = Clock::now() + std::chrono::hours(24 * 365);
+        const auto flows = [&](Clock::duration hostTime) { return bodyFlows(fileHandle, hostTime); };
         context.available = 0;
         ::ResetEvent(context.done);
         DWORD available = 0;
         if (::InternetQueryDataAvailable(file->request, &context.available, 0, 0)) {
             available = context.available;
         } else {
-            if (::GetLastError() != ERROR_IO_PENDING || !await(context, session, fileHandle, deadline, true)
+            if (::GetLastError() != ERROR_IO_PENDING || !await(context.done, session, fileHandle, deadline, flows)
                 || !find(fileHandle, Kind::Url) || context.result == 0) {
                 fail(fileHandle);
                 return false;
@@ -781,7 +866,7 @@ private:
         ::ResetEvent(context.done);
         if (!::InternetReadFile(file->request, context.buffer.data(), want, &context.count)) {
             waited = true;
-            if (::GetLastError() != ERROR_IO_PENDING || !await(context, session, fileHandle, deadline, true)
+            if (::GetLastError() != ERROR_IO_PENDING || !await(context.done, session, fileHandle, deadline, flows)
                 || !find(fileHandle, Kind::Url) || context.result == 0) {
                 fail(fileHandle);
                 return false;
@@ -813,7 +898,6 @@ private:
     TlsTrust m_trust;
     PinnedAuthorities m_pinned;
     std::unordered_map<Handle, std::unique_ptr<Object>> m_objects;
-    std::list<std::unique_ptr<Context>> m_contexts;
     Handle m_nextHandle = 0xCC0001;
 };
 

@@ -293,7 +293,7 @@ TEST_F(InternetTest, StalledTransferFailsAfterTheStallTime)
 
 // Answers that are not HTTP, or bodies that break their own framing, as a hostile server sends
 // them: no answer at all, a read that fails, or never more than the body. The same on both
-// systems.
+// systems, and refused for what they are, long before the header deadline.
 struct HostileAnswer {
     std::string name;
     std::string raw;
@@ -311,6 +311,14 @@ std::string answer(const std::string& headers, const std::string& body)
     return "HTTP/1.1 200 OK\r\n" + headers + "Connection: close\r\n\r\n" + body;
 }
 
+std::string headerLines(int count)
+{
+    std::string lines;
+    for (int i = 0; i < count; ++i)
+        lines += "X-Flood-" + std::to_string(i) + ": v\r\n";
+    return lines;
+}
+
 class HostileAnswerTest : public InternetTest, public testing::WithParamInterface<HostileAnswer> {};
 
 TEST_P(HostileAnswerTest, IsNoAnswerOrAFailedReadAndNeverMoreThanTheBody)
@@ -320,9 +328,11 @@ TEST_P(HostileAnswerTest, IsNoAnswerOrAFailedReadAndNeverMoreThanTheBody)
         reply.raw = GetParam().raw;
         return reply;
     });
+    const auto start = std::chrono::steady_clock::now();
     const Handle file = internet.openUrl(session, server.url("/a"), std::nullopt, 0, 0);
     if (!GetParam().opens) {
         EXPECT_EQ(file, 0u);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, kDefaultTimeouts.headers / 4);
         return;
     }
     ASSERT_NE(file, 0u);
@@ -351,7 +361,10 @@ INSTANTIATE_TEST_SUITE_P(Table, HostileAnswerTest, testing::Values(
     HostileAnswer{"a status beyond 32 bits", "HTTP/1.1 4294967496 OK\r\nContent-Length: 4\r\n\r\nbody",
                   std::nullopt, false},
     HostileAnswer{"a status beyond 599", "HTTP/1.1 600 Far\r\nContent-Length: 4\r\n\r\nbody", std::nullopt, false},
-    HostileAnswer{"no answer at all", "", std::nullopt, false}));
+    HostileAnswer{"no answer at all", "", std::nullopt, false},
+    HostileAnswer{"40,000 header lines", answer(headerLines(40'000) + "Content-Length: 1\r\n", "x"), std::nullopt, false},
+    HostileAnswer{"100,000 header lines", answer(headerLines(100'000) + "Content-Length: 1\r\n", "x"), std::nullopt,
+                  false}));
 
 TEST_F(InternetTest, ProxyTypeSendsEverythingToTheNamedProxy)
 {
