@@ -32,9 +32,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The reads underneath grow from this to the largest while they complete at once.
-constexpr DWORD kFirstGrownRead = 16 * 1024;
-constexpr DWORD kLargestRead = 64 * 1024;
+// What one read underneath takes at most: each read costs Wine some tenths of a millisecond
+// whatever its size, so that 64 KiB reads alone took three times curl's whole download.
+constexpr DWORD kReadAhead = 1024 * 1024;
 
 // What the status callback, on a thread of WinINet's own, reports about one handle's
 // operations. Two own it: the layer until it closes the handle, and WinINet until it reports
@@ -48,12 +48,6 @@ struct Context {
     HANDLE done;
     std::atomic<int> owners{2};
     std::atomic<DWORD_PTR> result{0};
-    std::atomic<DWORD> error{0};
-    // A read's buffer and count and a query's count of the data there, which WinINet may fill
-    // after a wait for them was given up.
-    std::vector<std::byte> buffer;
-    DWORD count = 0;
-    DWORD available = 0;
 };
 
 void release(Context* context)
@@ -70,7 +64,6 @@ void CALLBACK statusCallback(HINTERNET, DWORD_PTR contextValue, DWORD status, LP
     if (status == INTERNET_STATUS_REQUEST_COMPLETE) {
         const auto* outcome = static_cast<const INTERNET_ASYNC_RESULT*>(information);
         context->result = outcome->dwResult;
-        context->error = outcome->dwError;
         ::SetEvent(context->done);
     } else if (status == INTERNET_STATUS_HANDLE_CLOSING) {
         release(context);  // WinINet's last word on the handle
@@ -505,9 +498,9 @@ private:
         std::uint64_t windowBytes = 0;
         std::optional<std::uint64_t> announced;  // the body's Content-Length, when it gave one
         std::uint64_t received = 0;
-        std::vector<std::byte> ahead;  // read from WinINet, not yet by the caller
+        std::unique_ptr<std::byte[]> ahead;  // read from WinINet: the caller's from aheadAt to aheadEnd
         std::size_t aheadAt = 0;
-        DWORD readSize = 0;  // of the next read underneath; 0: what is there
+        std::size_t aheadEnd = 0;
     };
 
     // One request through its redirects: who sends it, how, with which credentials.
@@ -784,9 +777,7 @@ private:
         file.windowBytes = 0;
         file.received = 0;
         file.announced.reset();
-        file.ahead.clear();
-        file.aheadAt = 0;
-        file.readSize = 0;
+        file.aheadAt = file.aheadEnd = 0;
         // An answer whose length cannot be read right is none (as curl refuses it).
         if (!run(file, exchange, file.url) || !contentLengthIsSound(file.headerBlock))
             return false;
@@ -804,68 +795,55 @@ private:
         return true;
     }
 
-    // One read for the caller: at most `buffer.size()` bytes, 0 at the end of the resource.
-    // Underneath, WinINet is read in larger pieces while its reads complete at once, the rest
-    // kept for the next call; a read that had to wait for the server (which WinINet ends only
-    // when its buffer is full) makes the next ones no larger than what is there. Each waits
-    // for data to be there first, so that a read given up holds no bytes that came.
+    // One read for the caller: at most `buffer.size()` bytes, 0 at the end of the resource,
+    // served from the URL's read-ahead.
     bool readSome(Handle fileHandle, std::span<std::byte> buffer, std::uint32_t& got)
     {
         Object* file = find(fileHandle, Kind::Url);
         if (!file)
             return false;
-        if (file->aheadAt == file->ahead.size()) {
+        if (file->aheadAt == file->aheadEnd) {
             if (!file->request || !readAhead(fileHandle))
                 return false;
             file = find(fileHandle, Kind::Url);
         }
-        got = static_cast<std::uint32_t>(std::min(buffer.size(), file->ahead.size() - file->aheadAt));
-        std::memcpy(buffer.data(), file->ahead.data() + file->aheadAt, got);
+        got = static_cast<std::uint32_t>(std::min(buffer.size(), file->aheadEnd - file->aheadAt));
+        std::memcpy(buffer.data(), file->ahead.get() + file->aheadAt, got);
         file->aheadAt += got;
         return true;
     }
 
-    // One read of WinINet's into the URL's read-ahead; nothing in it at the end of the body.
-    // The operation's event is reset before each operation: Wine's WinINet reports the
-    // completion of one that completed at once as well, and a wait that found that stale
-    // completion would let the pending one write into a frame that is gone.
+    // One read of WinINet's into the URL's read-ahead: all that has come, up to kReadAhead;
+    // nothing at the end of the body. The read does not wait: when nothing has come it goes
+    // pending until something does, and then takes nothing (the next read takes it). So no
+    // read waits for its buffer to fill, which a slow server would make a stall, and none that
+    // is given up has taken bytes.
     bool readAhead(Handle fileHandle)
     {
         Object* file = find(fileHandle, Kind::Url);
-        Context& context = *file->context;
+        std::uint64_t want = kReadAhead;
+        // Never more than the length the answer gave: what comes after it is not the body.
+        if (file->announced)
+            want = std::min(want, *file->announced - std::min(file->received, *file->announced));
+        file->aheadAt = file->aheadEnd = 0;
+        if (want == 0)
+            return true;
+        if (!file->ahead)
+            file->ahead = std::make_unique_for_overwrite<std::byte[]>(kReadAhead);
         const Handle session = file->parent;
         const auto deadline = Clock::now() + std::chrono::hours(24 * 365);
         const auto flows = [&](Clock::duration hostTime) { return bodyFlows(fileHandle, hostTime); };
-        context.available = 0;
-        ::ResetEvent(context.done);
-        DWORD available = 0;
-        if (::InternetQueryDataAvailable(file->request, &context.available, 0, 0)) {
-            available = context.available;
-        } else {
-            if (::GetLastError() != ERROR_IO_PENDING || !await(context.done, session, fileHandle, deadline, flows)
-                || !find(fileHandle, Kind::Url) || context.result == 0) {
-                fail(fileHandle);
-                return false;
-            }
-            file = find(fileHandle, Kind::Url);
-            available = static_cast<DWORD>(context.error);  // the count, when the answer came later
-        }
-        DWORD want = file->readSize ? file->readSize : std::max<DWORD>(available, 1);
-        // Never more than the length the answer gave: what comes after it is not the body.
-        if (file->announced) {
-            const std::uint64_t left = *file->announced - std::min(file->received, *file->announced);
-            want = static_cast<DWORD>(std::min<std::uint64_t>(want, left));
-        }
-        file->ahead.clear();
-        file->aheadAt = 0;
-        if (want == 0)
-            return true;
-        context.buffer.resize(want);
-        context.count = 0;
-        bool waited = false;
-        ::ResetEvent(context.done);
-        if (!::InternetReadFile(file->request, context.buffer.data(), want, &context.count)) {
-            waited = true;
+        INTERNET_BUFFERSA read{};
+        for (;;) {
+            Context& context = *file->context;
+            read.dwStructSize = sizeof read;
+            read.lpvBuffer = file->ahead.get();
+            read.dwBufferLength = static_cast<DWORD>(want);
+            // Reset before each read: Wine's WinINet reports the completion of one that completed
+            // at once as well, and a wait that found it would go on while this one is still out.
+            ::ResetEvent(context.done);
+            if (::InternetReadFileExA(file->request, &read, IRF_NO_WAIT, reinterpret_cast<DWORD_PTR>(&context)))
+                break;
             if (::GetLastError() != ERROR_IO_PENDING || !await(context.done, session, fileHandle, deadline, flows)
                 || !find(fileHandle, Kind::Url) || context.result == 0) {
                 fail(fileHandle);
@@ -873,9 +851,8 @@ private:
             }
             file = find(fileHandle, Kind::Url);
         }
-        const DWORD count = std::min<DWORD>(context.count, want);
-        file->readSize = waited ? 0 : std::min<DWORD>(kLargestRead, std::max<DWORD>(want, kFirstGrownRead / 2) * 2);
-        file->ahead.assign(context.buffer.begin(), context.buffer.begin() + count);
+        const DWORD count = std::min<DWORD>(read.dwBufferLength, static_cast<DWORD>(want));
+        file->aheadEnd = count;
         file->windowBytes += count;
         file->received += count;
         // A body that ends before the length its answer gave was cut off, not completed.
