@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Times programs on an X display by the windows they map, for scripts/benchmark-update.
 
-  x11-timing.py startup PROGRAM [ARG]  ms from start to the first frame of its window shown
+  x11-timing.py startup PROGRAM [ARG...]
+                                       ms from start to the first frame of its window shown
   x11-timing.py update UPDATER FIFO    ms from the click on "Şimdi Güncelle" to the started
                                        program's line in FIFO; the completion box is answered
                                        as soon as it is mapped
@@ -116,7 +117,7 @@ def update(updater, fifo=None, started_title=None):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) in (3, 4) and sys.argv[1] == "startup":
+    if len(sys.argv) >= 3 and sys.argv[1] == "startup":
         startup(sys.argv[2:])
     elif len(sys.argv) == 4 and sys.argv[1] == "update":
         update(sys.argv[2], fifo=sys.argv[3])

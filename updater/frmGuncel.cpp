@@ -67,7 +67,7 @@ frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
     setObjectName(qt(layout.name));
     setWindowTitle(qt(layout.caption));
     setFont(fontFrom(layout.font));
-    setWindowIcon(QIcon(picturePath(layout.icon, ".ico")));
+    setWindowIcon(QIcon(picturePath(layout.icon, ".png")));
     setFixedSize(pixels(layout.clientWidth), pixels(layout.clientHeight));
 
     for (const ControlLayout& control : layout.controls)

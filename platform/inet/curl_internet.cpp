@@ -184,6 +184,7 @@ Handle CurlInternet::openSession(const std::string& agent, std::uint32_t accessT
         return 0;
     if (accessType == kOpenTypeProxy && !proxy)
         return 0;
+    curl();  // loaded with the first session: a library that is missing is an error here
     try {
         auto session = std::make_unique<Session>();
         session->agent = agent;
@@ -211,15 +212,13 @@ Handle CurlInternet::connect(Handle sessionHandle, const std::string& server, st
                             [](char c) { return c >= '0' && c <= '9'; })))
         return 0;
     // The server text goes into a URL: it must be a host with an optional port and nothing else.
-    if (!ensureCurlInitialised())
-        return 0;
-    CURLU* parsed = curl_url();
+    CURLU* parsed = curl().url();
     const std::string probe = "http://" + server + "/";
-    const bool valid = parsed && curl_url_set(parsed, CURLUPART_URL, probe.c_str(), 0) == CURLUE_OK;
+    const bool valid = parsed && curl().url_set(parsed, CURLUPART_URL, probe.c_str(), 0) == CURLUE_OK;
     char* host = nullptr;
-    const bool hasHost = valid && curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK && host && *host;
-    curl_free(host);
-    curl_url_cleanup(parsed);
+    const bool hasHost = valid && curl().url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK && host && *host;
+    curl().free(host);
+    curl().url_cleanup(parsed);
     if (!hasHost)
         return 0;
     try {

@@ -49,16 +49,16 @@ long millisecondsBetween(Clock::time_point from, Clock::time_point to)
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
 }
 
-using UrlHandle = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
+using UrlHandle = std::unique_ptr<CURLU, decltype(CurlLibrary::url_cleanup)>;
 
 std::optional<ParsedUrl> partsOf(CURLU* handle)
 {
     const auto part = [&](CURLUPart which, unsigned flags) -> std::optional<std::string> {
         char* text = nullptr;
-        if (curl_url_get(handle, which, &text, flags) != CURLUE_OK || !text)
+        if (curl().url_get(handle, which, &text, flags) != CURLUE_OK || !text)
             return std::nullopt;
         std::string value(text);
-        curl_free(text);
+        curl().free(text);
         return value;
     };
     auto url = part(CURLUPART_URL, 0);
@@ -77,30 +77,19 @@ bool sameOrigin(const ParsedUrl& a, const ParsedUrl& b)
 
 }  // namespace
 
-bool ensureCurlInitialised()
-{
-    // curl_global_init is not thread-safe on its own; a function-local static runs it once.
-    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    return initialised;
-}
-
 std::optional<ParsedUrl> parseUrl(const std::string& url)
 {
-    if (!ensureCurlInitialised())
-        return std::nullopt;
-    const UrlHandle handle(curl_url(), curl_url_cleanup);
-    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), CURLU_GUESS_SCHEME) != CURLUE_OK)
+    const UrlHandle handle(curl().url(), curl().url_cleanup);
+    if (!handle || curl().url_set(handle.get(), CURLUPART_URL, url.c_str(), CURLU_GUESS_SCHEME) != CURLUE_OK)
         return std::nullopt;
     return partsOf(handle.get());
 }
 
 std::optional<ParsedUrl> resolveUrl(const std::string& base, const std::string& location)
 {
-    if (!ensureCurlInitialised())
-        return std::nullopt;
-    const UrlHandle handle(curl_url(), curl_url_cleanup);
-    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, base.c_str(), CURLU_GUESS_SCHEME) != CURLUE_OK
-        || curl_url_set(handle.get(), CURLUPART_URL, location.c_str(), 0) != CURLUE_OK)
+    const UrlHandle handle(curl().url(), curl().url_cleanup);
+    if (!handle || curl().url_set(handle.get(), CURLUPART_URL, base.c_str(), CURLU_GUESS_SCHEME) != CURLUE_OK
+        || curl().url_set(handle.get(), CURLUPART_URL, location.c_str(), 0) != CURLUE_OK)
         return std::nullopt;
     return partsOf(handle.get());
 }
@@ -128,7 +117,7 @@ CurlTransfer::CurlTransfer(const std::string& url, const TransferSettings& setti
     , m_lastWait(m_started)
     , m_windowStart(m_started)
 {
-    m_multi = ensureCurlInitialised() ? curl_multi_init() : nullptr;
+    m_multi = curl().multi_init();
     if (!m_multi || !m_first || !startHop(*m_first))
         fail();
 }
@@ -137,17 +126,17 @@ CurlTransfer::~CurlTransfer()
 {
     endHop();
     if (m_multi)
-        curl_multi_cleanup(m_multi);
+        curl().multi_cleanup(m_multi);
 }
 
 void CurlTransfer::endHop()
 {
     if (m_easy) {
-        curl_multi_remove_handle(m_multi, m_easy);
-        curl_easy_cleanup(m_easy);
+        curl().multi_remove_handle(m_multi, m_easy);
+        curl().easy_cleanup(m_easy);
         m_easy = nullptr;
     }
-    curl_slist_free_all(m_headers);
+    curl().slist_free_all(m_headers);
     m_headers = nullptr;
 }
 
@@ -158,14 +147,14 @@ bool CurlTransfer::startHop(const ParsedUrl& url)
     if ((url.scheme != "http" && url.scheme != "https") || (m_first->scheme == "https" && url.scheme != "https"))
         return false;
     m_current = url;
-    m_easy = curl_easy_init();
+    m_easy = curl().easy_init();
     if (!m_easy)
         return false;
 
     // Every option curl refuses fails the request: none of them is a wish.
     bool accepted = true;
     const auto option = [&](CURLoption name, auto value) {
-        accepted = accepted && curl_easy_setopt(m_easy, name, value) == CURLE_OK;
+        accepted = accepted && curl().easy_setopt(m_easy, name, value) == CURLE_OK;
     };
     const TransferSettings& s = m_settings;
     option(CURLOPT_URL, url.url.c_str());
@@ -222,7 +211,7 @@ bool CurlTransfer::startHop(const ParsedUrl& url)
         option(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
     if (s.reload) {
         for (const char* line : {"Cache-Control: no-cache", "Pragma: no-cache"}) {
-            curl_slist* more = curl_slist_append(m_headers, line);
+            curl_slist* more = curl().slist_append(m_headers, line);
             accepted = accepted && more;
             m_headers = more ? more : m_headers;
         }
@@ -232,7 +221,7 @@ bool CurlTransfer::startHop(const ParsedUrl& url)
         const std::string range = std::to_string(*s.rangeFrom) + "-";
         option(CURLOPT_RANGE, range.c_str());  // copied by curl
     }
-    if (!accepted || curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) {
+    if (!accepted || curl().multi_add_handle(m_multi, m_easy) != CURLM_OK) {
         endHop();
         return false;
     }
@@ -273,7 +262,7 @@ std::size_t CurlTransfer::headerLine(std::string_view line)
         m_location.reset();
     } else if (text.empty()) {
         long code = 0;
-        if (!answerStatus(m_currentBlock) || curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) {
+        if (!answerStatus(m_currentBlock) || curl().easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) {
             fail();  // no HTTP answer: a status out of range, no header line
             return 0;
         }
@@ -373,18 +362,18 @@ bool CurlTransfer::pump()
     long wait = std::min<long>(m_timeouts.stall.count() - millisecondsBetween(m_windowStart, now), kWaitSlice.count());
     if (!m_headersDone)
         wait = std::min(wait, static_cast<long>(m_timeouts.headers.count()) - millisecondsBetween(m_started, now));
-    if (curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(std::max(wait, 1L)), nullptr) != CURLM_OK) {
+    if (curl().multi_poll(m_multi, nullptr, 0, static_cast<int>(std::max(wait, 1L)), nullptr) != CURLM_OK) {
         fail();
         return false;
     }
 
     int running = 0;
-    if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
+    if (curl().multi_perform(m_multi, &running) != CURLM_OK) {
         fail();
         return false;
     }
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(m_multi, &queued)) {
+    while (CURLMsg* message = curl().multi_info_read(m_multi, &queued)) {
         if (message->msg == CURLMSG_DONE) {
             m_finished = true;
             m_failed = m_failed || message->data.result != CURLE_OK;
@@ -445,7 +434,7 @@ bool CurlTransfer::read(std::span<std::byte> buffer, std::size_t& count)
             break;
         if (m_paused) {
             m_paused = false;
-            if (curl_easy_pause(m_easy, CURLPAUSE_CONT) != CURLE_OK)
+            if (curl().easy_pause(m_easy, CURLPAUSE_CONT) != CURLE_OK)
                 fail();
             continue;
         }

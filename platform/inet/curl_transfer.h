@@ -2,7 +2,7 @@
 
 #include "platform/inet/curl_internet.h"
 
-#include <curl/curl.h>
+#include "platform/inet/curl_library.h"
 
 #include <chrono>
 #include <cstdint>
@@ -12,10 +12,6 @@
 #include <vector>
 
 namespace inet {
-
-// Owns curl_global_init for the life of the process; call before any other curl function.
-// False when curl cannot be set up: no transfer can be made then.
-bool ensureCurlInitialised();
 
 // A URL as curl's own URL parser reads it (scheme guessed as curl guesses it when there is
 // none): what every decision on schemes, hosts and proxies is taken from, never the text.

@@ -11,8 +11,9 @@
 #include <string_view>
 
 // A WinINet-shaped internet layer: synchronous calls on 32-bit handles, 0 meaning none. Texts
-// are byte strings in the system's ANSI code page (runtime::toAnsi). No call throws; failures are
-// reported by the return value, which is what the download control examines.
+// are byte strings in the system's ANSI code page (runtime::toAnsi). Failures are reported by
+// the return value, which is what the download control examines; no call throws but
+// openSession, when the system's internet library cannot be loaded (see there).
 namespace inet {
 
 using Handle = std::uint32_t;
@@ -74,7 +75,9 @@ public:
     virtual ~Internet() = default;
 
     // InternetOpen: a session. `proxy` is used only with kOpenTypeProxy; kOpenTypePreconfig
-    // follows the system's settings, here the proxy variables of the environment.
+    // follows the system's settings, here the proxy variables of the environment. Throws
+    // runtime::RuntimeError 48 "Error in loading DLL" when the library behind the layer cannot
+    // be loaded (libcurl, which Linux loads with the first session).
     virtual Handle openSession(const std::string& agent, std::uint32_t accessType,
                                const std::optional<std::string>& proxy,
                                const std::optional<std::string>& proxyBypass, std::uint32_t flags) = 0;

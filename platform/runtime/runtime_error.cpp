@@ -10,6 +10,7 @@ std::u16string standardDescription(int number)
     case error::kInvalidProcedureCall: return u"Invalid procedure call or argument";
     case error::kOverflow: return u"Overflow";
     case error::kTypeMismatch: return u"Type mismatch";
+    case error::kErrorInLoadingDll: return u"Error in loading DLL";
     case error::kBadFileNameOrNumber: return u"Bad file name or number";
     case error::kFileNotFound: return u"File not found";
     case error::kDeviceIoError: return u"Device I/O error";

@@ -11,6 +11,7 @@ namespace error {
 inline constexpr int kInvalidProcedureCall = 5;
 inline constexpr int kOverflow = 6;
 inline constexpr int kTypeMismatch = 13;
+inline constexpr int kErrorInLoadingDll = 48;
 inline constexpr int kBadFileNameOrNumber = 52;
 inline constexpr int kFileNotFound = 53;
 inline constexpr int kDeviceIoError = 57;

@@ -4,12 +4,13 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-# Window icon: a blue tile with a white downward arrow, as a 256-colour and a 32-bit image.
+# Window icon: a blue tile with a white downward arrow, as a 256-colour and a 32-bit image
+# (frmGuncel.ico, Windows) and a 32-bit PNG (Qt, which reads PNG without a plugin to load).
 convert -size 32x32 xc:none -fill '#1f4fa0' -draw 'roundrectangle 1,1 30,30 6,6' \
-    -fill white -draw 'polygon 12,6 20,6 20,15 25,15 16,25 7,15 12,15' icon32.png
-convert icon32.png -colors 256 PNG8:icon8.png
-convert icon8.png icon32.png frmGuncel.ico
-rm icon8.png icon32.png
+    -fill white -draw 'polygon 12,6 20,6 20,15 25,15 16,25 7,15 12,15' frmGuncel.png
+convert frmGuncel.png -colors 256 PNG8:icon8.png
+convert icon8.png frmGuncel.png frmGuncel.ico
+rm icon8.png
 
 # basla: a green disc with a white circular arrow.
 convert -size 32x32 xc:none -fill '#2e9d3a' -draw 'circle 16,16 16,2' \
