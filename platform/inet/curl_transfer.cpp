@@ -419,7 +419,14 @@ std::optional<std::string> CurlTransfer::header(std::string_view name) const
 bool CurlTransfer::read(std::span<std::byte> buffer, std::size_t& count)
 {
     count = 0;
-    resume();
+    // A read served from the buffer leaves the server's clock stopped: only one that drives
+    // the transfer starts it, and stops it again when it is done.
+    bool driving = false;
+    const auto drive = [&] {
+        if (!driving)
+            resume();
+        driving = true;
+    };
     while (count < buffer.size()) {
         if (buffered() > 0) {
             const std::size_t n = std::min(buffered(), buffer.size() - count);
@@ -432,6 +439,7 @@ bool CurlTransfer::read(std::span<std::byte> buffer, std::size_t& count)
         }
         if (m_finished)
             break;
+        drive();
         if (m_paused) {
             m_paused = false;
             if (curl().easy_pause(m_easy, CURLPAUSE_CONT) != CURLE_OK)
@@ -440,7 +448,8 @@ bool CurlTransfer::read(std::span<std::byte> buffer, std::size_t& count)
         }
         pump();
     }
-    suspend();
+    if (driving)
+        suspend();
     // Bytes already taken are delivered; a failure shows on the next read.
     return count > 0 || !m_failed;
 }
