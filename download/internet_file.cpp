@@ -34,6 +34,26 @@ std::string ansi(std::u16string_view text)
     return runtime::toAnsi(text);
 }
 
+// An address as it goes on the wire: every letter beyond ASCII as the percent-encoded bytes of
+// its UTF-8, as browsers send it. A Western system's code page has no Turkish letters (they
+// would go as "?"), and a Turkish one's bytes name no file that a server keeps in UTF-8.
+std::string address(std::u16string_view text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const char byte : runtime::toUtf8(text)) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c < 0x80) {
+            encoded += byte;
+        } else {
+            encoded += '%';
+            encoded += kHex[c >> 4];
+            encoded += kHex[c & 0xF];
+        }
+    }
+    return encoded;
+}
+
 // The handles and the local file of one running download. Whatever is still held when the
 // download ends by an error without an event is released here.
 class DownloadResources {
@@ -303,7 +323,7 @@ void InternetFile::RequestInformation()
     }
     const inet::Handle connection = m_internet.connect(m_SessionHandle, ansi(host), inet::kInvalidPortNumber,
                                                        user, password, inet::kServiceHttp, 0, 0);
-    const inet::Handle request = m_internet.openRequest(connection, "HEAD", ansi(path), "HTTP/1.0", std::nullopt,
+    const inet::Handle request = m_internet.openRequest(connection, "HEAD", address(path), "HTTP/1.0", std::nullopt,
                                                         inet::kFlagReload | (secure ? inet::kFlagSecure : 0), 0);
 
     // However the request ends (also by the Content-Length's conversion error), the request and
@@ -436,7 +456,7 @@ void InternetFile::RunDownload()
         raiseEvent(event::DownloadError, args);
     };
 
-    held.holdUrl(m_internet.openUrl(session, ansi(m_Url), std::nullopt, inet::kFlagExistingConnect, 0));
+    held.holdUrl(m_internet.openUrl(session, address(m_Url), std::nullopt, inet::kFlagExistingConnect, 0));
     if (held.url() == 0) {
         if (m_CancelRequested)
             return cancelled();

@@ -353,6 +353,8 @@ void UpdateController::ctlIFile_DownloadComplete()
                 return deleteDownload();
             break;
         }
+        // The install cannot be cancelled: " İptal" goes before anything may press it.
+        m_env.view.setButtonEnabled(Button::btniptal, false);
         m_env.view.setStatusText(text(kCompleted));
         m_env.boxes.show(text(kRestartMessage), text(kVelkora), MessageIcon::Information);
         installer.install();
@@ -364,6 +366,8 @@ void UpdateController::ctlIFile_DownloadComplete()
         m_env.view.setStatusText(text(kUpdateFailed));
         m_env.view.setProgressText(u"");
         deleteDownload();
+        // The window stays in the download's state, which " İptal" leaves.
+        m_env.view.setButtonEnabled(Button::btniptal, true);
         return;
     }
     deleteDownload();

@@ -132,6 +132,18 @@ HttpReply withContentLength(const HttpRequest& request, const std::string& lengt
     return reply;
 }
 
+TEST_F(InternetFileOverTheNetwork, TurkishLettersOfAFileNameGoAsUtf8WhateverTheCodePage)
+{
+    TestHttpServer server([](const HttpRequest& request) { return HttpReply::file(request, "new"); });
+    control.setUrl(runtime::fromUtf8(server.url("/lirvane/Sürüm Şubat.exe")));
+    control.StartDownload();
+    EXPECT_EQ(log.back(), "DownloadComplete");
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    for (const HttpRequest& request : requests)
+        EXPECT_EQ(request.target, "/lirvane/S%C3%BCr%C3%BCm%20%C5%9Eubat.exe") << request.method;
+}
+
 TEST_F(InternetFileOverTheNetwork, MalformedLengthsReachTheInformationParser)
 {
     for (const auto& [length, infoError, fileSize] : std::vector<std::tuple<std::string, int, std::int32_t>>{

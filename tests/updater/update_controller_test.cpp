@@ -379,8 +379,8 @@ TEST_F(CompletionTest, SwapsBacksUpStartsAndEnds)
 {
     controller.iptaledildi = true;
     raise(ev::DownloadComplete);
-    const Log expected = {"stage VelkoraLirvane.exe", "status Güncelleme başarıyla tamamlandı", kRestartBox,
-                          "stage VelkoraLirvane_old.exe", "commit VelkoraLirvane_old.exe",
+    const Log expected = {"stage VelkoraLirvane.exe", "disable btniptal", "status Güncelleme başarıyla tamamlandı",
+                          kRestartBox, "stage VelkoraLirvane_old.exe", "commit VelkoraLirvane_old.exe",
                           "commit VelkoraLirvane.exe", "delete VelkoraLirvane_down.exe",
                           "start VelkoraLirvane.exe", "end"};
     EXPECT_EQ(log, expected);
@@ -420,6 +420,7 @@ TEST_F(CompletionTest, AFailedSwapShowsUpdt01AndDropsTheDownload)
     EXPECT_EQ(only("box").back(), kUnexpectedBox);
     EXPECT_EQ(only("status").back(), "status Güncelleme başarısız oldu");
     EXPECT_EQ(only("caption"), Log{"caption "});
+    EXPECT_EQ(only("enable"), Log{"enable btniptal"});  // the way out of the download's state
     EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
     EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
     EXPECT_FALSE(logged("start VelkoraLirvane.exe"));
