@@ -1,5 +1,7 @@
 #include "updater/win32_controls.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -105,73 +107,61 @@ HICON greyedIcon(HICON icon)
 
 namespace {
 
-void paintProgress(HWND bar, HDC dc)
+constexpr UINT_PTR kCaptionedBar = 1;  // the subclass's id
+
+void paintProgress(HWND bar, const ProgressLook& look, HDC dc)
 {
-    const ProgressState& state = progressOf(bar);
     RECT area{};
     ::GetClientRect(bar, &area);
     const HBRUSH ground = ::CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF));
     ::FillRect(dc, &area, ground);
     ::DeleteObject(ground);
-    if (state.maximum > 0) {
-        const double part = std::clamp(static_cast<double>(state.value) / state.maximum, 0.0, 1.0);
+    const auto maximum = static_cast<int>(::SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+    const auto value = static_cast<int>(::SendMessageW(bar, PBM_GETPOS, 0, 0));
+    if (maximum > 0) {
+        const double part = std::clamp(static_cast<double>(value) / maximum, 0.0, 1.0);
         RECT done = area;
         done.right = area.left + static_cast<LONG>((area.right - area.left) * part);
-        const HBRUSH fill = ::CreateSolidBrush(state.barColour);
+        const HBRUSH fill = ::CreateSolidBrush(look.barColour);
         ::FillRect(dc, &done, fill);
         ::DeleteObject(fill);
     }
-    if (state.showText && !state.caption.empty()) {
-        const HGDIOBJ previous = ::SelectObject(dc, state.font ? state.font : ::GetStockObject(DEFAULT_GUI_FONT));
+    wchar_t caption[64] = {};
+    if (look.showText && ::GetWindowTextW(bar, caption, 64) > 0) {
+        const HGDIOBJ previous = ::SelectObject(dc, look.font ? look.font : ::GetStockObject(DEFAULT_GUI_FONT));
         ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, state.textColour);
-        ::DrawTextW(dc, reinterpret_cast<const wchar_t*>(state.caption.c_str()), -1, &area,
-                    DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        ::SetTextColor(dc, look.textColour);
+        ::DrawTextW(dc, caption, -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         ::SelectObject(dc, previous);
     }
 }
 
-LRESULT CALLBACK progressProcedure(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK captionedBar(HWND bar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR look)
 {
     switch (message) {
-    case WM_NCCREATE:
-        ::SetWindowLongPtrW(bar, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new ProgressState()));
-        break;
-    case WM_NCDESTROY:
-        delete &progressOf(bar);
-        ::SetWindowLongPtrW(bar, GWLP_USERDATA, 0);
-        break;
     case WM_PAINT: {
         PAINTSTRUCT paint{};
         const HDC dc = ::BeginPaint(bar, &paint);
-        paintProgress(bar, dc);
+        paintProgress(bar, *reinterpret_cast<const ProgressLook*>(look), dc);
         ::EndPaint(bar, &paint);
         return 0;
     }
     case WM_ERASEBKGND:
         return 1;  // painted whole in WM_PAINT
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(bar, captionedBar, kCaptionedBar);
+        break;
     default:
         break;
     }
-    return ::DefWindowProcW(bar, message, wParam, lParam);
+    return ::DefSubclassProc(bar, message, wParam, lParam);
 }
 
 }  // namespace
 
-void registerProgressBar(HINSTANCE instance)
+void drawProgressBarAsCaptioned(HWND bar, const ProgressLook& look)
 {
-    WNDCLASSEXW type{};
-    type.cbSize = sizeof type;
-    type.lpfnWndProc = progressProcedure;
-    type.hInstance = instance;
-    type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    type.lpszClassName = kProgressBarClass;
-    ::RegisterClassExW(&type);
-}
-
-ProgressState& progressOf(HWND bar)
-{
-    return *reinterpret_cast<ProgressState*>(::GetWindowLongPtrW(bar, GWLP_USERDATA));
+    ::SetWindowSubclass(bar, captionedBar, kCaptionedBar, reinterpret_cast<DWORD_PTR>(&look));
 }
 
 }  // namespace win32_controls

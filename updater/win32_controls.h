@@ -24,22 +24,18 @@ void drawPictureButton(const DRAWITEMSTRUCT& item, const ButtonPictures& picture
 // it. nullptr when the icon cannot be read.
 HICON greyedIcon(HICON icon);
 
-// The class of the progress bar: a bar over its range, with a caption text over it.
-// Messages below set its state; it owns no font (kSetFont gives it one).
-inline constexpr wchar_t kProgressBarClass[] = L"VelkoraProgressBar";
-void registerProgressBar(HINSTANCE instance);
-
-struct ProgressState {
-    std::int32_t maximum = 100;
-    std::int32_t value = 0;
-    std::u16string caption;
+// How the progress bar draws: a bar of its own colour, and the control's text as a caption
+// over it in `font` (not owned).
+struct ProgressLook {
     COLORREF textColour = RGB(0, 0, 0);
     COLORREF barColour = RGB(0xC0, 0xFF, 0xFF);
     bool showText = true;
     HFONT font = nullptr;
 };
 
-// The state a progress bar window draws; change it, then invalidate the window.
-ProgressState& progressOf(HWND bar);
+// Makes `bar`, a new control of the system's progress class, draw as the window shows it, by
+// `look`, which must outlive it. It stays the system's control for everything else: its range
+// and position (PBM_SETRANGE32, PBM_SETPOS) and its text are what screen readers read.
+void drawProgressBarAsCaptioned(HWND bar, const ProgressLook& look);
 
 }  // namespace win32_controls

@@ -16,6 +16,15 @@ constexpr int kPictureSide = 32;  // a button's picture at 96 dots per inch
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 enum ControlId : int { kBasla = 101, kBtniptal, kCmdClose, kLblActive, kOther };
+// Posted when the control with the focus was disabled: the focus goes on once the handler that
+// disabled it has set every button.
+constexpr UINT kMoveFocus = WM_APP + 1;
+
+// A key held down repeats its press: only the first is a press to act on.
+bool repeated(const MSG& message)
+{
+    return (message.lParam & (1L << 30)) != 0;
+}
 
 const wchar_t* wide(const std::u16string& text)
 {
@@ -42,9 +51,9 @@ Win32FrmGuncel::Win32FrmGuncel(HINSTANCE instance, const UpdaterSetup& setup, Me
     , m_setup(setup)
     , m_signatures(setup.internet)
 {
-    const INITCOMMONCONTROLSEX common{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    const INITCOMMONCONTROLSEX common{sizeof(INITCOMMONCONTROLSEX),
+                                      ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&common);
-    win32_controls::registerProgressBar(instance);
     WNDCLASSEXW type{};
     type.cbSize = sizeof type;
     type.lpfnWndProc = procedure;
@@ -169,16 +178,14 @@ void Win32FrmGuncel::createControl(const ControlLayout& spec, HWND container, in
             m_btniptal = button;
         else if (spec.name == u"cmdClose")
             m_cmdClose = button;
-    } else if (kind == u"VB.Label") {
-        const HWND label = child(L"STATIC", spec, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, container, originX, originY);
-        if (spec.name == u"lblActive") {
-            m_lblActive = label;
-            // The layout's colour is a Windows colour value: what GDI takes as it is.
-            m_linkColour = spec.foreColor.value_or(0);
-            if (!spec.mouseIcon.empty()) {
-                if (const HCURSOR own = ::LoadCursorW(m_instance, wide(spec.mouseIcon)))
-                    m_linkCursor = own;
-            }
+    } else if (kind == u"VB.Label" && spec.name == u"lblActive") {
+        // A link, which the keyboard reaches and presses as a button, drawn as the label it is.
+        m_lblActive = child(L"BUTTON", spec, BS_OWNERDRAW | WS_TABSTOP, container, originX, originY);
+        // The layout's colour is a Windows colour value: what GDI takes as it is.
+        m_linkColour = spec.foreColor.value_or(0);
+        if (!spec.mouseIcon.empty()) {
+            if (const HCURSOR own = ::LoadCursorW(m_instance, wide(spec.mouseIcon)))
+                m_linkCursor = own;
         }
     } else if (kind == u"VB.Frame") {
         child(L"BUTTON", spec, BS_GROUPBOX, container, originX, originY);
@@ -186,14 +193,16 @@ void Win32FrmGuncel::createControl(const ControlLayout& spec, HWND container, in
         for (const ControlLayout& inner : spec.controls)
             createControl(inner, container, originX + spec.left, originY + spec.top);
         return;
+    } else if (kind == u"VB.Label") {
+        child(L"STATIC", spec, SS_LEFT | SS_NOPREFIX, container, originX, originY);
     } else if (kind == u"vbalProgBarLib6.vbalProgressBar") {
-        m_pbar = child(win32_controls::kProgressBarClass, spec, 0, container, originX, originY);
+        m_pbar = child(PROGRESS_CLASSW, spec, 0, container, originX, originY);
         ::SetWindowLongPtrW(m_pbar, GWL_EXSTYLE, ::GetWindowLongPtrW(m_pbar, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
         ::SetWindowPos(m_pbar, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-        auto& state = win32_controls::progressOf(m_pbar);
-        state.textColour = static_cast<COLORREF>(storedNumber(spec, "forecolor"));
-        state.barColour = static_cast<COLORREF>(storedNumber(spec, "barforecolor"));
-        state.showText = storedFlag(spec, "showtext");
+        m_progressLook.textColour = static_cast<COLORREF>(storedNumber(spec, "forecolor"));
+        m_progressLook.barColour = static_cast<COLORREF>(storedNumber(spec, "barforecolor"));
+        m_progressLook.showText = storedFlag(spec, "showtext");
+        win32_controls::drawProgressBarAsCaptioned(m_pbar, m_progressLook);
     } else if (kind == u"MSComctlLib.StatusBar") {
         // Where the layout puts it and as high, not where and as high as the control would be.
         m_bar1 = child(STATUSCLASSNAMEW, spec, CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, container, originX,
@@ -219,7 +228,7 @@ void Win32FrmGuncel::applyDpi(int dpi)
         const HFONT font = fontOf(placed.font);
         ::SendMessageW(placed.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (placed.window == m_pbar)
-            win32_controls::progressOf(m_pbar).font = font;
+            m_progressLook.font = font;
         int width = pixels(placed.twips.right) - pixels(placed.twips.left);
         if (placed.growsToText) {
             // A font wider than the one the layout was made with: the label grows to show its
@@ -292,10 +301,15 @@ void Win32FrmGuncel::doEvents()
 
 bool Win32FrmGuncel::dispatch(MSG& message)
 {
-    // Return presses the button that has the focus, as the window's buttons are pressed.
-    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
+    if (message.message == WM_KEYDOWN && (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE)) {
+        // A key held since it answered a box must not press what lies behind the box.
+        if (repeated(message))
+            return true;
+        // Return presses the button that has the focus, as the window's buttons are pressed.
         const HWND focus = ::GetFocus();
-        if ((focus == m_basla || focus == m_btniptal || focus == m_cmdClose) && ::IsWindowEnabled(focus)) {
+        if (message.wParam == VK_RETURN
+            && (focus == m_basla || focus == m_btniptal || focus == m_cmdClose || focus == m_lblActive)
+            && ::IsWindowEnabled(focus)) {
             ::SendMessageW(focus, BM_CLICK, 0, 0);
             return true;
         }
@@ -340,7 +354,17 @@ LRESULT Win32FrmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
 {
     switch (message) {
     case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == STN_CLICKED) {
+        if (LOWORD(wParam) == IDCANCEL) {
+            // Escape: the download's " İptal" while it runs, else "Kapat", as a dialog's cancel.
+            for (const HWND button : {m_btniptal, m_cmdClose}) {
+                if (::IsWindowEnabled(button)) {
+                    ::SendMessageW(button, BM_CLICK, 0, 0);
+                    break;
+                }
+            }
+            return 0;
+        }
+        if (HIWORD(wParam) == BN_CLICKED) {
             switch (LOWORD(wParam)) {
             case kBasla: handle([this] { m_controller->basla_Click(); }); return 0;
             case kBtniptal: handle([this] { m_controller->btniptal_Click(); }); return 0;
@@ -352,6 +376,10 @@ LRESULT Win32FrmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         break;
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item.hwndItem == m_lblActive) {
+            drawLink(item);
+            return TRUE;
+        }
         const auto pictures = m_pictures.find(item.hwndItem);
         if (pictures == m_pictures.end())
             break;
@@ -359,14 +387,20 @@ LRESULT Win32FrmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
             item, pictures->second, reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)), m_dpi);
         return TRUE;
     }
-    case WM_CTLCOLORSTATIC:
-        if (reinterpret_cast<HWND>(lParam) == m_lblActive) {
-            const auto dc = reinterpret_cast<HDC>(wParam);
-            ::SetTextColor(dc, m_linkColour);
-            ::SetBkMode(dc, TRANSPARENT);
-            return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+    case WM_ACTIVATE:
+        // As a dialog does: the focus is kept while another window (a box) is active, and
+        // given back, to a control that can take it, when this one is active again.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = ::GetFocus();
+            m_savedFocus = focus && ::IsChild(m_window, focus) ? focus : nullptr;
+        } else {
+            focusOn(m_savedFocus);
         }
-        break;
+        return 0;
+    case kMoveFocus:
+        if (::GetActiveWindow() == m_window)
+            focusOn(::GetFocus());
+        return 0;
     case WM_SETCURSOR:
         if (reinterpret_cast<HWND>(wParam) == m_lblActive) {
             ::SetCursor(m_linkCursor);
@@ -407,26 +441,61 @@ void Win32FrmGuncel::setStatusText(const std::u16string& text)
 void Win32FrmGuncel::setButtonEnabled(Button button, bool enabled)
 {
     const HWND control = button == Button::basla ? m_basla : button == Button::btniptal ? m_btniptal : m_cmdClose;
+    if (!enabled && ::GetFocus() == control)
+        ::PostMessageW(m_window, kMoveFocus, 0, 0);
     ::EnableWindow(control, enabled);
+}
+
+void Win32FrmGuncel::focusOn(HWND preferred)
+{
+    if (preferred && ::IsWindowEnabled(preferred) && ::IsWindowVisible(preferred)) {
+        ::SetFocus(preferred);
+        return;
+    }
+    // The first control in the tab order that can take the focus.
+    for (const auto& [index, control] : m_tabOrder) {
+        if (::IsWindowEnabled(control) && ::IsWindowVisible(control)) {
+            ::SetFocus(control);
+            return;
+        }
+    }
+}
+
+void Win32FrmGuncel::drawLink(const DRAWITEMSTRUCT& item)
+{
+    const HDC dc = item.hDC;
+    RECT area = item.rcItem;
+    ::FillRect(dc, &area, ::GetSysColorBrush(COLOR_BTNFACE));
+    wchar_t text[256] = {};
+    ::GetWindowTextW(item.hwndItem, text, 256);
+    const HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, m_linkColour);
+    RECT extent = area;
+    ::DrawTextW(dc, text, -1, &extent, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+    ::DrawTextW(dc, text, -1, &area, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    ::SelectObject(dc, previous);
+    if (item.itemState & ODS_FOCUS) {
+        extent.bottom = std::min(extent.bottom, area.bottom);
+        ::DrawFocusRect(dc, &extent);
+    }
 }
 
 void Win32FrmGuncel::setProgressMax(std::int32_t maximum)
 {
-    win32_controls::progressOf(m_pbar).maximum = maximum;
-    ::InvalidateRect(m_pbar, nullptr, FALSE);
+    ::SendMessageW(m_pbar, PBM_SETRANGE32, 0, std::max(maximum, 0));
 }
 
 void Win32FrmGuncel::setProgressValue(std::int32_t value)
 {
-    auto& state = win32_controls::progressOf(m_pbar);
     // The bar shows a value beyond its range at the range's end rather than not at all.
-    state.value = std::clamp(value, 0, std::max(state.maximum, 0));
-    ::InvalidateRect(m_pbar, nullptr, FALSE);
+    const auto maximum = static_cast<int>(::SendMessageW(m_pbar, PBM_GETRANGE, FALSE, 0));
+    ::SendMessageW(m_pbar, PBM_SETPOS, std::clamp(value, 0, std::max(maximum, 0)), 0);
 }
 
 void Win32FrmGuncel::setProgressText(const std::u16string& text)
 {
-    win32_controls::progressOf(m_pbar).caption = text;
+    ::SetWindowTextW(m_pbar, wide(text));
     ::InvalidateRect(m_pbar, nullptr, FALSE);
     ::UpdateWindow(m_pbar);
 }

@@ -58,6 +58,10 @@ private:
     // bar's parts. Run once made and again whenever the window moves to another resolution.
     void applyDpi(int dpi);
     HFONT fontOf(const std::optional<FontLayout>& font);
+    // Gives the focus to `preferred` when it can take it, else to the first control in the tab
+    // order that can.
+    void focusOn(HWND preferred);
+    void drawLink(const DRAWITEMSTRUCT& item);
     int pixels(int twips) const;
 
     void setStatusText(const std::u16string& text) override;
@@ -79,6 +83,8 @@ private:
     HWND m_lblActive = nullptr;
     HWND m_pbar = nullptr;
     HWND m_bar1 = nullptr;
+    win32_controls::ProgressLook m_progressLook;
+    HWND m_savedFocus = nullptr;  // while another window is active
     std::vector<int> m_panelTwips;  // the status bar's panels, in twips
     HFONT m_windowFont = nullptr;
     HCURSOR m_linkCursor = nullptr;

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The updater's real window under Wine on a virtual display, against nginx on loopback, driven
-# with xdotool: one update per case of the table, each in a folder of its own with version 1.0
-# of the demo application installed.
-#   usage: update_windows_e2e_test.sh UPDATER_HOST.EXE DEMO_1.0.EXE DEMO_2.0.EXE SOURCE_DIR
+# with xdotool and seen as a screen reader sees it (window-probe): one update per case of the
+# table, each in a folder of its own with version 1.0 of the demo application installed.
+#   usage: update_windows_e2e_test.sh UPDATER_HOST.EXE DEMO_1.0.EXE DEMO_2.0.EXE SOURCE_DIR WINDOW_PROBE.EXE
 set -uo pipefail
-host_exe=$1 demo1=$2 demo2=$3 source_dir=$4
+host_exe=$1 demo1=$2 demo2=$3 source_dir=$4 probe_exe=$5
 support=$source_dir/tests/support
 work=$(mktemp -d)
 chmod 755 "$work"  # a standard user's updater reads its folder here
@@ -20,6 +20,17 @@ failed=0
 fail() { failed=$((failed + 1)); echo "FAILED $case: $*"; }
 
 answer() { xdotool windowfocus "$1" key Return; }  # closes a message box with its OK button
+keys() { xdotool windowfocus --sync "$updater" key "$@"; }
+# True once the window shows a line matching PATTERN to a screen reader, within 10 seconds.
+probe_shows() {
+    local deadline=$((SECONDS + 10))
+    while ((SECONDS < deadline)); do
+        wine "$probe_exe" "Velkora Lirvane Güncelleme" 2>/dev/null | tr -d '\r' | grep -q -- "$1" && return 0
+        sleep 0.2
+    done
+    fail "the window never showed: $1"
+    return 1
+}
 # Closes the updater's window by its close box and waits for the program to end: what it did
 # after the last box is done then.
 close_updater() {
@@ -73,7 +84,8 @@ run() {
 installs_and_starts() {
     local box started
     box=$(window "Velkora") || { fail "no completion box"; return 1; }
-    answer "$box"
+    # Held down: its repeats must not press what the box leaves behind (" İptal" had the focus).
+    xdotool windowfocus "$box" keydown Return sleep 1 keyup Return
     started=$(window "Velkora Lirvane 2.0") || { fail "version 2.0 did not start"; return 1; }
     same "$app/VelkoraLirvane.exe" "$demo2" || { fail "the program is not version 2.0"; return 1; }
     same "$app/VelkoraLirvane_old.exe" "$demo1" || { fail "the backup is not version 1.0"; return 1; }
@@ -100,6 +112,22 @@ cancelled_at_once() {
     same "$app/VelkoraLirvane.exe" "$demo1" || { fail "the program changed"; return 1; }
 }
 
+# By keyboard alone, and read as a screen reader reads it: the focus goes on from a button that
+# went off, the link is a stop of the tab order, the bar is the system's progress control with
+# its position, Escape cancels, and after the box the focus is on the first button again.
+by_keyboard_and_screen_reader() {
+    probe_shows 'focus Button " İptal"' || return 1
+    probe_shows 'control msctls_progress32 "%[0-9]*" position [1-9][0-9]* of [1-9]' || return 1
+    keys Tab
+    probe_shows 'focus Button "Programın Tamamını İndirmek için buraya tıklayınız"' || return 1
+    keys Escape
+    local box
+    box=$(window "Velkora" 5) || { fail "Escape cancelled nothing"; return 1; }
+    answer "$box"
+    probe_shows 'focus Button "Şimdi Güncelle"' || return 1
+    same "$app/VelkoraLirvane.exe" "$demo1" || { fail "the program changed"; return 1; }
+}
+
 signed() { :; }
 tampered() { printf '#' >> "$server/lirvane/VelkoraLirvane_2.0.exe"; }
 cut_unsigned() {
@@ -109,6 +137,7 @@ cut_unsigned() {
 }
 html_version() { printf '<html><body><p>2.0</p></body></html>' > "$server/lirvane/lirvanesurumPlus2.txt"; }
 trickling() { nginx_config="location /lirvane/VelkoraLirvane_2.0.exe { limit_rate 1; }"; }
+slow() { nginx_config="location /lirvane/VelkoraLirvane_2.0.exe { limit_rate 2k; }"; }
 # A leftover download that is a link to the program (Wine deletes what a link leads to).
 linked_download() { ln -s "$app/VelkoraLirvane.exe" "$app/VelkoraLirvane_down.exe"; }
 linked_and_tampered() { linked_download; tampered; }
@@ -135,6 +164,7 @@ run "a-tampered-program" tampered refused
 run "a-cut-program-without-a-key" cut_unsigned refused
 run "a-version-page-in-html" html_version installs_and_starts
 run "a-cancel-while-the-server-trickles" trickling cancelled_at_once
+run "a-keyboard-and-a-screen-reader" slow by_keyboard_and_screen_reader
 run "a-leftover-download-linked-to-the-program" linked_download installs_and_starts
 run "a-tampered-program-and-a-linked-leftover" linked_and_tampered refused
 run "a-folder-in-the-lock-files-place" lock_is_a_folder refused
