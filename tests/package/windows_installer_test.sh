@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, in both of its modes. For all users (as the administrator,
-# into a folder of its choice) the control is registered for the machine and works; for the
-# current user (a standard Unix user with a Western prefix of its own) it goes into that user's
-# %LOCALAPPDATA%\Programs and registers below HKEY_CURRENT_USER. Each uninstall leaves neither a
-# file nor a key behind. The ZIP holds the same programs.
-#   usage: windows_installer_test.sh BUILD_DIR SOURCE_DIR
+# into a folder of its choice), built as a vendor builds it with its program, that program's
+# release signature and an Authenticode certificate: every program of ours and the installer
+# are signed, the control is registered for the machine and works. For the current user (a
+# standard Unix user with a Western prefix of its own), as the build makes it: it goes into that
+# user's %LOCALAPPDATA%\Programs and registers below HKEY_CURRENT_USER. Both put the updater
+# (and the vendor's program) in that Start menu. Each uninstall leaves neither a file, nor a
+# key, nor an entry of the Start menu behind. Each ZIP holds the same files as its installer.
+#   usage: windows_installer_test.sh BUILD_DIR SOURCE_DIR UPDATER CONTROL VENDOR_PROGRAM STRIP MAKENSIS
 set -uo pipefail
-build=$1 source_dir=$2
+build=$1 source_dir=$2 updater=$3 control=$4 vendor_program=$5 strip=$6 makensis=$7
 standard_user=$source_dir/tests/support/standard-user
 work=$(mktemp -d)
 folder_name="VelkoraTest$$"
@@ -15,14 +18,42 @@ trap 'rm -rf "$work" "$WINEPREFIX/drive_c/$folder_name"; "$standard_user" winese
 failed=0
 fail() { failed=$((failed + 1)); echo "FAILED: $*"; }
 programs=(tavorix.ocx updatelirvane.exe)
+vendor_files=(VelkoraLirvane.exe VelkoraLirvane.exe.minisig)
 entry='Software\Microsoft\Windows\CurrentVersion\Uninstall\Velkora Lirvane'
+menu='Velkora Lirvane'
+updater_entry='Velkora Lirvane Güncelleme.lnk'
+# Start menu entries make no menus of the Unix desktop here.
+export WINEDLLOVERRIDES="winemenubuilder.exe=d"
+
+# zip_holds ZIP FILE...: the ZIP holds exactly these files.
+zip_holds() {
+    local zip=$1
+    shift
+    python3 -m zipfile -l "$zip" | awk 'NR > 1 { print $1 }' | sort >"$work/zip.txt"
+    printf '%s\n' "$@" | sort | cmp -s - "$work/zip.txt" || fail "$zip holds $(tr '\n' ' ' <"$work/zip.txt")"
+}
 
 cmake --build "$build" --target windows-installer >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
 installer=$(ls "$build"/velkora-lirvane-*-win64.exe)
-(cd "$build" && cpack -B "$work/package" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; exit 1; }
-python3 -m zipfile -l "$(ls "$work"/package/*.zip)" | awk 'NR > 1 && $1 !~ /\/$/ { sub(/.*\//, "", $1); print $1 }' |
-    sort >"$work/zip.txt"
-printf '%s\n' "${programs[@]}" | cmp -s - "$work/zip.txt" || fail "the ZIP holds $(tr '\n' ' ' <"$work/zip.txt")"
+zip_holds "$(ls "$build"/velkora-lirvane-*-win64.zip)" "${programs[@]}"
+
+# The vendor's package: its program, that program's release signature, its certificate.
+"$source_dir/tests/support/make-test-certificates" "$work/certificates"
+mkdir -p "$work/vendor"
+echo "the release's signature" >"$work/release.minisig"
+cmake -DOUTPUT_DIR="$work/vendor" -DVERSION=1.0.0 -DUPDATER="$updater" -DCONTROL="$control" -DSTRIP="$strip" \
+    -DMAKENSIS="$makensis" -DVENDOR_PROGRAM="$vendor_program" -DRELEASE_SIGNATURE="$work/release.minisig" \
+    -DAUTHENTICODE_PKCS12="$work/certificates/code-signing.p12" \
+    -DAUTHENTICODE_PASSWORD_FILE="$work/certificates/code-signing.password" -DOSSLSIGNCODE="$(command -v osslsigncode)" \
+    -P "$source_dir/cmake/BuildWindowsPackage.cmake" >"$work/vendor.log" 2>&1 || { cat "$work/vendor.log"; exit 1; }
+vendor_installer=$(ls "$work"/vendor/velkora-lirvane-*-win64.exe)
+zip_holds "$(ls "$work"/vendor/velkora-lirvane-*-win64.zip)" "${programs[@]}" "${vendor_files[@]}"
+# signed FILE: FILE carries an Authenticode signature of the vendor's certificate.
+signed() {
+    osslsigncode verify -CAfile "$work/certificates/authority.pem" -in "$1" >"$work/verify.log" 2>&1 ||
+        fail "$(basename "$1") is not signed by the vendor: $(tail -n 3 "$work/verify.log")"
+}
+signed "$vendor_installer"
 
 # exported REG_KEY FILE [USER]: the tree of a key, as the administrator or as the standard user.
 exported() {
@@ -46,13 +77,22 @@ entry_is_whole() {
     done
 }
 
-# For all users, as the administrator.
+# For all users, as the administrator, from the vendor's package.
 exported 'HKEY_CLASSES_ROOT' "$work/before.reg"
-wine "$installer" /S /AllUsers "/D=$folder" || fail "the installer for all users failed"
-for program in "${programs[@]}" Uninstall.exe; do
-    [[ -f "$WINEPREFIX/drive_c/$folder_name/$program" ]] || fail "$program was not installed for all users"
+wine "$vendor_installer" /S /AllUsers "/D=$folder" || fail "the installer for all users failed"
+installed=$WINEPREFIX/drive_c/$folder_name
+for program in "${programs[@]}" "${vendor_files[@]}" Uninstall.exe; do
+    [[ -f "$installed/$program" ]] || fail "$program was not installed for all users"
 done
-[[ $(ls "$WINEPREFIX/drive_c/$folder_name" | wc -l) == 3 ]] || fail "more than the programs were installed"
+[[ $(ls "$installed" | wc -l) == 5 ]] || fail "more than the package's files were installed: $(ls "$installed")"
+cmp -s "$installed/VelkoraLirvane.exe" "$vendor_program" || fail "the vendor's program was not installed as it was built"
+for program in "${programs[@]}" Uninstall.exe; do
+    signed "$installed/$program"
+done
+machine_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$menu"
+for shortcut in "$updater_entry" "Velkora Lirvane.lnk"; do
+    [[ -f "$machine_menu/$shortcut" ]] || fail "no $shortcut in the Start menu of all users"
+done
 server=$(wine reg query 'HKCR\CLSID\{8C4F2D19-6A3B-4E7C-9D21-0B5F7A3C8E42}\InprocServer32' /ve 2>/dev/null | tr -d '\r')
 [[ "$server" == *"REG_SZ    $folder\\tavorix.ocx" ]] || fail "the control is not registered from $folder: $server"
 printf 'WScript.Echo "Style " & CreateObject("Tavorix.UserControl1").Style\n' >"$work/style.vbs"
@@ -61,6 +101,7 @@ printf 'WScript.Echo "Style " & CreateObject("Tavorix.UserControl1").Style\n' >"
 entry_is_whole HKLM wine
 wine "$folder\\Uninstall.exe" /S "_?=$folder" || fail "the uninstaller for all users failed"
 only_uninstaller_left "$WINEPREFIX/drive_c/$folder_name"
+[[ ! -e "$machine_menu" ]] || fail "Start menu entries left behind: $(ls "$machine_menu")"
 exported 'HKEY_CLASSES_ROOT' "$work/after.reg"
 cmp -s "$work/before.reg" "$work/after.reg" || fail "keys left behind in HKEY_CLASSES_ROOT"
 wine reg query "HKLM\\$entry" >/dev/null 2>&1 && fail "the uninstall entry for all users is left behind"
@@ -83,12 +124,16 @@ else
     done
     "$standard_user" wine reg query 'HKCU\Software\Classes\Tavorix.UserControl1\CLSID' >/dev/null 2>&1 ||
         fail "the control is not registered for the user"
+    user_menu=$("$standard_user" winepath -u "$("$standard_user" wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')")
+    user_menu="$user_menu/Microsoft/Windows/Start Menu/Programs/$menu"
+    [[ -f "$user_menu/$updater_entry" ]] || fail "no $updater_entry in the user's Start menu"
     entry_is_whole HKCU "$standard_user" wine
     # A path with spaces cannot be given in place (_?= takes no quotes): the uninstaller runs from
     # a copy of itself, and its user's Wine server says when all of that user's programs ended.
     "$standard_user" wine "$local_folder\\Uninstall.exe" /S || fail "the uninstaller for the user failed"
     "$standard_user" wineserver -w
     [[ ! -e "$unix_folder" ]] || fail "files left behind in $unix_folder: $(ls "$unix_folder")"
+    [[ ! -e "$user_menu" ]] || fail "Start menu entries left behind: $(ls "$user_menu")"
     for tree in HKEY_CLASSES_ROOT 'HKEY_CURRENT_USER\Software\Classes'; do
         exported "$tree" "$work/user-after-${tree##*\\}.reg" user
         cmp -s "$work/user-before-${tree##*\\}.reg" "$work/user-after-${tree##*\\}.reg" || fail "keys left behind in $tree"
