@@ -1,31 +1,13 @@
 #include "platform/inet/curl_internet.h"
 
 #include "platform/inet/curl_transfer.h"
-#include "platform/inet/http_headers.h"
+#include "platform/inet/transfer_rules.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace inet {
-
-namespace {
-
-// Copies `text` and a closing NUL into the caller's buffer when both fit.
-bool answer(std::string_view text, std::span<char> buffer, std::uint32_t& length)
-{
-    const std::size_t room = std::min<std::size_t>(length, buffer.size());
-    if (text.size() + 1 > room) {
-        length = static_cast<std::uint32_t>(text.size() + 1);
-        return false;
-    }
-    std::memcpy(buffer.data(), text.data(), text.size());
-    buffer[text.size()] = '\0';
-    length = static_cast<std::uint32_t>(text.size());
-    return true;
-}
-
-}  // namespace
 
 struct CurlInternet::Object {
     enum class Kind { Session, Connection, Request, Url };
@@ -202,24 +184,8 @@ Handle CurlInternet::connect(Handle sessionHandle, const std::string& server, st
                              std::uint32_t service, std::uint32_t, std::uintptr_t)
 {
     const Session* session = find<Session>(sessionHandle);
-    if (!session || service != kServiceHttp || server.empty())
-        return 0;
-    // A ":" after the host must carry a port number ("https:" from a mistyped scheme does not).
-    const auto colon = server.rfind(':');
-    if (colon != std::string::npos && server.find(']') == std::string::npos
-        && (colon + 1 == server.size()
-            || !std::all_of(server.begin() + static_cast<std::ptrdiff_t>(colon) + 1, server.end(),
-                            [](char c) { return c >= '0' && c <= '9'; })))
-        return 0;
     // The server text goes into a URL: it must be a host with an optional port and nothing else.
-    CURLU* parsed = curl().url();
-    const std::string probe = "http://" + server + "/";
-    const bool valid = parsed && curl().url_set(parsed, CURLUPART_URL, probe.c_str(), 0) == CURLUE_OK;
-    char* host = nullptr;
-    const bool hasHost = valid && curl().url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK && host && *host;
-    curl().free(host);
-    curl().url_cleanup(parsed);
-    if (!hasHost)
+    if (!session || service != kServiceHttp || !serverAddress(server, port) || !parseUrl("http://" + server + "/"))
         return 0;
     try {
         auto connection = std::make_unique<Connection>(sessionHandle);
@@ -298,8 +264,8 @@ bool CurlInternet::queryInfo(Handle handle, std::uint32_t infoLevel, std::span<c
     if (!answered)
         return false;
     switch (infoLevel) {
-    case kQueryRawHeadersCrlf: return answer(answered->headerBlock, buffer, length);
-    case kQueryStatusCode: return answer(std::to_string(answered->statusCode), buffer, length);
+    case kQueryRawHeadersCrlf: return copyAnswer(answered->headerBlock, buffer, length);
+    case kQueryStatusCode: return copyAnswer(std::to_string(answered->statusCode), buffer, length);
     default: return false;
     }
 }
@@ -344,22 +310,14 @@ std::uint32_t CurlInternet::setFilePointer(Handle fileHandle, std::int32_t dista
         auto transfer = std::make_unique<CurlTransfer>(file->url, settings, m_timeouts);
         if (!transfer->waitForHeaders())
             return kInvalidSetFilePointer;
-        const long status = transfer->statusCode();
-        const auto contentRange = transfer->header("Content-Range");
-        if (status == 206) {
-            if (!contentRange || contentRangeStart(*contentRange) != distance)
-                return kInvalidSetFilePointer;
-        } else if (status == 416) {
-            // Nothing lies beyond `distance` when the resource is exactly that long.
-            if (!contentRange || unsatisfiedRangeLength(*contentRange) != distance)
-                return kInvalidSetFilePointer;
-            transfer.reset();
-        } else if (status == 200) {
-            // The server ignored the range and sends everything: drop what is already held.
+        switch (rangeAnswerOf(transfer->statusCode(), transfer->headerBlock(), distance)) {
+        case RangeAnswer::FromPosition: break;
+        case RangeAnswer::NothingLeft: transfer.reset(); break;
+        case RangeAnswer::WholeResource:
             if (!transfer->skip(distance))
                 return kInvalidSetFilePointer;
-        } else {
-            return kInvalidSetFilePointer;
+            break;
+        case RangeAnswer::Refused: return kInvalidSetFilePointer;
         }
         if (!find<UrlFile>(fileHandle))
             return kInvalidSetFilePointer;  // closed while waiting

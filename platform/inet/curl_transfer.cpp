@@ -34,79 +34,12 @@ std::string_view withoutLineEnd(std::string_view line)
     return line;
 }
 
-std::string_view lineValue(std::string_view line)
-{
-    line.remove_prefix(line.find(':') + 1);
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
-        line.remove_prefix(1);
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
-        line.remove_suffix(1);
-    return line;
-}
-
 long millisecondsBetween(Clock::time_point from, Clock::time_point to)
 {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
 }
 
-using UrlHandle = std::unique_ptr<CURLU, decltype(CurlLibrary::url_cleanup)>;
-
-std::optional<ParsedUrl> partsOf(CURLU* handle)
-{
-    const auto part = [&](CURLUPart which, unsigned flags) -> std::optional<std::string> {
-        char* text = nullptr;
-        if (curl().url_get(handle, which, &text, flags) != CURLUE_OK || !text)
-            return std::nullopt;
-        std::string value(text);
-        curl().free(text);
-        return value;
-    };
-    auto url = part(CURLUPART_URL, 0);
-    auto scheme = part(CURLUPART_SCHEME, 0);
-    auto host = part(CURLUPART_HOST, 0);
-    auto port = part(CURLUPART_PORT, CURLU_DEFAULT_PORT);
-    if (!url || !scheme || !host || !port)
-        return std::nullopt;
-    return ParsedUrl{std::move(*url), std::move(*scheme), std::move(*host), std::move(*port)};
-}
-
-bool sameOrigin(const ParsedUrl& a, const ParsedUrl& b)
-{
-    return a.scheme == b.scheme && a.host == b.host && a.port == b.port;
-}
-
 }  // namespace
-
-std::optional<ParsedUrl> parseUrl(const std::string& url)
-{
-    const UrlHandle handle(curl().url(), curl().url_cleanup);
-    if (!handle || curl().url_set(handle.get(), CURLUPART_URL, url.c_str(), CURLU_GUESS_SCHEME) != CURLUE_OK)
-        return std::nullopt;
-    return partsOf(handle.get());
-}
-
-std::optional<ParsedUrl> resolveUrl(const std::string& base, const std::string& location)
-{
-    const UrlHandle handle(curl().url(), curl().url_cleanup);
-    if (!handle || curl().url_set(handle.get(), CURLUPART_URL, base.c_str(), CURLU_GUESS_SCHEME) != CURLUE_OK
-        || curl().url_set(handle.get(), CURLUPART_URL, location.c_str(), 0) != CURLUE_OK)
-        return std::nullopt;
-    return partsOf(handle.get());
-}
-
-EnvironmentProxy environmentProxy(std::string_view scheme)
-{
-    // curl itself takes "HTTP_PROXY" in capitals for no one; every other program here does.
-    const auto variable = [](const char* lower, const char* upper) {
-        for (const char* name : {lower, upper}) {
-            if (const char* value = std::getenv(name); value && *value)
-                return std::string(value);
-        }
-        return std::string();
-    };
-    return {scheme == "https" ? variable("https_proxy", "HTTPS_PROXY") : variable("http_proxy", "HTTP_PROXY"),
-            variable("no_proxy", "NO_PROXY")};
-}
 
 CurlTransfer::CurlTransfer(const std::string& url, const TransferSettings& settings, const Timeouts& timeouts)
     : m_timeouts(timeouts)
@@ -143,8 +76,7 @@ void CurlTransfer::endHop()
 bool CurlTransfer::startHop(const ParsedUrl& url)
 {
     endHop();
-    // Plain HTTP or HTTPS only, and what was asked over TLS never goes on without it.
-    if ((url.scheme != "http" && url.scheme != "https") || (m_first->scheme == "https" && url.scheme != "https"))
+    if (!mayFollow(m_first->origin, url.origin, m_redirects))
         return false;
     m_current = url;
     m_easy = curl().easy_init();
@@ -161,7 +93,7 @@ bool CurlTransfer::startHop(const ParsedUrl& url)
     if (!s.agent.empty())
         option(CURLOPT_USERAGENT, s.agent.c_str());
     option(CURLOPT_NOSIGNAL, 1L);
-    option(CURLOPT_PROTOCOLS_STR, url.scheme.c_str());
+    option(CURLOPT_PROTOCOLS_STR, url.origin.scheme.c_str());
     option(CURLOPT_FOLLOWLOCATION, 0L);  // followed here, hop by hop
     option(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timeouts.connect.count()));
     option(CURLOPT_BUFFERSIZE, kCurlReceiveBufferSize);
@@ -174,7 +106,7 @@ bool CurlTransfer::startHop(const ParsedUrl& url)
     // The proxy and its exceptions are always named here ("" for none), so that curl reads no
     // variables itself: a named proxy is used for every host, whatever "no_proxy" says, and the
     // system's settings give each hop the proxy of its own scheme.
-    const EnvironmentProxy environment = s.accessType == kOpenTypePreconfig ? environmentProxy(url.scheme)
+    const EnvironmentProxy environment = s.accessType == kOpenTypePreconfig ? environmentProxy(url.origin.scheme)
                                                                             : EnvironmentProxy{};
     const std::string proxy = s.accessType == kOpenTypeProxy ? s.proxy.value_or("") : environment.proxy;
     option(CURLOPT_PROXY, proxy.c_str());
@@ -195,7 +127,7 @@ bool CurlTransfer::startHop(const ParsedUrl& url)
 
     // The site's credentials are for the server they were given for, never for another that
     // a redirect names.
-    if (s.user && sameOrigin(url, *m_first)) {
+    if (s.user && carriesCredentials(m_first->origin, url.origin)) {
         option(CURLOPT_USERNAME, s.user->c_str());
         option(CURLOPT_PASSWORD, s.password.value_or("").c_str());
     }
@@ -227,7 +159,6 @@ bool CurlTransfer::startHop(const ParsedUrl& url)
     }
     m_finished = m_failed = false;
     m_currentBlock.clear();
-    m_location.reset();
     m_redirect.reset();
     m_windowStart = Clock::now();
     m_windowBytes = 0;
@@ -238,7 +169,8 @@ bool CurlTransfer::followRedirect()
 {
     const auto next = resolveUrl(m_current.url, *m_redirect);
     m_redirect.reset();
-    return next && ++m_redirects <= kMaxRedirects && startHop(*next);
+    ++m_redirects;
+    return next && startHop(*next);
 }
 
 std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t count, void* self)
@@ -259,18 +191,14 @@ std::size_t CurlTransfer::headerLine(std::string_view line)
     if (startsWithNoCase(text, "HTTP/")) {
         m_currentBlock.assign(text);
         m_currentBlock += "\r\n";
-        m_location.reset();
     } else if (text.empty()) {
         long code = 0;
         if (!answerStatus(m_currentBlock) || curl().easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) {
             fail();  // no HTTP answer: a status out of range, no header line
             return 0;
         }
-        if (code >= 300 && code < 400 && m_location) {
-            // The hop ends here; the next one starts where the answer points.
-            m_redirect = m_location;
-            return 0;
-        }
+        if ((m_redirect = redirectionOf(code, m_currentBlock)))
+            return 0;  // the hop ends here; the next one starts where the answer points
         if (code >= 200) {
             // curl reads a length like "1e3" or "12.5" as the number before the first stray
             // character, which would end the body early: such an answer is refused whole.
@@ -285,8 +213,6 @@ std::size_t CurlTransfer::headerLine(std::string_view line)
     } else {
         m_currentBlock.append(text);
         m_currentBlock += "\r\n";
-        if (startsWithNoCase(text, "location:") && !lineValue(text).empty())
-            m_location = std::string(lineValue(text));
     }
     return line.size();
 }

@@ -3,6 +3,7 @@
 #include "platform/inet/curl_internet.h"
 
 #include "platform/inet/curl_library.h"
+#include "platform/inet/curl_urls.h"
 
 #include <chrono>
 #include <cstdint>
@@ -12,27 +13,6 @@
 #include <vector>
 
 namespace inet {
-
-// A URL as curl's own URL parser reads it (scheme guessed as curl guesses it when there is
-// none): what every decision on schemes, hosts and proxies is taken from, never the text.
-struct ParsedUrl {
-    std::string url;     // normalised
-    std::string scheme;  // lower case
-    std::string host;
-    std::string port;    // the scheme's default when none is written
-};
-std::optional<ParsedUrl> parseUrl(const std::string& url);
-// The URL a redirect's Location leads to from `base` (relative references resolved).
-std::optional<ParsedUrl> resolveUrl(const std::string& base, const std::string& location);
-
-// The proxy that the environment names for URLs of `scheme` ("http_proxy", "https_proxy", and
-// "no_proxy" for hosts that are reached directly; lower case first, then upper case), as curl
-// takes a proxy: "" for none.
-struct EnvironmentProxy {
-    std::string proxy;
-    std::string noProxy;
-};
-EnvironmentProxy environmentProxy(std::string_view scheme);
 
 // How a transfer reaches its server: what a session and a connection give it.
 struct TransferSettings {
@@ -126,7 +106,6 @@ private:
 
     std::string m_currentBlock;
     std::string m_headerBlock;
-    std::optional<std::string> m_location;   // the current block's Location, if not blank
     std::optional<std::string> m_redirect;  // where the last block sent the transfer
     bool m_headersDone = false;
     long m_statusCode = 0;

@@ -5,6 +5,7 @@
 #include "platform/inet/http_headers.h"
 #include "platform/inet/internet.h"
 #include "platform/inet/pinned_authorities_win32.h"
+#include "platform/inet/transfer_rules.h"
 
 #include <windows.h>
 #include <wincrypt.h>
@@ -191,40 +192,19 @@ std::optional<std::string> combine(const std::string& base, const std::string& l
     return combined;
 }
 
-std::string originOf(const UrlParts& url)
+// The redirection rules' view of a URL.
+Origin originOf(const UrlParts& url)
 {
-    return std::to_string(url.scheme) + "|" + url.host + "|" + std::to_string(url.port);
+    return Origin{url.scheme == INTERNET_SCHEME_HTTPS ? "https" : "http", url.host, url.port};
 }
 
-// "host" or "host:port" as a connection is given it; nullopt for anything else.
-std::optional<std::pair<std::string, INTERNET_PORT>> serverOf(const std::string& server, std::uint16_t port)
-{
-    if (server.empty() || server.find_first_of("/@ \t\r\n") != std::string::npos)
-        return std::nullopt;
-    const auto colon = server.rfind(':');
-    if (colon == std::string::npos || server.find(']') != std::string::npos)
-        return std::pair{server, static_cast<INTERNET_PORT>(port)};
-    const std::string digits = server.substr(colon + 1);
-    if (colon == 0 || digits.empty() || digits.size() > 5
-        || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })
-        || std::stoul(digits) > 65535)
-        return std::nullopt;
-    return std::pair{server.substr(0, colon), static_cast<INTERNET_PORT>(std::stoul(digits))};
-}
-
-// Copies `text` and a closing NUL into the caller's buffer when both fit, as HttpQueryInfo.
+// As HttpQueryInfo answers into the caller's buffer.
 bool answer(std::string_view text, std::span<char> buffer, std::uint32_t& length)
 {
-    const std::size_t room = std::min<std::size_t>(length, buffer.size());
-    if (text.size() + 1 > room) {
-        length = static_cast<std::uint32_t>(text.size() + 1);
-        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return false;
-    }
-    std::memcpy(buffer.data(), text.data(), text.size());
-    buffer[text.size()] = '\0';
-    length = static_cast<std::uint32_t>(text.size());
-    return true;
+    if (copyAnswer(text, buffer, length))
+        return true;
+    ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
 }
 
 }  // namespace
@@ -290,12 +270,12 @@ public:
                    const std::optional<std::string>& user, const std::optional<std::string>& password,
                    std::uint32_t service, std::uint32_t, std::uintptr_t) override
     {
-        const auto where = serverOf(server, port);
+        const auto where = serverAddress(server, port);
         if (!find(session, Kind::Session) || service != kServiceHttp || !where)
             return 0;
         auto object = std::make_unique<Object>(Kind::Connection, session);
-        object->host = where->first;
-        object->port = where->second;
+        object->host = where->host;
+        object->port = where->port;
         object->user = user;
         object->password = password;
         return add(std::move(object));
@@ -377,17 +357,11 @@ public:
         // range, and the answer must really start at `distance`.
         if (!openUrlFile(*file, distance) || !find(fileHandle, Kind::Url))
             return kInvalidSetFilePointer;
-        const auto contentRange = headerValue(file->headerBlock, "Content-Range");
-        if (file->statusCode == 206) {
-            if (!contentRange || contentRangeStart(*contentRange) != distance)
-                return kInvalidSetFilePointer;
-        } else if (file->statusCode == 416) {
-            // Nothing lies beyond `distance` when the resource is exactly that long.
-            if (!contentRange || unsatisfiedRangeLength(*contentRange) != distance)
-                return kInvalidSetFilePointer;
-            file->atEnd = true;
-        } else if (file->statusCode == 200) {
-            // The server ignored the range and sends everything: drop what is already held.
+        switch (rangeAnswerOf(file->statusCode, file->headerBlock, distance)) {
+        case RangeAnswer::FromPosition: break;
+        case RangeAnswer::NothingLeft: file->atEnd = true; break;
+        case RangeAnswer::WholeResource: {
+            // Drop what is already held.
             std::vector<std::byte> scratch(2048);
             for (std::int64_t left = distance; left > 0;) {
                 const auto want = static_cast<std::size_t>(std::min<std::int64_t>(left, scratch.size()));
@@ -396,8 +370,9 @@ public:
                     return kInvalidSetFilePointer;
                 left -= got;
             }
-        } else {
-            return kInvalidSetFilePointer;
+            break;
+        }
+        case RangeAnswer::Refused: return kInvalidSetFilePointer;
         }
         return static_cast<std::uint32_t>(distance);
     }
@@ -597,20 +572,18 @@ private:
         const UrlParts first = url;
         auto deadline = Clock::now() + m_timeouts.headers;
         for (long redirects = 0;; ++redirects) {
-            if (first.scheme == INTERNET_SCHEME_HTTPS && url.scheme != INTERNET_SCHEME_HTTPS)
-                return false;
-            const bool sameOrigin = originOf(url) == originOf(first);
-            if (!sendOnce(targetHandle, exchange, url, sameOrigin, deadline))
+            if (!mayFollow(originOf(first), originOf(url), redirects)
+                || !sendOnce(targetHandle, exchange, url, carriesCredentials(originOf(first), originOf(url)), deadline))
                 return false;
             Object* object = find(targetHandle);
             if (!object)
                 return false;
-            const auto location = headerValue(object->headerBlock, "Location");
-            if (object->statusCode < 300 || object->statusCode >= 400 || !location || location->empty())
+            const auto location = redirectionOf(object->statusCode, object->headerBlock);
+            if (!location)
                 return true;
             const auto next = combine(urlText(url), *location);
             const auto cracked = next ? crack(*next) : std::nullopt;
-            if (!cracked || redirects + 1 > kMaxRedirects)
+            if (!cracked)
                 return false;
             url = *cracked;
         }
@@ -781,17 +754,13 @@ private:
         // An answer whose length cannot be read right is none (as curl refuses it).
         if (!run(file, exchange, file.url) || !contentLengthIsSound(file.headerBlock))
             return false;
-        const auto length = headerValue(file.headerBlock, "Content-Length");
         if (headerValue(file.headerBlock, "Transfer-Encoding")) {
             // A coding no HTTP/1.0 client takes: the body cannot be read (as a broken one is not).
             file.failed = true;
             file.closeInternet();
             return true;
         }
-        std::uint64_t value = 0;
-        if (length && !length->empty()
-            && std::from_chars(length->data(), length->data() + length->size(), value).ptr == length->data() + length->size())
-            file.announced = value;
+        file.announced = bodyLength(file.headerBlock);
         return true;
     }
 

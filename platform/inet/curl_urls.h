@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/inet/transfer_rules.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// What libcurl reads of a URL, and the proxies the environment names for it.
+namespace inet {
+
+// A URL as curl's own URL parser reads it (scheme guessed as curl guesses it when there is
+// none): what every decision on schemes, hosts and proxies is taken from, never the text.
+struct ParsedUrl {
+    std::string url;  // normalised
+    Origin origin;    // scheme in lower case, the scheme's default port when none is written
+};
+std::optional<ParsedUrl> parseUrl(const std::string& url);
+// The URL a redirect's Location leads to from `base` (relative references resolved).
+std::optional<ParsedUrl> resolveUrl(const std::string& base, const std::string& location);
+
+// The proxy that the environment names for URLs of `scheme` ("http_proxy", "https_proxy", and
+// "no_proxy" for hosts that are reached directly; lower case first, then upper case), as curl
+// takes a proxy: "" for none.
+struct EnvironmentProxy {
+    std::string proxy;
+    std::string noProxy;
+};
+EnvironmentProxy environmentProxy(std::string_view scheme);
+
+}  // namespace inet

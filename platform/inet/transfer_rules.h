@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+// The decisions of the internet layer that do not depend on the library it runs on: which
+// server a connection may name, where a redirection leads and what it may carry there, whether
+// an answer to a range request starts where it was asked to, and how long a body is. Both
+// backends (libcurl, WinINet) keep only their mechanics and ask here.
+namespace inet {
+
+// "host" or "host:port" ("[v6 address]" or "[v6 address]:port"), as a connection is given it.
+struct ServerAddress {
+    std::string host;
+    std::uint16_t port = 0;  // 0: the service's default
+};
+// The host and port of `server`, `port` unless the text names one; nullopt for text that is no
+// host with an optional port (a scheme's "https:", a path, credentials, blanks, a port beyond
+// 65535).
+std::optional<ServerAddress> serverAddress(std::string_view server, std::uint16_t port);
+
+// What the redirection rules look at of a URL: its scheme (lower case), host and port (the
+// scheme's default when none is written).
+struct Origin {
+    std::string scheme;
+    std::string host;
+    std::uint16_t port = 0;
+};
+
+// Where an answer sends its request on: the Location of a redirection (3xx) that names one;
+// nullopt for any other answer, which is the final one.
+std::optional<std::string> redirectionOf(long status, std::string_view headerBlock);
+
+// Whether a request that began at `first` may make its `redirects`-th redirection, to `next`:
+// over HTTP or HTTPS alone, never out of HTTPS, at most kMaxRedirects of them.
+bool mayFollow(const Origin& first, const Origin& next, long redirects);
+
+// Whether a hop to `to` carries the credentials given for a request that began at `first`: only
+// to the server they were given for (the same scheme, host and port).
+bool carriesCredentials(const Origin& first, const Origin& to);
+
+// What the answer to a request for a resource from byte `from` on ("Range: bytes=from-") means.
+enum class RangeAnswer {
+    FromPosition,   // 206 whose Content-Range starts at `from`: the body is the rest
+    NothingLeft,    // 416 for a resource exactly `from` bytes long: no byte lies beyond
+    WholeResource,  // 200: the server ignored the range; the first `from` bytes are to be dropped
+    Refused,        // anything else: the position cannot be reached
+};
+RangeAnswer rangeAnswerOf(long status, std::string_view headerBlock, std::int64_t from);
+
+// The body's length as the answer gives it (a sound Content-Length, see contentLengthIsSound);
+// nullopt when it gives none.
+std::optional<std::uint64_t> bodyLength(std::string_view headerBlock);
+
+// Copies `text` and a closing NUL into `buffer`, of which the first `length` bytes may be
+// written, as HttpQueryInfo answers: on success `length` is the count written (the NUL not
+// counted); when both do not fit, false, and `length` is the size needed.
+bool copyAnswer(std::string_view text, std::span<char> buffer, std::uint32_t& length);
+
+}  // namespace inet
