@@ -46,7 +46,7 @@ COM_EXPORT com::HResult DllGetClassObject(const com::Guid& clsid, const com::Gui
         *object = nullptr;
         if (clsid != tavorix::CLSID_UserControl1)
             return com::CLASS_E_CLASSNOTAVAILABLE;
-        return tavorix::classFactory().QueryInterface(iid, object);
+        return tavorix::userControl1Factory().QueryInterface(iid, object);
     } catch (...) {
         return com::E_FAIL;
     }
@@ -71,7 +71,6 @@ COM_EXPORT com::HResult DllGetResource(const char* type, std::uint32_t id,
 
 COM_EXPORT com::HResult DllCanUnloadNow()
 {
-    const auto& counts = tavorix::moduleCounts();
-    return counts.objects == 0 && counts.locks == 0 ? com::S_OK : com::S_FALSE;
+    return tavorix::moduleInUse() ? com::S_FALSE : com::S_OK;
 }
 

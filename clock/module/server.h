@@ -1,20 +1,28 @@
 #pragma once
 
+// The module's COM objects as its exported entry points hand them out: the class factory of
+// UserControl1 and the count that tells whether the module may be unloaded. On Windows they
+// are the system's COM objects (an ActiveX control); elsewhere this surface's own.
+#ifdef _WIN32
+#include <windows.h>
+#include <unknwn.h>
+namespace tavorix {
+using ClassFactory = ::IClassFactory;
+}
+#else
 #include "platform/com/com.h"
+namespace tavorix {
+using ClassFactory = com::IClassFactory;
+}
+#endif
 
-#include <atomic>
-
-// The module's COM objects: the class factory of UserControl1 and the objects it makes. The
-// module counts its live objects and server locks, so that DllCanUnloadNow tells the truth.
 namespace tavorix {
 
-struct ModuleCounts {
-    std::atomic<long> objects{0};
-    std::atomic<long> locks{0};
-};
-ModuleCounts& moduleCounts();
+// The class factory of UserControl1; it lives as long as the module, and its own references do
+// not keep the module loaded.
+ClassFactory& userControl1Factory();
 
-// The one class factory of the module (not counted as an object).
-com::IClassFactory& classFactory();
+// Whether a live control or a container's lock on the factory keeps the module loaded.
+bool moduleInUse();
 
 }  // namespace tavorix

@@ -6,11 +6,24 @@
 #include "platform/runtime/runtime_error.h"
 
 #include <QApplication>
+#include <atomic>
 #include <cstdio>
 
 namespace tavorix {
 
 namespace {
+
+// The module's live objects and server locks.
+struct ModuleCounts {
+    std::atomic<long> objects{0};
+    std::atomic<long> locks{0};
+};
+
+ModuleCounts& moduleCounts()
+{
+    static ModuleCounts counts;
+    return counts;
+}
 
 // A UserControl1 as a COM object: IDispatch for its properties, IEmbeddedControl for the
 // container, and the container's notices passed on as IPropertyNotifySink::OnChanged.
@@ -196,16 +209,15 @@ public:
 
 }  // namespace
 
-ModuleCounts& moduleCounts()
-{
-    static ModuleCounts counts;
-    return counts;
-}
-
-com::IClassFactory& classFactory()
+ClassFactory& userControl1Factory()
 {
     static UserControl1Factory factory;
     return factory;
+}
+
+bool moduleInUse()
+{
+    return moduleCounts().objects > 0 || moduleCounts().locks > 0;
 }
 
 }  // namespace tavorix

@@ -312,10 +312,10 @@ TEST(TavorixFactory, AMissingStripPictureFailsTheCreationAlone)
     removeStripPictures();
     ASSERT_FALSE(QFile::exists(QStringLiteral(":/tavorix/digits0.bmp")));
     void* object = nullptr;
-    EXPECT_EQ(tavorix::classFactory().CreateInstance(nullptr, com::IID_IDispatch, &object), com::E_FAIL);
+    EXPECT_EQ(tavorix::userControl1Factory().CreateInstance(nullptr, com::IID_IDispatch, &object), com::E_FAIL);
     EXPECT_EQ(object, nullptr);
     restoreStripPictures();
-    EXPECT_EQ(tavorix::classFactory().CreateInstance(nullptr, com::IID_IDispatch, &object), com::S_OK);
+    EXPECT_EQ(tavorix::userControl1Factory().CreateInstance(nullptr, com::IID_IDispatch, &object), com::S_OK);
     static_cast<com::IDispatch*>(object)->Release();
 }
 

@@ -1,8 +1,13 @@
-#include "clock/module/win32_ole_control.h"
+#include "clock/module/ole_control_win32.h"
 
+#include "clock/module/connection_points_win32.h"
+#include "clock/module/persistence_win32.h"
+#include "clock/module/style_browsing_win32.h"
 #include "clock/module/tavorix_library.h"
 #include "clock/user_control1.h"
 #include "clock/win32_clock_window.h"
+#include "platform/com/com_object_win32.h"
+#include "platform/com/com_ptr.h"
 #include "platform/com/module_path.h"
 #include "platform/controls/twips.h"
 #include "platform/controls/window_dpi_win32.h"
@@ -14,12 +19,10 @@
 #include <olectl.h>
 #include <oleauto.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,9 +30,6 @@
 namespace tavorix {
 
 namespace {
-
-std::atomic<long> liveObjects{0};
-std::atomic<long> serverLocks{0};
 
 const GUID kClassId = CLSID_UserControl1.as<GUID>();
 const GUID kDualId = IID__UserControl1.as<GUID>();
@@ -42,305 +42,19 @@ struct IUserControl1 : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE put_Style(std::int32_t style) = 0;
 };
 
-// The values of Style by their exact Turkish names, from the module's description: a type
-// library file can carry them only in ASCII.
-const std::vector<std::pair<std::u16string, std::int32_t>>& styleNames()
-{
-    static const auto names = [] {
-        for (const auto& type : typeLibrary().types) {
-            if (type.kind == com::TypeDescription::Kind::Enumeration && type.guid == GUID_renk)
-                return type.constants;
-        }
-        return std::vector<std::pair<std::u16string, std::int32_t>>{};
-    }();
-    return names;
-}
-
-// A COM interface pointer that holds one reference.
-template <typename T>
-class Ref {
-public:
-    Ref() = default;
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() { reset(); }
-    void reset(T* pointer = nullptr)
-    {
-        if (pointer)
-            pointer->AddRef();
-        if (m_pointer)
-            m_pointer->Release();
-        m_pointer = pointer;
-    }
-    T** out()
-    {
-        reset();
-        return &m_pointer;
-    }
-    T* get() const { return m_pointer; }
-    T* operator->() const { return m_pointer; }
-    explicit operator bool() const { return m_pointer != nullptr; }
-
-private:
-    T* m_pointer = nullptr;
-};
-
-std::wstring wide(std::u16string_view text)
-{
-    return {text.begin(), text.end()};
-}
-
-// A run-time error as a caller of the dual interface receives it: the error's number in a
-// control's result code (what script hosts read back as Err.Number) and its description in
-// the thread's error information.
-HRESULT raise(const runtime::RuntimeError& error)
-{
-    Ref<ICreateErrorInfo> creating;
-    if (SUCCEEDED(::CreateErrorInfo(creating.out()))) {
-        creating->SetGUID(kDualId);
-        creating->SetSource(const_cast<LPOLESTR>(L"Tavorix.UserControl1"));
-        std::wstring description = wide(error.description());
-        creating->SetDescription(description.data());
-        Ref<IErrorInfo> info;
-        if (SUCCEEDED(creating->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(info.out()))))
-            ::SetErrorInfo(0, info.get());
-    }
-    return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<unsigned>(error.number()) & 0xFFFF);
-}
-
+// A method's body: an error leaves it as a caller of the dual interface receives it.
 template <typename Step>
 HRESULT guarded(Step&& step)
 {
-    try {
-        step();
-        return S_OK;
-    } catch (const runtime::RuntimeError& error) {
-        return raise(error);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    return com::guarded(u"Tavorix.UserControl1", kDualId, std::forward<Step>(step));
 }
 
-// A container's property bag as the control's load and save see it.
-class BagStore : public controls::PropertyStore {
-public:
-    BagStore(IPropertyBag* bag, IErrorLog* log) : m_bag(bag), m_log(log) {}
-
-    runtime::Variant readProperty(const std::u16string& name, const runtime::Variant& defaultValue) const override
-    {
-        VARIANT stored;
-        ::VariantInit(&stored);
-        const std::wstring key = wide(name);
-        if (FAILED(m_bag->Read(key.c_str(), &stored, m_log)))
-            return defaultValue;  // not there
-        runtime::Variant value;
-        bool known = true;
-        switch (stored.vt) {
-        case VT_I2: value = std::int16_t{stored.iVal}; break;
-        case VT_I4: value = std::int32_t{stored.lVal}; break;
-        case VT_R8: value = stored.dblVal; break;
-        case VT_BOOL: value = stored.boolVal ? runtime::True : runtime::False; break;
-        case VT_BSTR:
-            value = std::u16string(reinterpret_cast<const char16_t*>(stored.bstrVal), ::SysStringLen(stored.bstrVal));
-            break;
-        default: known = false;
-        }
-        ::VariantClear(&stored);
-        if (!known)
-            throw runtime::RuntimeError(runtime::error::kTypeMismatch);
-        return value;
-    }
-
-    void writeProperty(const std::u16string& name, const runtime::Variant& value,
-                       const runtime::Variant& defaultValue) override
-    {
-        if (value == defaultValue)
-            return;  // a bag keeps what differs from the defaults
-        VARIANT stored;
-        ::VariantInit(&stored);
-        stored.vt = VT_I4;
-        stored.lVal = runtime::toLong(value);
-        const std::wstring key = wide(name);
-        const HRESULT result = m_bag->Write(key.c_str(), &stored);
-        if (FAILED(result))
-            throw runtime::RuntimeError(runtime::error::kDeviceIoError);
-    }
-
-private:
-    IPropertyBag* m_bag;
-    IErrorLog* m_log;
-};
-
-// The control's saved state in a stream: a 16-bit format number (1), then the Style in force
-// as a 32-bit integer, both little-endian.
-constexpr std::uint16_t kStreamFormat = 1;
-constexpr ULONG kStreamSize = 6;
-
-class UserControl1Object;
-
-// A COM object of one thread that deletes itself at its last release: AddRef and Release
-// answer for every interface it implements.
-template <typename Self, typename... Interfaces>
-class Counted : public Interfaces... {
-public:
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --m_references;
-        if (left == 0)
-            delete static_cast<Self*>(this);
-        return left;
-    }
-
-private:
-    ULONG m_references = 1;
-};
-
-// The one connection point of the control: containers' IPropertyNotifySink.
-class PropertyNotifyPoint final : public IConnectionPoint {
-public:
-    explicit PropertyNotifyPoint(UserControl1Object& owner) : m_owner(owner) {}
-    ~PropertyNotifyPoint()
-    {
-        for (auto& [cookie, sink] : m_sinks)
-            sink->Release();
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (iid != IID_IUnknown && iid != IID_IConnectionPoint) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override
-    {
-        if (!iid)
-            return E_POINTER;
-        *iid = IID_IPropertyNotifySink;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** container) override;
-    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override
-    {
-        if (!sink || !cookie)
-            return E_POINTER;
-        IPropertyNotifySink* notices = nullptr;
-        if (FAILED(sink->QueryInterface(IID_IPropertyNotifySink, reinterpret_cast<void**>(&notices))))
-            return CONNECT_E_CANNOTCONNECT;
-        *cookie = ++m_lastCookie;
-        m_sinks.emplace_back(*cookie, notices);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override
-    {
-        for (auto it = m_sinks.begin(); it != m_sinks.end(); ++it) {
-            if (it->first == cookie) {
-                IPropertyNotifySink* sink = it->second;
-                m_sinks.erase(it);
-                sink->Release();
-                return S_OK;
-            }
-        }
-        return CONNECT_E_NOCONNECTION;
-    }
-    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** connections) override
-    {
-        if (connections)
-            *connections = nullptr;
-        return E_NOTIMPL;
-    }
-
-    void changed(DISPID id)
-    {
-        // A sink may unadvise while it is told: tell a copy.
-        std::vector<Ref<IPropertyNotifySink>> sinks(m_sinks.size());
-        for (std::size_t i = 0; i < m_sinks.size(); ++i)
-            sinks[i].reset(m_sinks[i].second);
-        for (const auto& sink : sinks)
-            sink->OnChanged(id);
-    }
-
-private:
-    UserControl1Object& m_owner;
-    std::vector<std::pair<DWORD, IPropertyNotifySink*>> m_sinks;
-    DWORD m_lastCookie = 0;
-};
-
-// The enumeration of the control's connection points: the one above.
-class ConnectionPointList final : public Counted<ConnectionPointList, IEnumConnectionPoints> {
-public:
-    explicit ConnectionPointList(IConnectionPoint* point, ULONG position = 0) : m_position(position)
-    {
-        m_point.reset(point);
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (iid != IID_IUnknown && iid != IID_IEnumConnectionPoints) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IEnumConnectionPoints*>(this);
-        AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Next(ULONG count, IConnectionPoint** points, ULONG* fetched) override
-    {
-        if (!points || (count > 1 && !fetched))
-            return E_POINTER;
-        ULONG given = 0;
-        if (count > 0 && m_position == 0) {
-            points[0] = m_point.get();
-            points[0]->AddRef();
-            given = 1;
-            m_position = 1;
-        }
-        if (fetched)
-            *fetched = given;
-        return given == count ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override
-    {
-        const bool all = m_position + count <= 1;
-        m_position = all ? m_position + count : 1;
-        return all ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Reset() override
-    {
-        m_position = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Clone(IEnumConnectionPoints** copy) override
-    {
-        if (!copy)
-            return E_POINTER;
-        *copy = new (std::nothrow) ConnectionPointList(m_point.get(), m_position);
-        return *copy ? S_OK : E_OUTOFMEMORY;
-    }
-
-private:
-    Ref<IConnectionPoint> m_point;
-    ULONG m_position;
-};
 
 // UserControl1 as an ActiveX control: the dual interface for its Style, what a container
 // needs to place, size, draw, save and restore it, and the container's property-changed
 // notices. One thread: the container's.
 class UserControl1Object final
-    : public Counted<UserControl1Object, IUserControl1, IProvideClassInfo2, ISupportErrorInfo, IOleObject,
+    : public com::Counted<UserControl1Object, IUserControl1, IProvideClassInfo2, ISupportErrorInfo, IOleObject,
                      IOleInPlaceObject, IOleControl, IViewObject2, IPersistStreamInit, IPersistPropertyBag,
                      IConnectionPointContainer, IPerPropertyBrowsing>,
       private controls::ControlSite {
@@ -349,13 +63,13 @@ public:
     {
         loadTypes();
         m_control->setSite(this);
-        ++liveObjects;
+        ++liveControls();
     }
     ~UserControl1Object()
     {
         InPlaceDeactivate();
         m_control->setSite(nullptr);
-        --liveObjects;
+        --liveControls();
     }
 
     // IUnknown
@@ -442,16 +156,7 @@ public:
     // IPerPropertyBrowsing: what a property browser shows of Style, its values by name.
     HRESULT STDMETHODCALLTYPE GetDisplayString(DISPID id, BSTR* text) override
     {
-        if (!text)
-            return E_POINTER;
-        *text = nullptr;
-        if (id != UserControl1::kStyleId)
-            return E_NOTIMPL;
-        for (const auto& [name, value] : styleNames()) {
-            if (value == m_control->Style())
-                *text = ::SysAllocString(reinterpret_cast<const wchar_t*>(name.c_str()));
-        }
-        return *text ? S_OK : E_OUTOFMEMORY;
+        return styleDisplayString(id, m_control->Style(), text);
     }
     HRESULT STDMETHODCALLTYPE MapPropertyToPage(DISPID, CLSID* page) override
     {
@@ -461,44 +166,11 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetPredefinedStrings(DISPID id, CALPOLESTR* strings, CADWORD* cookies) override
     {
-        if (!strings || !cookies)
-            return E_POINTER;
-        *strings = {};
-        *cookies = {};
-        if (id != UserControl1::kStyleId)
-            return E_NOTIMPL;
-        const auto& names = styleNames();
-        const auto count = static_cast<ULONG>(names.size());
-        strings->pElems = static_cast<LPOLESTR*>(::CoTaskMemAlloc(count * sizeof(LPOLESTR)));
-        cookies->pElems = static_cast<DWORD*>(::CoTaskMemAlloc(count * sizeof(DWORD)));
-        if (!strings->pElems || !cookies->pElems) {
-            ::CoTaskMemFree(strings->pElems);
-            ::CoTaskMemFree(cookies->pElems);
-            *strings = {};
-            *cookies = {};
-            return E_OUTOFMEMORY;
-        }
-        for (ULONG i = 0; i < count; ++i) {
-            const std::u16string& name = names[i].first;
-            const std::size_t bytes = (name.size() + 1) * sizeof(char16_t);
-            strings->pElems[i] = static_cast<LPOLESTR>(::CoTaskMemAlloc(bytes));
-            if (strings->pElems[i])
-                std::memcpy(strings->pElems[i], name.c_str(), bytes);
-            cookies->pElems[i] = static_cast<DWORD>(names[i].second);
-        }
-        strings->cElems = cookies->cElems = count;
-        return S_OK;
+        return stylePredefinedStrings(id, strings, cookies);
     }
     HRESULT STDMETHODCALLTYPE GetPredefinedValue(DISPID id, DWORD cookie, VARIANT* value) override
     {
-        if (!value)
-            return E_POINTER;
-        if (id != UserControl1::kStyleId)
-            return E_NOTIMPL;
-        ::VariantInit(value);
-        value->vt = VT_I4;
-        value->lVal = static_cast<LONG>(cookie);
-        return S_OK;
+        return stylePredefinedValue(id, cookie, value);
     }
 
     // IProvideClassInfo2
@@ -652,7 +324,7 @@ public:
         if (!m_inPlaceSite)
             return S_OK;
         m_control->window().withdraw();
-        Ref<IOleInPlaceSite> site;
+        com::Ptr<IOleInPlaceSite> site;
         site.reset(m_inPlaceSite.get());
         m_inPlaceSite.reset();
         site->OnInPlaceDeactivate();
@@ -752,14 +424,10 @@ public:
     {
         if (!stream)
             return E_POINTER;
-        unsigned char bytes[kStreamSize];
-        ULONG read = 0;
-        if (FAILED(stream->Read(bytes, kStreamSize, &read)) || read != kStreamSize
-            || (bytes[0] | bytes[1] << 8) != kStreamFormat)
+        const auto style = readStyleStream(*stream);
+        if (!style)
             return E_FAIL;
-        const auto style = static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[2]) | bytes[3] << 8
-                                                     | bytes[4] << 16 | static_cast<std::uint32_t>(bytes[5]) << 24);
-        return loaded(guarded([&] { m_control->load(controls::PropertyBag({{u"Style", style}})); }));
+        return loaded(guarded([&] { m_control->load(controls::PropertyBag({{u"Style", *style}})); }));
     }
     HRESULT STDMETHODCALLTYPE Save(LPSTREAM stream, BOOL clearDirty) override
     {
@@ -769,14 +437,7 @@ public:
         const HRESULT result = guarded([&] { m_control->save(saved); });
         if (FAILED(result))
             return result;
-        const auto style = static_cast<std::uint32_t>(runtime::toLong(saved.readProperty(u"Style", std::int32_t{0})));
-        const unsigned char bytes[kStreamSize] = {kStreamFormat & 0xFF, kStreamFormat >> 8,
-                                                  static_cast<unsigned char>(style),
-                                                  static_cast<unsigned char>(style >> 8),
-                                                  static_cast<unsigned char>(style >> 16),
-                                                  static_cast<unsigned char>(style >> 24)};
-        ULONG written = 0;
-        if (FAILED(stream->Write(bytes, kStreamSize, &written)) || written != kStreamSize)
+        if (!writeStyleStream(*stream, runtime::toLong(saved.readProperty(u"Style", std::int32_t{0}))))
             return STG_E_CANTSAVE;
         if (clearDirty)
             m_dirty = false;
@@ -786,7 +447,7 @@ public:
     {
         if (!size)
             return E_POINTER;
-        size->QuadPart = kStreamSize;
+        size->QuadPart = kStyleStreamSize;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE InitNew() override
@@ -801,14 +462,14 @@ public:
             return E_POINTER;
         if (m_initialised)
             return E_UNEXPECTED;
-        BagStore store(bag, log);
+        ContainerPropertyBag store(bag, log);
         return loaded(guarded([&] { m_control->load(store); }));
     }
     HRESULT STDMETHODCALLTYPE Save(IPropertyBag* bag, BOOL clearDirty, BOOL) override
     {
         if (!bag)
             return E_POINTER;
-        BagStore store(bag, nullptr);
+        ContainerPropertyBag store(bag, nullptr);
         const HRESULT result = guarded([&] { m_control->save(store); });
         if (SUCCEEDED(result) && clearDirty)
             m_dirty = false;
@@ -840,7 +501,7 @@ private:
     // read, and the vtable interface of the dual that calls are made through.
     void loadTypes()
     {
-        const std::u16string path = runtime::fromUtf8(com::modulePathOf(&liveObjects));
+        const std::u16string path = runtime::fromUtf8(com::modulePathOf(&kClassId));
         const std::wstring module(path.begin(), path.end());
         if (FAILED(::LoadTypeLibEx(module.c_str(), REGKIND_NONE, m_library.out()))
             || FAILED(m_library->GetTypeInfoOfGuid(kDualId, m_dispatchInfo.out())))
@@ -858,7 +519,7 @@ private:
             return S_OK;
         if (!clientSite)
             return E_INVALIDARG;
-        Ref<IOleInPlaceSite> site;
+        com::Ptr<IOleInPlaceSite> site;
         if (FAILED(clientSite->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(site.out()))))
             return E_NOINTERFACE;
         if (site->CanInPlaceActivate() != S_OK)
@@ -866,8 +527,8 @@ private:
         HWND parent = nullptr;
         if (FAILED(site->OnInPlaceActivate()))
             return E_FAIL;
-        Ref<IOleInPlaceFrame> frame;
-        Ref<IOleInPlaceUIWindow> document;
+        com::Ptr<IOleInPlaceFrame> frame;
+        com::Ptr<IOleInPlaceUIWindow> document;
         RECT position{};
         RECT clip{};
         OLEINPLACEFRAMEINFO frameInfo{};
@@ -911,96 +572,25 @@ private:
 
     std::unique_ptr<UserControl1> m_control;
     PropertyNotifyPoint m_notices;
-    Ref<ITypeLib> m_library;
-    Ref<ITypeInfo> m_dispatchInfo;
-    Ref<ITypeInfo> m_interfaceInfo;
-    Ref<IOleClientSite> m_clientSite;
-    Ref<IOleInPlaceSite> m_inPlaceSite;
-    Ref<IOleAdviseHolder> m_adviseHolder;
-    Ref<IAdviseSink> m_viewSink;
+    com::Ptr<ITypeLib> m_library;
+    com::Ptr<ITypeInfo> m_dispatchInfo;
+    com::Ptr<ITypeInfo> m_interfaceInfo;
+    com::Ptr<IOleClientSite> m_clientSite;
+    com::Ptr<IOleInPlaceSite> m_inPlaceSite;
+    com::Ptr<IOleAdviseHolder> m_adviseHolder;
+    com::Ptr<IAdviseSink> m_viewSink;
     DWORD m_viewAspects = 0;
     DWORD m_viewFlags = 0;
     bool m_initialised = false;
     bool m_dirty = false;
 };
 
-ULONG STDMETHODCALLTYPE PropertyNotifyPoint::AddRef()
-{
-    return m_owner.AddRef();
-}
-
-ULONG STDMETHODCALLTYPE PropertyNotifyPoint::Release()
-{
-    return m_owner.Release();
-}
-
-HRESULT STDMETHODCALLTYPE PropertyNotifyPoint::GetConnectionPointContainer(IConnectionPointContainer** container)
-{
-    if (!container)
-        return E_POINTER;
-    return m_owner.QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(container));
-}
-
-class UserControl1Factory final : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    // The factory lives as long as the module; its count does not keep the module loaded.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        try {
-            auto* created = new UserControl1Object();
-            const HRESULT result = created->QueryInterface(iid, object);
-            created->Release();
-            return result;
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        } catch (const std::exception& error) {
-            // The container gets a result code alone; the reason goes to the debugger's output.
-            ::OutputDebugStringA((std::string("tavorix: UserControl1 cannot be created: ") + error.what() + "\n").c_str());
-            return E_FAIL;
-        } catch (...) {
-            return E_FAIL;
-        }
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
-    {
-        if (lock)
-            ++serverLocks;
-        else if (serverLocks > 0)
-            --serverLocks;
-        return S_OK;
-    }
-};
-
 }  // namespace
 
-IClassFactory& userControl1Factory()
+IUnknown* makeUserControl1()
 {
-    static UserControl1Factory factory;
-    return factory;
-}
-
-bool moduleInUse()
-{
-    return liveObjects > 0 || serverLocks > 0;
+    auto* made = new UserControl1Object();
+    return static_cast<IUserControl1*>(made);
 }
 
 }  // namespace tavorix
