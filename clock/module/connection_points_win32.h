@@ -19,11 +19,6 @@ namespace tavorix {
 class PropertyNotifyPoint final : public IConnectionPoint {
 public:
     explicit PropertyNotifyPoint(IConnectionPointContainer& owner) : m_owner(owner) {}
-    ~PropertyNotifyPoint()
-    {
-        for (auto& [cookie, sink] : m_sinks)
-            sink->Release();
-    }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
@@ -52,20 +47,19 @@ public:
     {
         if (!sink || !cookie)
             return E_POINTER;
-        IPropertyNotifySink* notices = nullptr;
-        if (FAILED(sink->QueryInterface(IID_IPropertyNotifySink, reinterpret_cast<void**>(&notices))))
+        com::Ptr<IPropertyNotifySink> notices;
+        if (FAILED(sink->QueryInterface(IID_IPropertyNotifySink, notices.outVoid())))
             return CONNECT_E_CANNOTCONNECT;
         *cookie = ++m_lastCookie;
-        m_sinks.emplace_back(*cookie, notices);
+        m_sinks.emplace_back(*cookie, std::move(notices));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override
     {
         for (auto it = m_sinks.begin(); it != m_sinks.end(); ++it) {
             if (it->first == cookie) {
-                IPropertyNotifySink* sink = it->second;
+                const com::Ptr<IPropertyNotifySink> sink = std::move(it->second);  // let go of once out
                 m_sinks.erase(it);
-                sink->Release();
                 return S_OK;
             }
         }
@@ -81,16 +75,14 @@ public:
     void changed(DISPID id)
     {
         // A sink may unadvise while it is told: tell a copy.
-        std::vector<com::Ptr<IPropertyNotifySink>> sinks(m_sinks.size());
-        for (std::size_t i = 0; i < m_sinks.size(); ++i)
-            sinks[i].reset(m_sinks[i].second);
-        for (const auto& sink : sinks)
+        const auto sinks = m_sinks;
+        for (const auto& [cookie, sink] : sinks)
             sink->OnChanged(id);
     }
 
 private:
     IConnectionPointContainer& m_owner;
-    std::vector<std::pair<DWORD, IPropertyNotifySink*>> m_sinks;
+    std::vector<std::pair<DWORD, com::Ptr<IPropertyNotifySink>>> m_sinks;
     DWORD m_lastCookie = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include "clock/module/tavorix_library.h"
 #include "clock/user_control1.h"
+#include "platform/com/com_ptr.h"
 #include "platform/controls/twips.h"
 #include "platform/runtime/runtime_error.h"
 
@@ -184,10 +185,9 @@ public:
         if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
             return com::E_UNEXPECTED;
         try {
-            auto* created = new UserControl1Object();
-            const com::HResult result = created->QueryInterface(iid, object);
-            static_cast<com::IDispatch*>(created)->Release();
-            return result;
+            com::Ptr<com::IDispatch> created;
+            *created.out() = new UserControl1Object();
+            return created->QueryInterface(iid, object);
         } catch (const std::bad_alloc&) {
             return com::E_OUTOFMEMORY;
         } catch (const std::exception& error) {

@@ -3,6 +3,7 @@
 // system's own registration for the one or the other.
 #include "clock/module/tavorix_library.h"
 
+#include "platform/com/com_ptr.h"
 #include "platform/runtime/text.h"
 
 #include <windows.h>
@@ -65,12 +66,11 @@ bool registerServer(const std::string& modulePath, RegistrationScope scope)
     }
     std::wstring module = wide(modulePath);
     std::wstring folder = std::filesystem::path(module).parent_path().wstring();
-    ITypeLib* library = nullptr;
-    HRESULT result = ::LoadTypeLibEx(module.c_str(), REGKIND_NONE, &library);
+    com::Ptr<ITypeLib> library;
+    HRESULT result = ::LoadTypeLibEx(module.c_str(), REGKIND_NONE, library.out());
     if (SUCCEEDED(result)) {
-        result = scope == RegistrationScope::User ? ::RegisterTypeLibForUser(library, module.data(), folder.data())
-                                                  : ::RegisterTypeLib(library, module.data(), folder.data());
-        library->Release();
+        result = scope == RegistrationScope::User ? ::RegisterTypeLibForUser(library.get(), module.data(), folder.data())
+                                                  : ::RegisterTypeLib(library.get(), module.data(), folder.data());
     }
     if (FAILED(result)) {
         unregisterServer(scope);

@@ -4,6 +4,7 @@
 
 #include <oleauto.h>
 
+#include <cstdio>
 #include <string>
 
 namespace com {
@@ -22,6 +23,17 @@ HRESULT raise(const runtime::RuntimeError& error, std::u16string_view source, RE
             ::SetErrorInfo(0, info.get());
     }
     return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<unsigned>(error.number()) & 0xFFFF);
+}
+
+std::string describeFailure(const char* step, std::u16string_view name, HRESULT result)
+{
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(result));
+    std::string text(step);
+    text += " ";
+    for (const char16_t c : name)
+        text += c < 0x80 ? static_cast<char>(c) : '?';
+    return text + " failed: " + code;
 }
 
 }  // namespace com

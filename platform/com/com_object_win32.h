@@ -6,6 +6,7 @@
 #include <unknwn.h>
 
 #include <new>
+#include <string>
 #include <string_view>
 
 // Pieces of COM objects on Windows: the reference count of an object of one thread, and the
@@ -34,6 +35,10 @@ private:
 // control's result code (what script hosts read back as Err.Number) and its description in
 // the thread's error information, naming `source` and the interface `iid`.
 HRESULT raise(const runtime::RuntimeError& error, std::u16string_view source, REFIID iid);
+
+// A call's failure as a message: "STEP NAME failed: 0x8007000E" (the name's letters beyond ASCII
+// as "?").
+std::string describeFailure(const char* step, std::u16string_view name, HRESULT result);
 
 // Runs `step` as a method's body: S_OK, or the error it threw as raise() gives it (no
 // exception leaves a COM method).

@@ -2,6 +2,9 @@
 
 #include "platform/com/type_library.h"
 
+#include <windows.h>
+#include <oaidl.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -28,5 +31,7 @@ bool writeTypeLibrary(const TypeLibrary& library, const std::filesystem::path& f
 // it: what writeTypeLibrary wrote, for the members a description holds. nullopt with the reason
 // in `error`.
 std::optional<TypeLibrary> readTypeLibrary(const std::filesystem::path& file, std::string& error);
+// The same of a library loaded already (one a control's type information belongs to).
+std::optional<TypeLibrary> readTypeLibrary(ITypeLib& library, std::string& error);
 
 }  // namespace com

@@ -39,6 +39,18 @@ const TypeDescription* TypeLibrary::find(std::u16string_view name) const
     return nullptr;
 }
 
+std::vector<EnumeratedProperty> enumeratedProperties(const TypeLibrary& library, std::u16string_view interfaceName)
+{
+    std::vector<EnumeratedProperty> found;
+    const TypeDescription* type = library.find(interfaceName);
+    for (const PropertyDescription& property : type ? type->properties : std::vector<PropertyDescription>{}) {
+        const TypeDescription* enumeration = library.find(property.type);
+        if (property.put && enumeration && enumeration->kind == TypeDescription::Kind::Enumeration)
+            found.push_back({property.name, enumeration->constants});
+    }
+    return found;
+}
+
 std::string describe(const TypeLibrary& library)
 {
     using runtime::toUtf8;

@@ -54,6 +54,15 @@ struct TypeLibrary {
     const TypeDescription* find(std::u16string_view name) const;
 };
 
+// A property put as one of the library's enumerations: what a container offers as a choice of
+// named values.
+struct EnumeratedProperty {
+    std::u16string name;
+    std::vector<std::pair<std::u16string, std::int32_t>> values;
+};
+// Every such property of the interface `interfaceName`, in the interface's order.
+std::vector<EnumeratedProperty> enumeratedProperties(const TypeLibrary& library, std::u16string_view interfaceName);
+
 // The library as a reader sees it: its name, version and identifier, then each type with its
 // flags and members, one per line (UTF-8). This is the text a module's "TYPELIB" resource holds.
 std::string describe(const TypeLibrary& library);

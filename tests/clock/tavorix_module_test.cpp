@@ -4,7 +4,7 @@
 #include "platform/com/inproc_server.h"
 #include "platform/com/registry.h"
 #include "platform/runtime/conversions.h"
-#include "tools/control-container/control_form.h"
+#include "tools/tavorix-container/container_form_qt.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -180,7 +180,7 @@ TEST_F(TavorixModule, ContainerPlacesSizesSavesAndRestoresTheClock)
     EXPECT_FALSE(com::findClass("Nothing.Registered").has_value());
     const auto registered = com::findClass("Tavorix.UserControl1");
     ASSERT_TRUE(registered.has_value());
-    ControlForm form;
+    ContainerForm form;
     QString error;
     ASSERT_TRUE(form.place("Tavorix.UserControl1", *registered, error)) << error.toStdString();
     ASSERT_NE(form.controlWindow(), nullptr);
@@ -201,7 +201,7 @@ TEST_F(TavorixModule, ContainerPlacesSizesSavesAndRestoresTheClock)
     EXPECT_EQ(form.controlExtent(), QSize(1500, 600));
     EXPECT_EQ(form.controlWindow()->size(), QSize(100, 40));
 
-    for (const QSize refused : {QSize(-1, 40), QSize(ControlForm::kMaxPixels + 1, 40)})
+    for (const QSize refused : {QSize(-1, 40), QSize(ContainerForm::kMaxPixels + 1, 40)})
         EXPECT_FALSE(form.setControlSize(refused, error));
     EXPECT_EQ(form.controlExtent(), QSize(1500, 600));
 

@@ -2,7 +2,7 @@
 // holds, and places a control on a Qt form (commands in container_command.h).
 #include "platform/com/inproc_server.h"
 #include "platform/com/module_resources.h"
-#include "tools/control-container/control_form.h"
+#include "tools/tavorix-container/container_form_qt.h"
 #include "tools/tavorix-container/container_command.h"
 
 #include <QApplication>
@@ -93,7 +93,7 @@ int main(int argc, char* argv[])
     // Qt would take "--style" for its own option: it sees the program name only.
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
-    ControlForm form;
+    ContainerForm form;
     QString error;
     if (!form.place(command->target, *registered, error)) {
         std::fprintf(stderr, "tavorix-container: %s\n", error.toLocal8Bit().constData());

@@ -1,10 +1,11 @@
 // tavorix-container on Windows: registers control modules in the system's registry, tells what
 // a module holds, and places a control on a form hosted by the system's ATL host window
 // (commands in container_command.h).
+#include "platform/com/com_ptr.h"
 #include "platform/com/system_type_library.h"
 #include "platform/runtime/text.h"
 #include "tools/tavorix-container/container_command.h"
-#include "tools/tavorix-container/win32_container_form.h"
+#include "tools/tavorix-container/container_form_win32.h"
 
 #include <windows.h>
 #include <ocidl.h>
@@ -90,32 +91,29 @@ std::string displayNames(const std::wstring& module, const com::TypeLibrary& lib
                               : nullptr;
     std::string text;
     for (const auto& type : library.types) {
-        IClassFactory* factory = nullptr;
-        IPerPropertyBrowsing* browsing = nullptr;
+        com::Ptr<IClassFactory> factory;
+        com::Ptr<IPerPropertyBrowsing> browsing;
         const com::TypeDescription* dispatch = library.find(type.defaultInterface);
         if (type.kind != com::TypeDescription::Kind::CoClass || !entry || !dispatch
-            || FAILED(entry(type.guid.as<GUID>(), IID_IClassFactory, reinterpret_cast<void**>(&factory))))
+            || FAILED(entry(type.guid.as<GUID>(), IID_IClassFactory, factory.outVoid()))
+            || FAILED(factory->CreateInstance(nullptr, IID_IPerPropertyBrowsing, browsing.outVoid())))
             continue;
-        if (SUCCEEDED(factory->CreateInstance(nullptr, IID_IPerPropertyBrowsing, reinterpret_cast<void**>(&browsing)))) {
-            for (const auto& property : dispatch->properties) {
-                CALPOLESTR names{};
-                CADWORD values{};
-                if (FAILED(browsing->GetPredefinedStrings(static_cast<DISPID>(property.id), &names, &values)))
-                    continue;
-                text += "  " + runtime::toUtf8(property.name) + ":";
-                for (ULONG i = 0; i < names.cElems; ++i) {
-                    text += (i ? ", " : " ")
-                            + runtime::toUtf8(names.pElems[i] ? reinterpret_cast<const char16_t*>(names.pElems[i]) : u"")
-                            + " = " + std::to_string(static_cast<long>(values.pElems[i]));
-                    ::CoTaskMemFree(names.pElems[i]);
-                }
-                ::CoTaskMemFree(names.pElems);
-                ::CoTaskMemFree(values.pElems);
-                text += "\n";
+        for (const auto& property : dispatch->properties) {
+            CALPOLESTR names{};
+            CADWORD values{};
+            if (FAILED(browsing->GetPredefinedStrings(static_cast<DISPID>(property.id), &names, &values)))
+                continue;
+            text += "  " + runtime::toUtf8(property.name) + ":";
+            for (ULONG i = 0; i < names.cElems; ++i) {
+                text += (i ? ", " : " ")
+                        + runtime::toUtf8(names.pElems[i] ? reinterpret_cast<const char16_t*>(names.pElems[i]) : u"")
+                        + " = " + std::to_string(static_cast<long>(values.pElems[i]));
+                ::CoTaskMemFree(names.pElems[i]);
             }
-            browsing->Release();
+            ::CoTaskMemFree(names.pElems);
+            ::CoTaskMemFree(values.pElems);
+            text += "\n";
         }
-        factory->Release();
     }
     if (loaded)
         ::FreeLibrary(loaded);
@@ -160,7 +158,7 @@ int place(const ContainerCommand& command)
         std::fprintf(stderr, "tavorix-container: %s is not registered\n", command.target.c_str());
         return 1;
     }
-    Win32ContainerForm form;
+    ContainerForm form;
     std::string error;
     if (!form.place(progId, error)) {
         std::fprintf(stderr, "tavorix-container: %s\n", error.c_str());

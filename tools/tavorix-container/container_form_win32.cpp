@@ -1,5 +1,6 @@
-#include "tools/tavorix-container/win32_container_form.h"
+#include "tools/tavorix-container/container_form_win32.h"
 
+#include "platform/com/system_type_library.h"
 #include "platform/controls/window_dpi_win32.h"
 #include "platform/runtime/text.h"
 
@@ -14,7 +15,8 @@ namespace {
 constexpr wchar_t kFormClass[] = L"TavorixContainerForm";
 constexpr int kMargin = 8;
 constexpr int kSideWidth = 180;
-enum : int { kChoiceId = 100, kSaveId, kRestoreId };
+enum : int { kSaveId = 100, kRestoreId, kFirstChoiceId };
+constexpr int kChoiceHeight = 44;  // a choice's label and list
 
 // The system's ATL host window, from atl.dll.
 struct AtlHost {
@@ -51,6 +53,11 @@ std::string utf8(const wchar_t* text, std::size_t length)
     return runtime::toUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
 }
 
+std::wstring wide(std::u16string_view text)
+{
+    return {text.begin(), text.end()};
+}
+
 std::wstring nameOf(ITypeInfo* info, MEMBERID member)
 {
     BSTR name = nullptr;
@@ -71,11 +78,11 @@ HWND child(HWND parent, const wchar_t* type, const wchar_t* text, DWORD style, i
 
 }  // namespace
 
-Win32ContainerForm::Win32ContainerForm()
+ContainerForm::ContainerForm()
 {
     WNDCLASSEXW type{};
     type.cbSize = sizeof type;
-    type.lpfnWndProc = &Win32ContainerForm::procedure;
+    type.lpfnWndProc = &ContainerForm::procedure;
     type.hInstance = ::GetModuleHandleW(nullptr);
     type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -83,26 +90,22 @@ Win32ContainerForm::Win32ContainerForm()
     ::RegisterClassExW(&type);
     m_form = ::CreateWindowExW(0, kFormClass, L"Control container", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                                0, 0, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
-    m_choiceLabel = child(m_form, L"STATIC", L"", 0, 0);
-    m_choice = child(m_form, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kChoiceId);
     m_save = child(m_form, L"BUTTON", L"Save form", BS_PUSHBUTTON | WS_TABSTOP, kSaveId);
     m_restore = child(m_form, L"BUTTON", L"Restore form", BS_PUSHBUTTON | WS_TABSTOP, kRestoreId);
     m_noticeLabel = child(m_form, L"STATIC", L"Property-changed notices:", 0, 0);
     m_notices = child(m_form, L"LISTBOX", L"", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0);
 }
 
-Win32ContainerForm::~Win32ContainerForm()
+ContainerForm::~ContainerForm()
 {
     release();
-    if (m_saved)
-        m_saved->Release();
     if (m_form) {
         ::SetWindowLongPtrW(m_form, GWLP_USERDATA, 0);
         ::DestroyWindow(m_form);
     }
 }
 
-bool Win32ContainerForm::place(const std::wstring& progId, std::string& error)
+bool ContainerForm::place(const std::wstring& progId, std::string& error)
 {
     m_progId = progId;
     if (!create(nullptr, error))
@@ -113,7 +116,7 @@ bool Win32ContainerForm::place(const std::wstring& progId, std::string& error)
     return true;
 }
 
-bool Win32ContainerForm::create(IStream* saved, std::string& error)
+bool ContainerForm::create(IStream* saved, std::string& error)
 {
     const AtlHost* atl = AtlHost::load();
     if (!atl) {
@@ -122,51 +125,41 @@ bool Win32ContainerForm::create(IStream* saved, std::string& error)
     }
     m_host = ::CreateWindowExW(0, L"AtlAxWin", L"", WS_CHILD | WS_VISIBLE, kMargin, kMargin, m_width, m_height,
                                m_form, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-    IUnknown* control = nullptr;
+    com::Ptr<IUnknown> control;
     HRESULT result = m_host ? atl->createControl(m_progId.c_str(), m_host, saved, nullptr) : E_FAIL;
     if (SUCCEEDED(result))
-        result = atl->getControl(m_host, &control);
-    if (SUCCEEDED(result)) {
-        result = control->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&m_control));
-        control->Release();
-    }
+        result = atl->getControl(m_host, control.out());
+    if (SUCCEEDED(result))
+        result = control->QueryInterface(IID_IDispatch, m_control.outVoid());
     if (FAILED(result)) {
         error = "the control cannot be created: " + hresultText(result);
         release();
         return false;
     }
     // The container's sink for the control's property-changed notices.
-    IConnectionPointContainer* points = nullptr;
-    if (SUCCEEDED(m_control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&points)))) {
-        if (SUCCEEDED(points->FindConnectionPoint(IID_IPropertyNotifySink, &m_connection))
-            && FAILED(m_connection->Advise(static_cast<IPropertyNotifySink*>(this), &m_cookie))) {
-            m_connection->Release();
-            m_connection = nullptr;
-        }
-        points->Release();
-    }
+    com::Ptr<IConnectionPointContainer> points;
+    if (SUCCEEDED(m_control->QueryInterface(IID_IConnectionPointContainer, points.outVoid()))
+        && SUCCEEDED(points->FindConnectionPoint(IID_IPropertyNotifySink, m_connection.out()))
+        && FAILED(m_connection->Advise(static_cast<IPropertyNotifySink*>(this), &m_cookie)))
+        m_connection.reset();
     buildChoices();
     return true;
 }
 
-void Win32ContainerForm::release()
+void ContainerForm::release()
 {
     if (m_connection) {
         m_connection->Unadvise(m_cookie);
-        m_connection->Release();
-        m_connection = nullptr;
+        m_connection.reset();
     }
-    if (m_control) {
-        m_control->Release();
-        m_control = nullptr;
-    }
+    m_control.reset();
     if (m_host) {
         ::DestroyWindow(m_host);  // the host closes and releases the control
         m_host = nullptr;
     }
 }
 
-bool Win32ContainerForm::setControlSize(int width, int height, std::string& error)
+bool ContainerForm::setControlSize(int width, int height, std::string& error)
 {
     if (width <= 0 || height <= 0 || !m_host) {
         error = "no size of that kind can be given";
@@ -179,7 +172,7 @@ bool Win32ContainerForm::setControlSize(int width, int height, std::string& erro
     return true;
 }
 
-bool Win32ContainerForm::putProperty(const std::wstring& name, std::int32_t value, std::string& error)
+bool ContainerForm::putProperty(const std::wstring& name, std::int32_t value, std::string& error)
 {
     if (!m_control) {
         error = "no control is placed";
@@ -220,11 +213,11 @@ bool Win32ContainerForm::putProperty(const std::wstring& name, std::int32_t valu
     return false;
 }
 
-std::optional<std::int32_t> Win32ContainerForm::styleValue()
+std::optional<std::int32_t> ContainerForm::propertyValue(const std::wstring& name)
 {
-    if (!m_control || m_choiceProperty.empty())
+    if (!m_control)
         return std::nullopt;
-    LPOLESTR names[] = {m_choiceProperty.data()};
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name.c_str())};
     DISPID id = 0;
     VARIANT value;
     ::VariantInit(&value);
@@ -237,23 +230,17 @@ std::optional<std::int32_t> Win32ContainerForm::styleValue()
     return value.lVal;
 }
 
-void Win32ContainerForm::saveForm()
+void ContainerForm::saveForm()
 {
-    IPersistStreamInit* persist = nullptr;
-    if (!m_control || FAILED(m_control->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist))))
+    com::Ptr<IPersistStreamInit> persist;
+    if (!m_control || FAILED(m_control->QueryInterface(IID_IPersistStreamInit, persist.outVoid())))
         return;
-    if (m_saved)
-        m_saved->Release();
-    m_saved = nullptr;
-    if (SUCCEEDED(::CreateStreamOnHGlobal(nullptr, TRUE, &m_saved)) && FAILED(persist->Save(m_saved, TRUE))) {
-        m_saved->Release();
-        m_saved = nullptr;
-    }
-    persist->Release();
+    if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, m_saved.out())) || FAILED(persist->Save(m_saved.get(), TRUE)))
+        m_saved.reset();
     notice(m_saved ? L"Form saved" : L"Save failed");
 }
 
-bool Win32ContainerForm::restoreForm(std::string& error)
+bool ContainerForm::restoreForm(std::string& error)
 {
     if (!m_saved) {
         error = "no form was saved";
@@ -263,65 +250,50 @@ bool Win32ContainerForm::restoreForm(std::string& error)
     release();
     const LARGE_INTEGER start{};
     m_saved->Seek(start, STREAM_SEEK_SET, nullptr);
-    if (!create(m_saved, error))
+    if (!create(m_saved.get(), error))
         return false;
     layOut();
     notice(L"Form restored");
     return true;
 }
 
-void Win32ContainerForm::buildChoices()
+void ContainerForm::buildChoices()
 {
-    m_choiceProperty.clear();
-    m_choices.clear();
-    ::SendMessageW(m_choice, CB_RESETCONTENT, 0, 0);
-    ITypeInfo* info = nullptr;
-    TYPEATTR* attributes = nullptr;
-    if (!m_control || FAILED(m_control->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info)))
-        return;
-    // The first property put as an enumeration: its constants are the choices.
-    if (SUCCEEDED(info->GetTypeAttr(&attributes))) {
-        for (UINT i = 0; i < attributes->cFuncs && m_choices.empty(); ++i) {
-            FUNCDESC* function = nullptr;
-            if (FAILED(info->GetFuncDesc(i, &function)))
-                continue;
-            ITypeInfo* enumeration = nullptr;
-            TYPEATTR* enumerationAttributes = nullptr;
-            if (function->invkind == INVOKE_PROPERTYPUT && function->cParams == 1
-                && function->lprgelemdescParam[0].tdesc.vt == VT_USERDEFINED
-                && SUCCEEDED(info->GetRefTypeInfo(function->lprgelemdescParam[0].tdesc.hreftype, &enumeration))
-                && SUCCEEDED(enumeration->GetTypeAttr(&enumerationAttributes))) {
-                if (enumerationAttributes->typekind == TKIND_ENUM) {
-                    m_choiceProperty = nameOf(info, function->memid);
-                    for (UINT v = 0; v < enumerationAttributes->cVars; ++v) {
-                        VARDESC* constant = nullptr;
-                        if (FAILED(enumeration->GetVarDesc(v, &constant)))
-                            continue;
-                        m_choices.emplace_back(nameOf(enumeration, constant->memid), constant->lpvarValue->lVal);
-                        enumeration->ReleaseVarDesc(constant);
-                    }
-                }
-                enumeration->ReleaseTypeAttr(enumerationAttributes);
-            }
-            if (enumeration)
-                enumeration->Release();
-            info->ReleaseFuncDesc(function);
-        }
-        info->ReleaseTypeAttr(attributes);
+    for (const Choice& choice : m_choices) {
+        ::DestroyWindow(choice.label);
+        ::DestroyWindow(choice.list);
     }
-    info->Release();
-    // The control's own names for the values, when it gives them, are the exact ones: a type
-    // library file carries names only in ASCII.
-    IPerPropertyBrowsing* browsing = nullptr;
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR property = m_choiceProperty.data();
-    if (!m_choices.empty() && SUCCEEDED(m_control->GetIDsOfNames(IID_NULL, &property, 1, LOCALE_USER_DEFAULT, &id))
-        && SUCCEEDED(m_control->QueryInterface(IID_IPerPropertyBrowsing, reinterpret_cast<void**>(&browsing)))) {
+    m_choices.clear();
+    // The control's type library, read as the system reads any: its enumeration properties are
+    // the choices.
+    com::Ptr<ITypeInfo> info;
+    com::Ptr<ITypeLib> library;
+    UINT index = 0;
+    std::string error;
+    if (!m_control || FAILED(m_control->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.out()))
+        || FAILED(info->GetContainingTypeLib(library.out(), &index)))
+        return;
+    const auto described = com::readTypeLibrary(*library.get(), error);
+    if (!described)
+        return;
+    const std::wstring interfaceName = nameOf(info.get(), MEMBERID_NIL);
+    com::Ptr<IPerPropertyBrowsing> browsing;
+    m_control->QueryInterface(IID_IPerPropertyBrowsing, browsing.outVoid());
+    for (const com::EnumeratedProperty& property :
+         com::enumeratedProperties(*described, std::u16string(interfaceName.begin(), interfaceName.end()))) {
+        Choice choice{wide(property.name), {}};
+        for (const auto& [name, value] : property.values)
+            choice.values.emplace_back(wide(name), value);
+        // The control's own names for the values, when it gives them, are the exact ones: a
+        // type library file carries names only in ASCII.
+        DISPID id = DISPID_UNKNOWN;
+        LPOLESTR asked = choice.property.data();
         CALPOLESTR names{};
         CADWORD values{};
-        if (SUCCEEDED(browsing->GetPredefinedStrings(id, &names, &values))) {
+        if (browsing && SUCCEEDED(m_control->GetIDsOfNames(IID_NULL, &asked, 1, LOCALE_USER_DEFAULT, &id))
+            && SUCCEEDED(browsing->GetPredefinedStrings(id, &names, &values))) {
             for (ULONG i = 0; i < names.cElems; ++i) {
-                for (auto& [name, value] : m_choices) {
+                for (auto& [name, value] : choice.values) {
                     if (names.pElems[i] && value == static_cast<LONG>(values.pElems[i]))
                         name = names.pElems[i];
                 }
@@ -330,41 +302,48 @@ void Win32ContainerForm::buildChoices()
             ::CoTaskMemFree(names.pElems);
             ::CoTaskMemFree(values.pElems);
         }
-        browsing->Release();
+        choice.label = child(m_form, L"STATIC", (choice.property + L":").c_str(), 0, 0);
+        choice.list = child(m_form, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                            kFirstChoiceId + static_cast<int>(m_choices.size()));
+        for (const auto& [name, value] : choice.values)
+            ::SendMessageW(choice.list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        m_choices.push_back(std::move(choice));
     }
-    ::SetWindowTextW(m_choiceLabel, (m_choiceProperty + L":").c_str());
-    for (const auto& [name, value] : m_choices)
-        ::SendMessageW(m_choice, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-    OnChanged(DISPID_UNKNOWN);  // shows the value in force
+    OnChanged(DISPID_UNKNOWN);  // shows the values in force
 }
 
-void Win32ContainerForm::layOut()
+void ContainerForm::layOut()
 {
     // Sizes in pixels of 96 dots per inch, the control's among them, shown at the form's own.
     const int dpi = controls::windowDpi(m_form);
     const auto px = [dpi](int pixels) { return ::MulDiv(pixels, dpi, USER_DEFAULT_SCREEN_DPI); };
     const int side = kMargin + m_width + 2 * kMargin;
     ::MoveWindow(m_host, px(kMargin), px(kMargin), px(m_width), px(m_height), TRUE);
-    ::MoveWindow(m_choiceLabel, px(side), px(kMargin), px(kSideWidth), px(16), TRUE);
-    ::MoveWindow(m_choice, px(side), px(kMargin + 18), px(kSideWidth), px(200), TRUE);
-    ::MoveWindow(m_save, px(side), px(kMargin + 52), px(kSideWidth), px(26), TRUE);
-    ::MoveWindow(m_restore, px(side), px(kMargin + 82), px(kSideWidth), px(26), TRUE);
-    ::MoveWindow(m_noticeLabel, px(side), px(kMargin + 118), px(kSideWidth), px(16), TRUE);
-    const int listHeight = std::max(120, m_height - 136);
-    ::MoveWindow(m_notices, px(side), px(kMargin + 136), px(kSideWidth), px(listHeight), TRUE);
-    RECT frame{0, 0, px(side + kSideWidth + kMargin), px(std::max(m_height, 136 + listHeight) + 2 * kMargin)};
+    int top = kMargin;
+    for (const Choice& choice : m_choices) {
+        ::MoveWindow(choice.label, px(side), px(top), px(kSideWidth), px(16), TRUE);
+        ::MoveWindow(choice.list, px(side), px(top + 18), px(kSideWidth), px(200), TRUE);
+        top += kChoiceHeight;
+    }
+    ::MoveWindow(m_save, px(side), px(top + 8), px(kSideWidth), px(26), TRUE);
+    ::MoveWindow(m_restore, px(side), px(top + 38), px(kSideWidth), px(26), TRUE);
+    ::MoveWindow(m_noticeLabel, px(side), px(top + 74), px(kSideWidth), px(16), TRUE);
+    const int listTop = top + 92;
+    const int listHeight = std::max(120, m_height - listTop);
+    ::MoveWindow(m_notices, px(side), px(listTop), px(kSideWidth), px(listHeight), TRUE);
+    RECT frame{0, 0, px(side + kSideWidth + kMargin), px(std::max(m_height, listTop + listHeight) + 2 * kMargin)};
     ::AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
     ::SetWindowPos(m_form, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void Win32ContainerForm::notice(const std::wstring& text)
+void ContainerForm::notice(const std::wstring& text)
 {
     const LRESULT index = ::SendMessageW(m_notices, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     ::SendMessageW(m_notices, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
 }
 
-HRESULT STDMETHODCALLTYPE Win32ContainerForm::QueryInterface(REFIID iid, void** object)
+HRESULT STDMETHODCALLTYPE ContainerForm::QueryInterface(REFIID iid, void** object)
 {
     if (!object)
         return E_POINTER;
@@ -376,62 +355,58 @@ HRESULT STDMETHODCALLTYPE Win32ContainerForm::QueryInterface(REFIID iid, void** 
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE Win32ContainerForm::OnChanged(DISPID id)
+HRESULT STDMETHODCALLTYPE ContainerForm::OnChanged(DISPID id)
 {
     if (id != DISPID_UNKNOWN && m_control) {
-        ITypeInfo* info = nullptr;
+        com::Ptr<ITypeInfo> info;
         std::wstring name = L"?";
-        if (SUCCEEDED(m_control->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info))) {
-            name = nameOf(info, id);
-            info->Release();
-        }
+        if (SUCCEEDED(m_control->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.out())))
+            name = nameOf(info.get(), id);
         wchar_t number[16];
         std::swprintf(number, 16, L"0x%08lX", static_cast<unsigned long>(id));
         notice(name + L" changed (" + number + L")");
     }
-    const auto value = styleValue();
-    const auto chosen = std::find_if(m_choices.begin(), m_choices.end(),
-                                     [&](const auto& choice) { return value && choice.second == *value; });
-    ::SendMessageW(m_choice, CB_SETCURSEL,
-                   chosen == m_choices.end() ? static_cast<WPARAM>(-1)
-                                             : static_cast<WPARAM>(chosen - m_choices.begin()),
-                   0);
+    for (const Choice& choice : m_choices) {
+        const auto value = propertyValue(choice.property);
+        const auto chosen = std::find_if(choice.values.begin(), choice.values.end(),
+                                         [&](const auto& named) { return value && named.second == *value; });
+        ::SendMessageW(choice.list, CB_SETCURSEL,
+                       chosen == choice.values.end() ? static_cast<WPARAM>(-1)
+                                                     : static_cast<WPARAM>(chosen - choice.values.begin()),
+                       0);
+    }
     return S_OK;
 }
 
-LRESULT CALLBACK Win32ContainerForm::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK ContainerForm::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
         const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
     }
-    auto* self = reinterpret_cast<Win32ContainerForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = reinterpret_cast<ContainerForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!self)
         return ::DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case kChoiceId:
-            if (HIWORD(wParam) == CBN_SELCHANGE) {
-                const auto index = ::SendMessageW(self->m_choice, CB_GETCURSEL, 0, 0);
-                std::string error;
-                if (index >= 0 && static_cast<std::size_t>(index) < self->m_choices.size()
-                    && !self->putProperty(self->m_choiceProperty, self->m_choices[static_cast<std::size_t>(index)].second,
-                                          error)) {
-                    const std::u16string text = runtime::fromUtf8(error);
-                    self->notice(std::wstring(text.begin(), text.end()));
-                }
-            }
+        if (const auto which = static_cast<std::size_t>(LOWORD(wParam) - kFirstChoiceId);
+            LOWORD(wParam) >= kFirstChoiceId && which < self->m_choices.size()) {
+            const Choice& choice = self->m_choices[which];
+            const auto index = ::SendMessageW(choice.list, CB_GETCURSEL, 0, 0);
+            std::string error;
+            if (HIWORD(wParam) == CBN_SELCHANGE && index >= 0 && static_cast<std::size_t>(index) < choice.values.size()
+                && !self->putProperty(choice.property, choice.values[static_cast<std::size_t>(index)].second, error))
+                self->notice(wide(runtime::fromUtf8(error)));
             return 0;
+        }
+        switch (LOWORD(wParam)) {
         case kSaveId:
             self->saveForm();
             return 0;
         case kRestoreId: {
             std::string error;
-            if (!self->restoreForm(error)) {
-                const std::u16string text = runtime::fromUtf8("Restore failed: " + error);
-                self->notice(std::wstring(text.begin(), text.end()));
-            }
+            if (!self->restoreForm(error))
+                self->notice(wide(runtime::fromUtf8("Restore failed: " + error)));
             return 0;
         }
         }

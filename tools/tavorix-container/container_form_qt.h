@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/com/com.h"
+#include "platform/com/com_ptr.h"
 #include "platform/com/inproc_server.h"
 #include "platform/com/type_library.h"
 #include "platform/controls/property_bag.h"
@@ -15,11 +16,11 @@
 // A form of a container program: it creates a control by its program id through the control
 // module's class factory, places it, offers its enumeration properties as choices, shows the
 // property-changed notices it receives, and can save and restore itself.
-class ControlForm : public QWidget, private com::IPropertyNotifySink {
+class ContainerForm : public QWidget, private com::IPropertyNotifySink {
     Q_OBJECT
 public:
-    explicit ControlForm(QWidget* parent = nullptr);
-    ~ControlForm() override;
+    explicit ContainerForm(QWidget* parent = nullptr);
+    ~ContainerForm() override;
 
     // Loads the registered class's module, creates the control and places it; false with a
     // message in `error`.
@@ -58,8 +59,8 @@ private:
 
     com::Guid m_clsid;
     std::unique_ptr<com::InprocServer> m_server;
-    com::IEmbeddedControl* m_control = nullptr;
-    com::IDispatch* m_dispatch = nullptr;
+    com::Ptr<com::IEmbeddedControl> m_control;
+    com::Ptr<com::IDispatch> m_dispatch;
     const com::TypeLibrary* m_library = nullptr;
     std::u16string m_interface;
     controls::PropertyBag m_saved;

@@ -1,4 +1,4 @@
-#include "tools/control-container/control_form.h"
+#include "tools/tavorix-container/container_form_qt.h"
 
 #include "platform/controls/twips.h"
 #include "platform/runtime/conversions.h"
@@ -16,7 +16,7 @@ constexpr int kStageHeight = 240;
 
 }  // namespace
 
-ControlForm::ControlForm(QWidget* parent)
+ContainerForm::ContainerForm(QWidget* parent)
     : QWidget(parent)
 {
     auto* layout = new QHBoxLayout(this);
@@ -47,12 +47,12 @@ ControlForm::ControlForm(QWidget* parent)
     setWindowTitle(QStringLiteral("Control container"));
 }
 
-ControlForm::~ControlForm()
+ContainerForm::~ContainerForm()
 {
     release();
 }
 
-bool ControlForm::place(const std::string& progId, const com::RegisteredClass& registered, QString& error)
+bool ContainerForm::place(const std::string& progId, const com::RegisteredClass& registered, QString& error)
 {
     std::string loadError;
     m_server = com::InprocServer::load(registered.module, loadError);
@@ -72,22 +72,20 @@ bool ControlForm::place(const std::string& progId, const com::RegisteredClass& r
     return true;
 }
 
-bool ControlForm::create(QString& error)
+bool ContainerForm::create(QString& error)
 {
-    com::IClassFactory* factory = nullptr;
-    com::HResult result = m_server->getClassObject(m_clsid, com::IID_IClassFactory,
-                                                   reinterpret_cast<void**>(&factory));
+    com::Ptr<com::IClassFactory> factory;
+    com::HResult result = m_server->getClassObject(m_clsid, com::IID_IClassFactory, factory.outVoid());
     if (!com::succeeded(result)) {
         error = QStringLiteral("no class factory: %1").arg(QString::fromStdString(com::describe(result)));
         return false;
     }
-    result = factory->CreateInstance(nullptr, com::IID_IEmbeddedControl, reinterpret_cast<void**>(&m_control));
-    factory->Release();
+    result = factory->CreateInstance(nullptr, com::IID_IEmbeddedControl, m_control.outVoid());
     if (!com::succeeded(result)) {
         error = QStringLiteral("the control could not be created: %1").arg(QString::fromStdString(com::describe(result)));
         return false;
     }
-    m_control->QueryInterface(com::IID_IDispatch, reinterpret_cast<void**>(&m_dispatch));
+    m_control->QueryInterface(com::IID_IDispatch, m_dispatch.outVoid());
     if (!m_dispatch || !com::succeeded(m_dispatch->GetTypeInfo(&m_library, &m_interface))) {
         error = QStringLiteral("the control has no type information");
         release();
@@ -98,20 +96,15 @@ bool ControlForm::create(QString& error)
     return true;
 }
 
-void ControlForm::release()
+void ContainerForm::release()
 {
-    if (m_control) {
+    if (m_control)
         m_control->SetSite(nullptr);
-        m_control->Release();
-        m_control = nullptr;
-    }
-    if (m_dispatch) {
-        m_dispatch->Release();
-        m_dispatch = nullptr;
-    }
+    m_control.reset();
+    m_dispatch.reset();
 }
 
-bool ControlForm::setControlSize(QSize pixels, QString& error)
+bool ContainerForm::setControlSize(QSize pixels, QString& error)
 {
     // Pixels beyond a window's largest size have no extent in twips that means anything.
     if (pixels.width() < 0 || pixels.height() < 0 || pixels.width() > kMaxPixels || pixels.height() > kMaxPixels) {
@@ -129,7 +122,7 @@ bool ControlForm::setControlSize(QSize pixels, QString& error)
     return true;
 }
 
-std::optional<QSize> ControlForm::controlExtent() const
+std::optional<QSize> ContainerForm::controlExtent() const
 {
     int width = 0;
     int height = 0;
@@ -138,13 +131,13 @@ std::optional<QSize> ControlForm::controlExtent() const
     return QSize(width, height);
 }
 
-QWidget* ControlForm::controlWindow() const
+QWidget* ContainerForm::controlWindow() const
 {
     const auto children = m_stage->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     return children.isEmpty() ? nullptr : children.front();
 }
 
-const com::PropertyDescription* ControlForm::describe(const std::u16string& name) const
+const com::PropertyDescription* ContainerForm::describe(const std::u16string& name) const
 {
     const com::TypeDescription* type = m_library ? m_library->find(m_interface) : nullptr;
     if (!type)
@@ -156,7 +149,7 @@ const com::PropertyDescription* ControlForm::describe(const std::u16string& name
     return nullptr;
 }
 
-bool ControlForm::putProperty(const std::u16string& name, const runtime::Variant& value, QString& error)
+bool ContainerForm::putProperty(const std::u16string& name, const runtime::Variant& value, QString& error)
 {
     const com::PropertyDescription* property = describe(name);
     if (!property || !m_dispatch) {
@@ -178,7 +171,7 @@ bool ControlForm::putProperty(const std::u16string& name, const runtime::Variant
     return true;
 }
 
-std::optional<runtime::Variant> ControlForm::property(const std::u16string& name)
+std::optional<runtime::Variant> ContainerForm::property(const std::u16string& name)
 {
     const com::PropertyDescription* property = describe(name);
     if (!property || !m_dispatch)
@@ -189,7 +182,7 @@ std::optional<runtime::Variant> ControlForm::property(const std::u16string& name
     return result;
 }
 
-QComboBox* ControlForm::choiceFor(const std::u16string& property) const
+QComboBox* ContainerForm::choiceFor(const std::u16string& property) const
 {
     for (const auto& [name, box] : m_choiceBoxes) {
         if (name == property)
@@ -198,19 +191,15 @@ QComboBox* ControlForm::choiceFor(const std::u16string& property) const
     return nullptr;
 }
 
-void ControlForm::buildChoices()
+void ContainerForm::buildChoices()
 {
     auto* form = static_cast<QFormLayout*>(m_choices->layout());
     while (form->rowCount() > 0)
         form->removeRow(0);
     m_choiceBoxes.clear();
-    const com::TypeDescription* type = m_library->find(m_interface);
-    for (const auto& property : type->properties) {
-        const com::TypeDescription* enumeration = m_library->find(property.type);
-        if (!enumeration || enumeration->kind != com::TypeDescription::Kind::Enumeration || !property.put)
-            continue;
+    for (const com::EnumeratedProperty& property : com::enumeratedProperties(*m_library, m_interface)) {
         auto* box = new QComboBox(m_choices);
-        for (const auto& [constant, value] : enumeration->constants)
+        for (const auto& [constant, value] : property.values)
             box->addItem(QString::fromStdU16String(constant), value);
         if (const auto current = this->property(property.name))
             box->setCurrentIndex(box->findData(runtime::toLong(*current)));
@@ -225,14 +214,14 @@ void ControlForm::buildChoices()
     }
 }
 
-void ControlForm::saveForm()
+void ContainerForm::saveForm()
 {
     m_saved = controls::PropertyBag();
     if (m_control)
         m_control->Save(m_saved);
 }
 
-bool ControlForm::restoreForm(QString& error)
+bool ContainerForm::restoreForm(QString& error)
 {
     if (!m_server) {
         error = QStringLiteral("no control is placed");
@@ -249,7 +238,7 @@ bool ControlForm::restoreForm(QString& error)
     return true;
 }
 
-void ControlForm::OnChanged(controls::DispId id)
+void ContainerForm::OnChanged(controls::DispId id)
 {
     QString name = QString::number(id, 16);
     const com::TypeDescription* type = m_library ? m_library->find(m_interface) : nullptr;

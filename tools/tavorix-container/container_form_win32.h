@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/com/com_ptr.h"
+#include "platform/com/type_library.h"
+
 #include <windows.h>
 #include <ocidl.h>
 
@@ -10,15 +13,15 @@
 
 // A form of a container program on Windows. The control is hosted by the system's ATL host
 // window ("AtlAxWin" of atl.dll): it creates the control by its program id, activates it in
-// place, sizes and draws it. The form offers the control's enumeration property as a choice,
+// place, sizes and draws it. The form offers each enumeration property as a choice,
 // shows the property-changed notices it receives, and saves and restores the control through
 // its stream.
-class Win32ContainerForm final : private IPropertyNotifySink {
+class ContainerForm final : private IPropertyNotifySink {
 public:
-    Win32ContainerForm();
-    ~Win32ContainerForm();
-    Win32ContainerForm(const Win32ContainerForm&) = delete;
-    Win32ContainerForm& operator=(const Win32ContainerForm&) = delete;
+    ContainerForm();
+    ~ContainerForm();
+    ContainerForm(const ContainerForm&) = delete;
+    ContainerForm& operator=(const ContainerForm&) = delete;
 
     // Opens the form and places a new control of `progId` on it; false with a message in
     // `error`.
@@ -39,7 +42,7 @@ private:
     void buildChoices();
     void layOut();
     void notice(const std::wstring& text);
-    std::optional<std::int32_t> styleValue();
+    std::optional<std::int32_t> propertyValue(const std::wstring& name);
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     // IPropertyNotifySink; the form holds itself, so the counts are fixed.
@@ -52,18 +55,22 @@ private:
     std::wstring m_progId;
     HWND m_form = nullptr;
     HWND m_host = nullptr;
-    HWND m_choiceLabel = nullptr;
-    HWND m_choice = nullptr;
     HWND m_save = nullptr;
     HWND m_restore = nullptr;
     HWND m_noticeLabel = nullptr;
     HWND m_notices = nullptr;
-    IDispatch* m_control = nullptr;
-    IConnectionPoint* m_connection = nullptr;
+    com::Ptr<IDispatch> m_control;
+    com::Ptr<IConnectionPoint> m_connection;
     DWORD m_cookie = 0;
-    IStream* m_saved = nullptr;
+    com::Ptr<IStream> m_saved;
     int m_width = 320;  // the stage, in pixels
     int m_height = 240;
-    std::wstring m_choiceProperty;
-    std::vector<std::pair<std::wstring, std::int32_t>> m_choices;
+    // A property offered as a choice of its values, with its label and list on the form.
+    struct Choice {
+        std::wstring property;
+        std::vector<std::pair<std::wstring, std::int32_t>> values;
+        HWND label = nullptr;
+        HWND list = nullptr;
+    };
+    std::vector<Choice> m_choices;
 };
