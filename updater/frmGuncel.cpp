@@ -1,9 +1,6 @@
 #include "updater/frmGuncel.h"
 
-#include "platform/controls/property_bag.h"
 #include "platform/controls/twips.h"
-#include "platform/runtime/runtime_error.h"
-#include "platform/runtime/text.h"
 #include "updater/window_layout.h"
 
 #include <QApplication>
@@ -15,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
 
@@ -57,11 +55,9 @@ QString picturePath(const std::u16string& name, const char* suffix)
 
 }  // namespace
 
-frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
+frmGuncel::frmGuncel(UpdaterSetup setup, UpdaterProgram program, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
                           | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
-    , m_services(std::move(services))
-    , m_signatures(m_services.internet)
 {
     const WindowLayout& layout = storedWindowLayout();
     setObjectName(qt(layout.name));
@@ -72,8 +68,8 @@ frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
 
     for (const ControlLayout& control : layout.controls)
         createControl(control, this);
-    if (!basla || !btniptal || !cmdClose || !lblActive || !pbar || !bar1 || !ctlIFile)
-        qFatal("The window's stored layout lacks one of its working controls");
+    if (!basla || !btniptal || !cmdClose || !lblActive || !pbar || !bar1)
+        throw std::logic_error("the window's stored layout lacks one of its working controls");
 
     std::vector<std::pair<int, QWidget*>> tabbable;
     for (auto it = m_tabbable.begin(); it != m_tabbable.end(); ++it)
@@ -85,45 +81,20 @@ frmGuncel::frmGuncel(UpdaterServices services, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    m_controller = std::make_unique<UpdateController>(
-        UpdaterEnvironment{*this, m_services.boxes, m_services.shell, m_services.Inet1, m_services.WebBrowser1,
-                           [] { QCoreApplication::processEvents(); }, m_services.endProgram,
-                           m_services.appFolder, m_services.updateHost, m_services.vendorHost, m_signatures,
-                           m_services.updateKey, m_services.minimumTimestamp, m_services.elevated},
-        *ctlIFile);
-    ctlIFile->setSite(m_controller.get());
-    connect(basla, &PictureButton::clicked, this, [this] { handle([this] { m_controller->basla_Click(); }); });
-    connect(btniptal, &PictureButton::clicked, this, [this] { handle([this] { m_controller->btniptal_Click(); }); });
-    connect(cmdClose, &PictureButton::clicked, this, [this] { handle([this] { m_controller->cmdClose_Click(); }); });
+    m_core = std::make_unique<UpdaterCore>(std::move(setup), std::move(program), static_cast<UpdateView&>(*this), [] { QCoreApplication::processEvents(); });
+    connect(basla, &PictureButton::clicked, this, [this] { m_core->press(Button::basla); });
+    connect(btniptal, &PictureButton::clicked, this, [this] { m_core->press(Button::btniptal); });
+    connect(cmdClose, &PictureButton::clicked, this, [this] { m_core->press(Button::cmdClose); });
     lblActive->installEventFilter(this);
-
-    m_controller->Form_Load();
-    if (m_controller->startsAtOnce())
+    if (m_core->startsAtOnce())
         QTimer::singleShot(0, this, [this] { basla->click(); });
 }
 
-frmGuncel::~frmGuncel()
-{
-    if (ctlIFile)
-        ctlIFile->setSite(nullptr);
-}
-
-void frmGuncel::handle(const std::function<void()>& handler)
-{
-    // No error may leave a handler into the event loop: one that no step traps is reported as
-    // the run-time reports it, and the window goes on.
-    try {
-        handler();
-    } catch (const runtime::RuntimeError& error) {
-        m_services.boxes.show(u"Run-time error '" + runtime::fromUtf8(std::to_string(error.number())) + u"':\r\n\r\n"
-                                  + error.description(),
-                              u"", MessageIcon::Critical);
-    }
-}
+frmGuncel::~frmGuncel() = default;
 
 void frmGuncel::closeEvent(QCloseEvent* event)
 {
-    handle([this] { m_controller->Form_QueryUnload(); });
+    m_core->closeRequested();
     event->accept();
 }
 
@@ -132,7 +103,7 @@ bool frmGuncel::eventFilter(QObject* watched, QEvent* event)
     if (watched == lblActive && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton
         && lblActive->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
-        handle([this] { m_controller->lblActive_Click(); });
+        m_core->pressLink();
         return true;
     }
     return QWidget::eventFilter(watched, event);
@@ -177,13 +148,8 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
         m_tabIndex.insert(name, *spec.tabIndex);
 
     QWidget* widget = nullptr;
-    if (kind == u"updatelirvanePlus.InternetFile") {
-        ctlIFile = std::make_unique<InternetFile>(m_services.internet, [] { QCoreApplication::processEvents(); });
-        ctlIFile->load(storedPropertiesOf(spec));
-        ctlIFile->setExtent(controls::twipsFromHimetric(storedNumber(spec, "_ExtentX")),
-                            controls::twipsFromHimetric(storedNumber(spec, "_ExtentY")));
-        return;
-    }
+    if (kind == u"updatelirvanePlus.InternetFile")
+        return;  // the core's control, which has no window
     if (kind == u"InetCtlsObjects.Inet")
         return;  // a component without a window; the update procedure reads through it
 
@@ -213,13 +179,10 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
             label->setCursor(QCursor(QPixmap(picturePath(spec.mouseIcon, ".png")), spec.mouseIconHotSpot.first,
                                      spec.mouseIconHotSpot.second));
         widget = label;
-        if (name == u"lblBilgi")
-            lblBilgi = label;
-        else if (name == u"lblActive")
+        if (name == u"lblActive")
             lblActive = label;
     } else if (kind == u"VB.Frame") {
-        Frame2 = new QGroupBox(qt(spec.caption), container);
-        widget = Frame2;
+        widget = new QGroupBox(qt(spec.caption), container);
     } else if (kind == u"vbalProgBarLib6.vbalProgressBar") {
         pbar = new ProgressBar(container);
         pbar->setColours(static_cast<unsigned>(storedNumber(spec, "forecolor")),
@@ -232,8 +195,7 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
             bar1->addPanel(pixels(width), qt(text));
         widget = bar1;
     } else {  // SHDocVwCtl.WebBrowser: the page reader has no window to show
-        WebBrowser1 = new QWidget(container);
-        widget = WebBrowser1;
+        widget = new QWidget(container);
     }
 
     widget->setObjectName(name);

@@ -26,6 +26,12 @@ Installer::Installer(InstallerEnvironment environment)
 
 Installer::~Installer() = default;
 
+void Installer::sweepStaleStages()
+{
+    for (const auto name : {files::kApplication, files::kBackup, files::kKeptSignature, files::kDownload})
+        m_env.shell.removeStaleStages(path(name));
+}
+
 void Installer::prepareDownload()
 {
     m_env.shell.writeFile(path(files::kDownload), {});

@@ -55,6 +55,15 @@ public:
     Installer(const Installer&) = delete;
     Installer& operator=(const Installer&) = delete;
 
+    // The download's file, for the download control to write.
+    std::u16string downloadPath() const { return path(update_files::kDownload); }
+    // The installed program, as it is started.
+    std::u16string programPath() const { return path(update_files::kApplication); }
+
+    // Deletes what an updater that died mid-way left of its stages: they are the folder's own.
+    // Raises the file error of a stage that cannot go.
+    void sweepStaleStages();
+
     // Gives the download's name a new, empty file for the download control to write: whatever
     // lay there (an earlier download, a link, even one to the program) is replaced as a name,
     // never written through or followed. Raises the file error; the program is untouched.

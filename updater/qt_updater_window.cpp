@@ -10,17 +10,15 @@ int runUpdaterWindow(int argc, char* argv[], const UpdaterSetup& setup)
 {
     QApplication application(argc, argv);
     QtMessageBoxes boxes;
-    frmGuncel window(UpdaterServices{
-        setup.internet, boxes, setup.shell, setup.Inet1, setup.WebBrowser1,
-        [](int status) {
-            // Ends at once, from inside whatever handler is running: nothing after it runs.
-            std::fflush(nullptr);
-            std::_Exit(status);
-        },
-        QCoreApplication::applicationDirPath().toStdU16String(), setup.updateHost, setup.vendorHost, setup.updateKey,
-        setup.minimumTimestamp, setup.elevated});
+    const auto endProgram = [](int status) {
+        // Ends at once, from inside whatever handler is running: nothing after it runs.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    };
+    frmGuncel window(setup,
+                     UpdaterProgram{boxes, endProgram, QCoreApplication::applicationDirPath().toStdU16String()});
     boxes.setParent(&window);
     window.show();
     application.exec();
-    return window.controller().closedStatus();
+    return window.closedStatus();
 }

@@ -12,7 +12,6 @@
 namespace {
 
 namespace dispid = internet_file::dispid;
-using runtime::Variant;
 
 constexpr std::u16string_view kCheckingConnection = u"İnternet bağlantınız kontrol ediliyor";
 constexpr std::u16string_view kCheckConnectionMessage = u"Lütfen internet bağlantınızı kontrol ederek yeniden deneyiniz.";
@@ -43,7 +42,6 @@ constexpr std::u16string_view kFolderProblem = u"Güncelleme klasöründe bir so
 constexpr std::u16string_view kProgramUnchanged = u"Programınız değiştirilmedi.";
 
 constexpr std::u16string_view kSignatureSuffix = u".minisig";
-namespace files = update_files;
 
 std::u16string text(std::u16string_view view)
 {
@@ -90,24 +88,24 @@ std::u16string_view problemText(runtime::FileProblem problem)
 UpdateController::UpdateController(UpdaterEnvironment environment, controls::Dispatch& ctlIFile)
     : m_env(std::move(environment))
     , m_ctlIFile(ctlIFile)
-    , m_installer(InstallerEnvironment{m_env.shell, m_env.signatures, m_env.appFolder, m_env.updateKey,
-                                       m_env.minimumTimestamp})
+    , m_installer(InstallerEnvironment{m_env.setup.shell, m_env.signatures, m_env.program.appFolder,
+                                       m_env.setup.updateKey, m_env.setup.minimumTimestamp})
 {
 }
 
 std::u16string UpdateController::versionFileUrl() const
 {
-    return origin(m_env.updateHost) + u"/lirvane/lirvanesurumPlus2.txt";
+    return origin(m_env.setup.updateHost) + u"/lirvane/lirvanesurumPlus2.txt";
 }
 
 std::u16string UpdateController::fileNameFileUrl() const
 {
-    return origin(m_env.updateHost) + u"/lirvane/lirvanedosyaPlus2.txt";
+    return origin(m_env.setup.updateHost) + u"/lirvane/lirvanedosyaPlus2.txt";
 }
 
 std::u16string UpdateController::baseUrl() const
 {
-    return origin(m_env.updateHost) + u"/lirvane/";
+    return origin(m_env.setup.updateHost) + u"/lirvane/";
 }
 
 void UpdateController::Form_Load()
@@ -117,38 +115,39 @@ void UpdateController::Form_Load()
 
 void UpdateController::basla_Click()
 {
-    if (!m_env.shell.canWriteIn(m_env.appFolder)) {
-        if (m_env.elevated)
-            return m_env.endProgram(updater_exit::kCannotWrite);  // the run that asked says so
+    if (!m_env.setup.shell.canWriteIn(m_env.program.appFolder)) {
+        if (m_env.setup.elevated)
+            return m_env.program.endProgram(updater_exit::kCannotWrite);  // the run that asked says so
         return updateElevated();
     }
     // A second updater in this folder would write the same download and swap the same
     // program: it waits for the first, touching nothing.
     try {
-        m_folderLock = m_env.shell.lockFolder(m_env.appFolder);
+        m_folderLock = m_env.setup.shell.lockFolder(m_env.program.appFolder);
     } catch (const runtime::FileError& error) {
         return showFolderProblem(error);
     }
     if (!m_folderLock) {
-        m_env.boxes.show(text(kAnotherUpdateRunning), text(kUpdateErrorTitle), MessageIcon::Exclamation);
+        m_env.program.boxes.show(text(kAnotherUpdateRunning), text(kUpdateErrorTitle), MessageIcon::Exclamation);
         return;
     }
     struct Unlock {
         std::unique_ptr<shell::FolderLock>& lock;
         ~Unlock() { lock.reset(); }
     } unlock{m_folderLock};
-    // What an updater that died mid-way left is its folder's own: it goes now.
-    for (const auto name : {files::kApplication, files::kBackup, files::kKeptSignature, files::kDownload})
-        m_env.shell.removeStaleStages(m_env.appFolder + text(name));
+    m_installer.sweepStaleStages();
+    // What an earlier update of this window left when it was cancelled goes with it.
+    if (iptaledildi)
+        m_installer.removeDownload();
+    iptaledildi = false;
 
-    m_cancelled = false;
     m_env.view.setStatusText(text(kCheckingConnection));
     bool browserokundu = false;
     const std::u16string surum = runtime::trimSpaces(UrlOku(versionFileUrl(), browserokundu));
     if (abandoned())
         return;
     if (surum.empty()) {
-        m_env.boxes.show(text(kCheckConnectionMessage), text(kUpdateErrorTitle), MessageIcon::Information);
+        m_env.program.boxes.show(text(kCheckConnectionMessage), text(kUpdateErrorTitle), MessageIcon::Information);
         m_env.view.setStatusText(text(kNoConnection));
         return;
     }
@@ -157,7 +156,7 @@ void UpdateController::basla_Click()
     const std::u16string dosyaadi = runtime::trimSpaces(UrlOku(fileNameFileUrl(), browserokundu));
     if (abandoned())
         return;
-    std::u16string dosya = m_env.appFolder + text(files::kDownload);
+    std::u16string dosya = m_installer.downloadPath();
     std::u16string yol = baseUrl() + dosyaadi;
     m_downloadUrl = yol;
     m_fileName = fileNameOf(dosyaadi);
@@ -172,7 +171,7 @@ void UpdateController::basla_Click()
     } catch (const runtime::RuntimeError& error) {
         // The control ended without an event (local file, size or count error): say so, drop
         // what was written, and let the user try again.
-        m_env.boxes.show(text(kDownloadErrorPrefix) + error.description(), u"", MessageIcon::Exclamation);
+        m_env.program.boxes.show(text(kDownloadErrorPrefix) + error.description(), u"", MessageIcon::Exclamation);
         showFailed();
     }
 }
@@ -194,7 +193,7 @@ void UpdateController::indir(std::u16string& yol, std::u16string& dosya)
     m_downloading = false;
     if (m_windowClosed) {
         // The window was closed during the transfer, which was cancelled: drop its part.
-        deleteDownload();
+        m_installer.removeDownload();
     }
 }
 
@@ -204,13 +203,13 @@ void UpdateController::updateElevated()
     // another meanwhile.
     for (const Button button : {Button::basla, Button::btniptal, Button::cmdClose})
         m_env.view.setButtonEnabled(button, false);
-    const std::optional<int> status = m_env.shell.runElevated(kElevatedUpdateFlag, m_env.doEvents);
+    const std::optional<int> status = m_env.setup.shell.runElevated(kElevatedUpdateFlag, m_env.doEvents);
     if (status == updater_exit::kInstalled) {
         ProgramiBaslat();  // as this user, never as the administrator
-        return m_env.endProgram(updater_exit::kInstalled);
+        return m_env.program.endProgram(updater_exit::kInstalled);
     }
     if (!status || *status == updater_exit::kCannotWrite)
-        m_env.boxes.show(text(kNoWriteAccess), text(kUpdateErrorTitle), MessageIcon::Exclamation);
+        m_env.program.boxes.show(text(kNoWriteAccess), text(kUpdateErrorTitle), MessageIcon::Exclamation);
     m_env.view.setStatusText(text(kUpdateFailed));
     showIdleButtons();
 }
@@ -232,13 +231,13 @@ std::u16string UpdateController::UrlOku(const std::u16string& Url, bool& browser
     std::u16string result;
     for (bool retried = false;; retried = true) {
         try {
-            std::u16string document = m_env.Inet1.OpenURL(runtime::trimSpaces(Url), wait);
+            std::u16string document = m_env.setup.Inet1.OpenURL(runtime::trimSpaces(Url), wait);
             browserokundu = false;
             if (runtime::findText(document, u"html") > 0) {
-                m_env.WebBrowser1.Navigate(Url, wait);
-                m_env.shell.sleep(std::chrono::milliseconds(1));
+                m_env.setup.WebBrowser1.Navigate(Url, wait);
+                m_env.setup.shell.sleep(std::chrono::milliseconds(1));
                 m_env.doEvents();
-                document = m_env.WebBrowser1.DocumentBodyInnerText();
+                document = m_env.setup.WebBrowser1.DocumentBodyInnerText();
                 browserokundu = true;
                 if (runtime::findText(document, u"html") > 0)
                     document = u"no";
@@ -252,24 +251,23 @@ std::u16string UpdateController::UrlOku(const std::u16string& Url, bool& browser
                 break;
         }
     }
-    m_env.boxes.show(text(kCommunicationFailed), text(kConnectionErrorTitle), MessageIcon::Information);
+    m_env.program.boxes.show(text(kCommunicationFailed), text(kConnectionErrorTitle), MessageIcon::Information);
     return result;
 }
 
 void UpdateController::btniptal_Click()
 {
-    m_cancelled = true;
-    controls::dispatchCall(m_ctlIFile, dispid::CancelDownload);
-    m_env.boxes.show(text(kCancelled), text(kVelkora), MessageIcon::Exclamation);
-    m_env.view.setProgressText(u"");
     iptaledildi = true;
+    controls::dispatchCall(m_ctlIFile, dispid::CancelDownload);
+    m_env.program.boxes.show(text(kCancelled), text(kVelkora), MessageIcon::Exclamation);
+    m_env.view.setProgressText(u"");
     m_env.view.setStatusText(text(kCancelled));
     showIdleButtons();
 }
 
 void UpdateController::cmdClose_Click()
 {
-    m_env.endProgram(closedStatus());
+    m_env.program.endProgram(closedStatus());
 }
 
 void UpdateController::Form_QueryUnload()
@@ -289,14 +287,14 @@ void UpdateController::Form_QueryUnload()
 
 void UpdateController::lblActive_Click()
 {
-    m_env.shell.openDocument(runtime::trimSpaces(origin(m_env.vendorHost)));
+    m_env.setup.shell.openDocument(runtime::trimSpaces(origin(m_env.setup.vendorHost)));
 }
 
 void UpdateController::ctlIFile_DownloadProgress(std::int32_t& lBytesRead)
 {
     // After a cancel the window already shows it; the chunk read before the control noticed
     // must not paint the download back.
-    if (m_cancelled)
+    if (iptaledildi)
         return;
     const std::int32_t size = runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize));
     // An unknown size (-1) shows no progress, and neither does 0, which no percentage can use.
@@ -308,13 +306,13 @@ void UpdateController::ctlIFile_DownloadProgress(std::int32_t& lBytesRead)
     const auto percent = static_cast<std::int64_t>(
         std::floor(static_cast<double>(static_cast<std::int64_t>(lBytesRead) * 100) / size));
     m_env.view.setProgressText(u"%" + runtime::fromUtf8(std::to_string(percent)));
-    m_env.shell.sleep(std::chrono::milliseconds(10));
+    m_env.setup.shell.sleep(std::chrono::milliseconds(10));
     m_env.doEvents();
 }
 
 void UpdateController::ctlIFile_DownloadError(std::u16string& sErrorDescription)
 {
-    m_env.boxes.show(text(kDownloadErrorPrefix) + sErrorDescription, u"", MessageIcon::Exclamation);
+    m_env.program.boxes.show(text(kDownloadErrorPrefix) + sErrorDescription, u"", MessageIcon::Exclamation);
 }
 
 void UpdateController::ctlIFile_DownloadCancelled(std::int32_t&)
@@ -334,63 +332,57 @@ void UpdateController::ctlIFile_DownloadComplete()
         return !abandoned();
     };
     try {
-        iptaledildi = false;
         const Candidate candidate{runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize)), m_fileName,
                                   m_downloadUrl + text(kSignatureSuffix)};
         switch (installer.check(candidate, wait)) {
         case Installer::Verdict::NotAProgram:
-            m_env.boxes.show(text(kInvalidDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
+            m_env.program.boxes.show(text(kInvalidDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
             return showFailed();
         case Installer::Verdict::NotSigned:
             if (abandoned())
-                return deleteDownload();  // the cancel has told the user already
-            m_env.boxes.show(text(kUnsignedDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
+                return m_installer.removeDownload();  // the cancel has told the user already
+            m_env.program.boxes.show(text(kUnsignedDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
             return showFailed();
         case Installer::Verdict::GivenUp:
-            return deleteDownload();
+            return m_installer.removeDownload();
         case Installer::Verdict::Accepted:
             if (abandoned())
-                return deleteDownload();
+                return m_installer.removeDownload();
             break;
         }
         // The install cannot be cancelled: " İptal" goes before anything may press it.
         m_env.view.setButtonEnabled(Button::btniptal, false);
         m_env.view.setStatusText(text(kCompleted));
-        m_env.boxes.show(text(kRestartMessage), text(kVelkora), MessageIcon::Information);
+        m_env.program.boxes.show(text(kRestartMessage), text(kVelkora), MessageIcon::Information);
         installer.install();
     } catch (const runtime::FileError& error) {
         showFolderProblem(error);
         return showFailed();
     } catch (const runtime::RuntimeError&) {
-        m_env.boxes.show(text(kUnexpectedError), text(kUpdateErrorTitle), MessageIcon::Critical);
+        m_env.program.boxes.show(text(kUnexpectedError), text(kUpdateErrorTitle), MessageIcon::Critical);
         m_env.view.setStatusText(text(kUpdateFailed));
         m_env.view.setProgressText(u"");
-        deleteDownload();
+        m_installer.removeDownload();
         // The window stays in the download's state, which " İptal" leaves.
         m_env.view.setButtonEnabled(Button::btniptal, true);
         return;
     }
-    deleteDownload();
-    // The writing part of another run leaves the start to that run, which runs as its user.
-    if (!m_env.elevated)
-        ProgramiBaslat();
-    m_env.endProgram(updater_exit::kInstalled);
-}
-
-void UpdateController::deleteDownload()
-{
     m_installer.removeDownload();
+    // The writing part of another run leaves the start to that run, which runs as its user.
+    if (!m_env.setup.elevated)
+        ProgramiBaslat();
+    m_env.program.endProgram(updater_exit::kInstalled);
 }
 
 void UpdateController::showFolderProblem(const runtime::FileError& error)
 {
     // A file of the folder is named as the folder's own, anything else by its whole path.
     std::u16string name = error.path();
-    const std::u16string folder = m_env.appFolder;
+    const std::u16string folder = m_env.program.appFolder;
     if (name.size() > folder.size() + 1 && name.starts_with(folder)
         && (name[folder.size()] == u'\\' || name[folder.size()] == u'/'))
         name.erase(0, folder.size() + 1);
-    m_env.boxes.show(text(kFolderProblem) + u"\r\n" + name + u": " + text(problemText(error.problem())) + u"\r\n"
+    m_env.program.boxes.show(text(kFolderProblem) + u"\r\n" + name + u": " + text(problemText(error.problem())) + u"\r\n"
                          + text(kProgramUnchanged),
                      text(kUpdateErrorTitle), MessageIcon::Exclamation);
 }
@@ -399,33 +391,28 @@ void UpdateController::deleteCancelledDownload()
 {
     // The download is this updater's only while it holds the folder, or can take it now.
     if (m_folderLock) {
-        deleteDownload();
+        m_installer.removeDownload();
         return;
     }
     try {
-        if (const auto lock = m_env.shell.lockFolder(m_env.appFolder))
-            deleteDownload();
+        if (const auto lock = m_env.setup.shell.lockFolder(m_env.program.appFolder))
+            m_installer.removeDownload();
     } catch (const runtime::RuntimeError&) {
     }
 }
 
 void UpdateController::showFailed()
 {
-    deleteDownload();
+    m_installer.removeDownload();
     m_env.view.setStatusText(text(kUpdateFailed));
     m_env.view.setProgressText(u"");
     showIdleButtons();
 }
 
-bool UpdateController::abandoned() const
-{
-    return m_windowClosed || m_cancelled;
-}
-
 void UpdateController::ProgramiBaslat()
 {
     try {
-        m_env.shell.startProgram(m_env.appFolder + text(files::kApplication));
+        m_env.setup.shell.startProgram(m_installer.programPath());
     } catch (const runtime::RuntimeError&) {
     }
 }
@@ -444,27 +431,12 @@ void UpdateController::showDownloadButtons()
     m_env.view.setButtonEnabled(Button::cmdClose, false);
 }
 
-void UpdateController::propertyChanged(std::u16string_view)
+InternetFileHandlers UpdateController::downloadHandlers()
 {
-    // A running window stores no properties of its controls.
-}
-
-void UpdateController::raiseEvent(const controls::EventInfo& event, std::span<Variant> args)
-{
-    namespace ev = internet_file::event;
-    if (event.number == ev::DownloadProgress.number && args.size() == 1) {
-        std::int32_t lBytesRead = runtime::toLong(args[0]);
-        ctlIFile_DownloadProgress(lBytesRead);
-        args[0] = lBytesRead;
-    } else if (event.number == ev::DownloadError.number && args.size() == 1) {
-        std::u16string sErrorDescription = runtime::toText(args[0]);
-        ctlIFile_DownloadError(sErrorDescription);
-        args[0] = sErrorDescription;
-    } else if (event.number == ev::DownloadCancelled.number && args.size() == 1) {
-        std::int32_t lPosition = runtime::toLong(args[0]);
-        ctlIFile_DownloadCancelled(lPosition);
-        args[0] = lPosition;
-    } else if (event.number == ev::DownloadComplete.number) {
-        ctlIFile_DownloadComplete();
-    }
+    return {
+        .DownloadProgress = [this](std::int32_t& lBytesRead) { ctlIFile_DownloadProgress(lBytesRead); },
+        .DownloadError = [this](std::u16string& sErrorDescription) { ctlIFile_DownloadError(sErrorDescription); },
+        .DownloadCancelled = [this](std::int32_t& lPosition) { ctlIFile_DownloadCancelled(lPosition); },
+        .DownloadComplete = [this] { ctlIFile_DownloadComplete(); },
+    };
 }

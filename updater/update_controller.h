@@ -1,13 +1,13 @@
 #pragma once
 
-#include "platform/controls/control_site.h"
+#include "download/internet_file_events.h"
 #include "platform/controls/dispatch.h"
 #include "platform/runtime/runtime_error.h"
-#include "platform/shell/shell.h"
 #include "updater/installer.h"
 #include "updater/signature.h"
 #include "updater/signature_reader.h"
 #include "updater/update_view.h"
+#include "updater/updater_setup.h"
 #include "updater/url_readers.h"
 
 #include <cstdint>
@@ -16,45 +16,22 @@
 #include <optional>
 #include <string>
 
-// An updater run that cannot write its folder asks the system to run it again with an
-// administrator's rights and this flag: that run, the update's writing part, downloads, checks
-// and installs on its own and ends with one of these statuses, never starting the program.
-inline constexpr std::u16string_view kElevatedUpdateFlag = u"--elevated-update";
-namespace updater_exit {
-inline constexpr int kInstalled = 0;     // also every end of a run that was not asked to write
-inline constexpr int kNotInstalled = 1;  // the writing part told its user why, or was closed
-inline constexpr int kCannotWrite = 3;   // even with those rights the folder cannot be written
-}  // namespace updater_exit
-
 // Everything the update procedure works with besides the download control.
 struct UpdaterEnvironment {
+    UpdaterSetup setup;
+    UpdaterProgram program;
     UpdateView& view;
-    MessageBoxes& boxes;
-    shell::Shell& shell;
-    Inet1Control& Inet1;
-    WebBrowserControl& WebBrowser1;
-    std::function<void()> doEvents;    // processes the window's pending events once
-    // Ends the process at once with an exit status (updater_exit); does not return in production.
-    std::function<void(int status)> endProgram;
-    std::u16string appFolder;          // the updater's own folder, without a trailing separator
-    std::u16string updateHost;         // host[:port] of the update server, optionally led by "https://"
-    std::u16string vendorHost;         // host of the vendor's web site, optionally led by "https://"
+    std::function<void()> doEvents;  // processes the window's pending events once
     SignatureReader& signatures;
-    // The vendor's key: with one, only programs it signed are installed.
-    std::optional<signature::PublicKey> updateKey;
-    // Seconds since 1970: no program signed earlier is installed.
-    std::uint64_t minimumTimestamp = 0;
-    // This run is the elevated writing part of another's update (kElevatedUpdateFlag).
-    bool elevated = false;
 };
 
 // The logic behind the window frmGuncel: its load and close handling, the buttons, the link
 // label, the reading of the server's texts and the reactions to the download control's events,
 // up to the swap of the application's executable. It reaches the download control `ctlIFile`
-// only through its dispatch identifiers and receives its events as the control's site.
+// only through its dispatch identifiers, and handles its events as downloadHandlers() names them.
 // Everything runs on the window's thread; handlers nest inside the `basla` click while a
 // download runs.
-class UpdateController : public controls::ControlSite {
+class UpdateController {
 public:
     UpdateController(UpdaterEnvironment environment, controls::Dispatch& ctlIFile);
 
@@ -69,9 +46,12 @@ public:
     void indir(std::u16string& yol, std::u16string& dosya);
 
     // The elevated writing part starts its update as soon as its window shows.
-    bool startsAtOnce() const { return m_env.elevated; }
+    bool startsAtOnce() const { return m_env.setup.elevated; }
     // The exit status of this run when its window is closed.
-    int closedStatus() const { return m_env.elevated ? updater_exit::kNotInstalled : updater_exit::kInstalled; }
+    int closedStatus() const
+    {
+        return m_env.setup.elevated ? updater_exit::kNotInstalled : updater_exit::kInstalled;
+    }
     std::u16string UrlOku(const std::u16string& Url, bool& browserokundu);
 
     // Handlers of ctlIFile's events.
@@ -79,8 +59,8 @@ public:
     void ctlIFile_DownloadError(std::u16string& sErrorDescription);
     void ctlIFile_DownloadCancelled(std::int32_t& lPosition);
     void ctlIFile_DownloadComplete();
-
-    bool iptaledildi = false;
+    // The handlers above, as a site of ctlIFile passes its events on.
+    InternetFileHandlers downloadHandlers();
 
     // The fixed addresses, as built from the hosts.
     std::u16string versionFileUrl() const;
@@ -93,7 +73,6 @@ private:
     // rights, and this run starts the program it installed.
     void updateElevated();
     void ProgramiBaslat();
-    void deleteDownload();
     // Deletes the download after a cancel, when no other updater works in the folder.
     void deleteCancelledDownload();
     // The update failed and the window says so: no partial download, idle buttons.
@@ -101,18 +80,17 @@ private:
     // Names the file of the folder that kept the update from going on, and what kept it.
     void showFolderProblem(const runtime::FileError& error);
     // The user closed the window or pressed cancel since the update began.
-    bool abandoned() const;
+    bool abandoned() const { return m_windowClosed || iptaledildi; }
     void showIdleButtons();
     void showDownloadButtons();
-
-    void propertyChanged(std::u16string_view name) override;
-    void raiseEvent(const controls::EventInfo& event, std::span<runtime::Variant> args) override;
 
     UpdaterEnvironment m_env;
     controls::Dispatch& m_ctlIFile;
     bool m_downloading = false;
     bool m_windowClosed = false;
-    bool m_cancelled = false;
+    // " İptal" was pressed in this update: what is read and drawn for it is given up, and a
+    // close then deletes the part downloaded.
+    bool iptaledildi = false;
     std::u16string m_downloadUrl;  // of this update's program
     std::u16string m_fileName;     // as the file-name text named it
     Installer m_installer;         // the folder's files: the download, the program and its stages

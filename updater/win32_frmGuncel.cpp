@@ -2,11 +2,12 @@
 
 #include "platform/controls/twips.h"
 #include "platform/controls/window_dpi_win32.h"
-#include "platform/runtime/runtime_error.h"
-#include "platform/runtime/text.h"
+#include "updater/window_layout.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
 
@@ -45,11 +46,9 @@ RECT frameFor(int width, int height, int dpi)
 
 }  // namespace
 
-Win32FrmGuncel::Win32FrmGuncel(HINSTANCE instance, const UpdaterSetup& setup, MessageBoxes& boxes,
-                               std::u16string appFolder, std::function<void(int status)> endProgram)
+Win32FrmGuncel::Win32FrmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram program)
     : m_instance(instance)
-    , m_setup(setup)
-    , m_signatures(setup.internet)
+    , m_core(std::make_unique<UpdaterCore>(std::move(setup), std::move(program), static_cast<UpdateView&>(*this), [this] { doEvents(); }))
 {
     const INITCOMMONCONTROLSEX common{sizeof(INITCOMMONCONTROLSEX),
                                       ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
@@ -81,6 +80,11 @@ Win32FrmGuncel::Win32FrmGuncel(HINSTANCE instance, const UpdaterSetup& setup, Me
 
     for (const ControlLayout& control : layout.controls)
         createControl(control, m_window, 0, 0);
+    if (!m_basla || !m_btniptal || !m_cmdClose || !m_lblActive || !m_pbar || !m_bar1) {
+        ::SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);  // this object goes unfinished
+        ::DestroyWindow(m_window);
+        throw std::logic_error("the window's stored layout lacks one of its working controls");
+    }
     applyDpi(m_dpi);
     // The tab order is the layout's: the dialog manager walks the windows in their z-order.
     std::sort(m_tabOrder.begin(), m_tabOrder.end());
@@ -90,19 +94,10 @@ Win32FrmGuncel::Win32FrmGuncel(HINSTANCE instance, const UpdaterSetup& setup, Me
         previous = control;
     }
 
-    m_controller = std::make_unique<UpdateController>(
-        UpdaterEnvironment{*this, boxes, setup.shell, setup.Inet1, setup.WebBrowser1, [this] { doEvents(); },
-                           std::move(endProgram), std::move(appFolder), setup.updateHost, setup.vendorHost,
-                           m_signatures, setup.updateKey, setup.minimumTimestamp, setup.elevated},
-        *m_ctlIFile);
-    m_ctlIFile->setSite(m_controller.get());
-    m_controller->Form_Load();
 }
 
 Win32FrmGuncel::~Win32FrmGuncel()
 {
-    if (m_ctlIFile)
-        m_ctlIFile->setSite(nullptr);
     if (m_window)
         ::DestroyWindow(m_window);
     for (const HFONT font : m_fonts)
@@ -159,15 +154,9 @@ HWND Win32FrmGuncel::child(const wchar_t* kind, const ControlLayout& spec, DWORD
 void Win32FrmGuncel::createControl(const ControlLayout& spec, HWND container, int originX, int originY)
 {
     const std::u16string& kind = spec.kind;
-    if (kind == u"updatelirvanePlus.InternetFile") {
-        m_ctlIFile = std::make_unique<InternetFile>(m_setup.internet, [this] { doEvents(); });
-        m_ctlIFile->load(storedPropertiesOf(spec));
-        m_ctlIFile->setExtent(controls::twipsFromHimetric(storedNumber(spec, "_ExtentX")),
-                              controls::twipsFromHimetric(storedNumber(spec, "_ExtentY")));
-        return;
-    }
-    if (kind == u"InetCtlsObjects.Inet" || kind == u"SHDocVwCtl.WebBrowser")
-        return;  // readers without a window: the update procedure reads through them
+    if (kind == u"updatelirvanePlus.InternetFile" || kind == u"InetCtlsObjects.Inet"
+        || kind == u"SHDocVwCtl.WebBrowser")
+        return;  // the core's download control and readers, which have no window
 
     if (kind == u"VB.CommandButton") {
         const HWND button = child(L"BUTTON", spec, BS_OWNERDRAW | WS_TABSTOP, container, originX, originY);
@@ -272,7 +261,7 @@ int Win32FrmGuncel::run()
     ::ShowWindow(m_window, SW_SHOWNORMAL);
     ::UpdateWindow(m_window);
     ::SetFocus(m_basla);
-    if (m_controller->startsAtOnce())
+    if (m_core->startsAtOnce())
         ::PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(kBasla, BN_CLICKED), reinterpret_cast<LPARAM>(m_basla));
     MSG message{};
     while (::GetMessageW(&message, nullptr, 0, 0) > 0)
@@ -321,18 +310,10 @@ bool Win32FrmGuncel::dispatch(MSG& message)
     return true;
 }
 
-void Win32FrmGuncel::handle(const std::function<void()>& handler)
+void Win32FrmGuncel::handle(const std::function<void()>& action)
 {
     ++m_handlerDepth;
-    try {
-        handler();
-    } catch (const runtime::RuntimeError& error) {
-        // As the run-time reports an error that no step traps.
-        ::MessageBoxW(m_window,
-                      wide(u"Run-time error '" + runtime::fromUtf8(std::to_string(error.number())) + u"':\r\n\r\n"
-                           + error.description()),
-                      L"updatelirvane", MB_OK | MB_ICONERROR);
-    }
+    action();
     if (--m_handlerDepth == 0 && m_closing && m_window)
         ::DestroyWindow(m_window);
 }
@@ -366,10 +347,10 @@ LRESULT Win32FrmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         }
         if (HIWORD(wParam) == BN_CLICKED) {
             switch (LOWORD(wParam)) {
-            case kBasla: handle([this] { m_controller->basla_Click(); }); return 0;
-            case kBtniptal: handle([this] { m_controller->btniptal_Click(); }); return 0;
-            case kCmdClose: handle([this] { m_controller->cmdClose_Click(); }); return 0;
-            case kLblActive: handle([this] { m_controller->lblActive_Click(); }); return 0;
+            case kBasla: handle([this] { m_core->press(Button::basla); }); return 0;
+            case kBtniptal: handle([this] { m_core->press(Button::btniptal); }); return 0;
+            case kCmdClose: handle([this] { m_core->press(Button::cmdClose); }); return 0;
+            case kLblActive: handle([this] { m_core->pressLink(); }); return 0;
             default: break;
             }
         }
@@ -421,11 +402,11 @@ LRESULT Win32FrmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         // has returned; closing is never refused.
         m_closing = true;
         ::ShowWindow(m_window, SW_HIDE);
-        handle([this] { m_controller->Form_QueryUnload(); });
+        handle([this] { m_core->closeRequested(); });
         return 0;
     case WM_DESTROY:
         m_window = nullptr;
-        ::PostQuitMessage(m_controller->closedStatus());
+        ::PostQuitMessage(m_core->closedStatus());
         return 0;
     default:
         break;

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "download/internet_file.h"
-#include "updater/signature_reader.h"
-#include "updater/update_controller.h"
 #include "updater/update_view.h"
-#include "updater/updater_window.h"
+#include "updater/updater_core.h"
+#include "updater/updater_setup.h"
 #include "updater/win32_controls.h"
 #include "updater/window_layout.h"
 
@@ -18,13 +16,13 @@
 
 // The updater's one window on Win32, made from the stored layout as the Qt view makes it:
 // every control in the layout's order with its text, position, size, font, tab order and
-// initial state; the download control `ctlIFile` as a non-visual control that loads its stored
-// properties. The window shows and forwards; the decisions are its UpdateController's.
+// initial state. The window shows and forwards; the download control and the decisions are its
+// UpdaterCore's.
 class Win32FrmGuncel : private UpdateView {
 public:
-    // The setup and the boxes must outlive the window. `endProgram` ends the process at once.
-    Win32FrmGuncel(HINSTANCE instance, const UpdaterSetup& setup, MessageBoxes& boxes, std::u16string appFolder,
-                   std::function<void(int status)> endProgram);
+    // The setup's services and the program's boxes must outlive the window. Throws std::logic_error when
+    // the stored layout lacks one of the controls the window works with.
+    Win32FrmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram program);
     ~Win32FrmGuncel() override;
     Win32FrmGuncel(const Win32FrmGuncel&) = delete;
     Win32FrmGuncel& operator=(const Win32FrmGuncel&) = delete;
@@ -39,9 +37,9 @@ public:
 private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // Runs one of the controller's handlers: no error leaves it into the message loop, and a
-    // close asked for inside it takes effect when the outermost handler has returned.
-    void handle(const std::function<void()>& handler);
+    // Passes a user's action on to the core: a close asked for meanwhile takes effect when the
+    // outermost action has returned.
+    void handle(const std::function<void()>& action);
     bool dispatch(MSG& message);
 
     // A control's window where the layout puts it, in twips from the window's client area.
@@ -71,10 +69,7 @@ private:
     void setProgressText(const std::u16string& text) override;
 
     HINSTANCE m_instance;
-    const UpdaterSetup& m_setup;
-    InternetSignatureReader m_signatures;
-    std::unique_ptr<InternetFile> m_ctlIFile;
-    std::unique_ptr<UpdateController> m_controller;
+    std::unique_ptr<UpdaterCore> m_core;  // made first: the windows' messages reach it
 
     HWND m_window = nullptr;
     HWND m_basla = nullptr;

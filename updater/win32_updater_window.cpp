@@ -23,10 +23,11 @@ int runUpdaterWindow(int, char*[], const UpdaterSetup& setup)
 {
     // A box without a title of its own shows the application's name, as the program is named.
     Win32MessageBoxes boxes(u"updatelirvane");
-    Win32FrmGuncel window(::GetModuleHandleW(nullptr), setup, boxes, programFolder(), [](int status) {
+    const auto endProgram = [](int status) {
         // Ends at once, from inside whatever handler is running: nothing after it runs.
         ::ExitProcess(static_cast<UINT>(status));
-    });
+    };
+    Win32FrmGuncel window(::GetModuleHandleW(nullptr), setup, UpdaterProgram{boxes, endProgram, programFolder()});
     boxes.setOwner(window.handle());
     return window.run();
 }

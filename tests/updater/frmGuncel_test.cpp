@@ -1,4 +1,5 @@
 #include "platform/inet/curl_internet.h"
+#include "tests/support/named_widget.h"
 #include "tests/support/updater_fakes.h"
 #include "updater/frmGuncel.h"
 
@@ -30,8 +31,17 @@ protected:
     RecordingShell shell{log};
     FakeInet1 inet1{log};
     FakeBrowser browser{log};
-    frmGuncel window{UpdaterServices{internet, boxes, shell, inet1, browser, [this](int) { log.push_back("end"); },
-                                     runtime::fromUtf8(m_folder.string()), u"updates.example", u"www.example", std::nullopt}};
+    frmGuncel window{UpdaterSetup{internet, shell, inet1, browser, u"updates.example", u"www.example"},
+                     UpdaterProgram{boxes, [this](int) { log.push_back("end"); }, runtime::fromUtf8(m_folder.string())}};
+    PictureButton* basla = named<PictureButton>(window, "basla");
+    PictureButton* btniptal = named<PictureButton>(window, "btniptal");
+    PictureButton* cmdClose = named<PictureButton>(window, "cmdClose");
+    QLabel* lblBilgi = named<QLabel>(window, "lblBilgi");
+    QLabel* lblActive = named<QLabel>(window, "lblActive");
+    QGroupBox* Frame2 = named<QGroupBox>(window, "Frame2");
+    ProgressBar* pbar = named<ProgressBar>(window, "pbar");
+    StatusBar* bar1 = named<StatusBar>(window, "bar1");
+    QWidget* WebBrowser1 = named(window, "WebBrowser1");
 };
 
 TEST_F(FrmGuncelTest, WindowSettings)
@@ -58,12 +68,12 @@ TEST_F(FrmGuncelTest, ControlsAreCreatedInTheirStoredOrder)
 
 TEST_F(FrmGuncelTest, TextsAreExactlyAsStored)
 {
-    EXPECT_EQ(window.basla->text(), QStringLiteral("Şimdi Güncelle"));
-    EXPECT_EQ(window.btniptal->text(), QStringLiteral(" İptal"));
-    EXPECT_EQ(window.cmdClose->text(), QStringLiteral("Kapat"));
-    EXPECT_EQ(window.lblBilgi->text(), QStringLiteral("Güncellemeyi başlatmak için Şimdi Güncelle butonuna basınız"));
-    EXPECT_EQ(window.lblActive->text(), QStringLiteral("Programın Tamamını İndirmek için buraya tıklayınız"));
-    EXPECT_TRUE(window.Frame2->title().isEmpty());
+    EXPECT_EQ(basla->text(), QStringLiteral("Şimdi Güncelle"));
+    EXPECT_EQ(btniptal->text(), QStringLiteral(" İptal"));
+    EXPECT_EQ(cmdClose->text(), QStringLiteral("Kapat"));
+    EXPECT_EQ(lblBilgi->text(), QStringLiteral("Güncellemeyi başlatmak için Şimdi Güncelle butonuna basınız"));
+    EXPECT_EQ(lblActive->text(), QStringLiteral("Programın Tamamını İndirmek için buraya tıklayınız"));
+    EXPECT_TRUE(Frame2->title().isEmpty());
 }
 
 TEST_F(FrmGuncelTest, GeometryComesFromTwipsAt15PerPixel)
@@ -73,59 +83,58 @@ TEST_F(FrmGuncelTest, GeometryComesFromTwipsAt15PerPixel)
         QRect rect;
     };
     const Expected table[] = {
-        {window.Frame2, {8, 24, 361, 49}},
-        {window.pbar, {8, 16, 345, 25}},
-        {window.btniptal, {132, 104, 113, 49}},
-        {window.cmdClose, {256, 104, 113, 49}},
-        {window.basla, {8, 104, 113, 49}},
-        {window.bar1, {0, 189, 401, 17}},
-        {window.WebBrowser1, {312, 120, 65, 57}},
+        {Frame2, {8, 24, 361, 49}},
+        {pbar, {8, 16, 345, 25}},
+        {btniptal, {132, 104, 113, 49}},
+        {cmdClose, {256, 104, 113, 49}},
+        {basla, {8, 104, 113, 49}},
+        {bar1, {0, 189, 401, 17}},
+        {WebBrowser1, {312, 120, 65, 57}},
     };
     for (const auto& row : table)
         EXPECT_EQ(row.widget->geometry(), row.rect) << row.widget->objectName().toStdString();
-    EXPECT_EQ(window.lblActive->pos(), QPoint(8, 160));
-    EXPECT_GE(window.lblActive->width(), 234);
-    EXPECT_EQ(window.lblBilgi->pos(), QPoint(8, 80));
-    EXPECT_EQ(window.pbar->parentWidget(), window.Frame2);
+    EXPECT_EQ(lblActive->pos(), QPoint(8, 160));
+    EXPECT_GE(lblActive->width(), 234);
+    EXPECT_EQ(lblBilgi->pos(), QPoint(8, 80));
+    EXPECT_EQ(pbar->parentWidget(), Frame2);
 }
 
 TEST_F(FrmGuncelTest, InitialStates)
 {
     window.show();
-    EXPECT_TRUE(window.basla->isEnabled());
-    EXPECT_TRUE(window.cmdClose->isEnabled());
-    EXPECT_FALSE(window.btniptal->isEnabled());
-    EXPECT_FALSE(window.WebBrowser1->isVisible());
-    EXPECT_FALSE(window.lblBilgi->isVisible());
-    EXPECT_TRUE(window.lblActive->isVisible());
-    EXPECT_EQ(window.bar1->panelCount(), 1);
-    EXPECT_EQ(window.bar1->panel(1)->width(), 399);
-    EXPECT_TRUE(window.bar1->panelText(1).isEmpty());
-    EXPECT_TRUE(window.pbar->caption().isEmpty());
-    EXPECT_FALSE(window.controller().iptaledildi);
+    EXPECT_TRUE(basla->isEnabled());
+    EXPECT_TRUE(cmdClose->isEnabled());
+    EXPECT_FALSE(btniptal->isEnabled());
+    EXPECT_FALSE(WebBrowser1->isVisible());
+    EXPECT_FALSE(lblBilgi->isVisible());
+    EXPECT_TRUE(lblActive->isVisible());
+    EXPECT_EQ(bar1->panelCount(), 1);
+    EXPECT_EQ(bar1->panel(1)->width(), 399);
+    EXPECT_TRUE(bar1->panelText(1).isEmpty());
+    EXPECT_TRUE(pbar->caption().isEmpty());
 }
 
 TEST_F(FrmGuncelTest, FontsAndColours)
 {
-    for (QWidget* bold : {static_cast<QWidget*>(window.basla), static_cast<QWidget*>(window.btniptal),
-                          static_cast<QWidget*>(window.cmdClose), static_cast<QWidget*>(window.lblBilgi),
-                          static_cast<QWidget*>(window.pbar)}) {
+    for (QWidget* bold : {static_cast<QWidget*>(basla), static_cast<QWidget*>(btniptal),
+                          static_cast<QWidget*>(cmdClose), static_cast<QWidget*>(lblBilgi),
+                          static_cast<QWidget*>(pbar)}) {
         EXPECT_TRUE(bold->font().bold()) << bold->objectName().toStdString();
         EXPECT_DOUBLE_EQ(bold->font().pointSizeF(), 8.25);
     }
-    EXPECT_FALSE(window.lblActive->font().bold());
-    EXPECT_EQ(window.lblActive->palette().color(QPalette::WindowText), QColor(0, 0, 0xC0));
-    EXPECT_EQ(window.lblActive->cursor().hotSpot(), QPoint(12, 1));
-    EXPECT_EQ(window.lblActive->cursor().pixmap().size(), QSize(32, 32));
-    EXPECT_EQ(window.basla->iconSize(), QSize(32, 32));
-    EXPECT_FALSE(window.basla->icon().isNull());
-    EXPECT_TRUE(window.pbar->styleSheet().contains("#c0ffff"));
-    EXPECT_TRUE(window.pbar->isTextVisible());
+    EXPECT_FALSE(lblActive->font().bold());
+    EXPECT_EQ(lblActive->palette().color(QPalette::WindowText), QColor(0, 0, 0xC0));
+    EXPECT_EQ(lblActive->cursor().hotSpot(), QPoint(12, 1));
+    EXPECT_EQ(lblActive->cursor().pixmap().size(), QSize(32, 32));
+    EXPECT_EQ(basla->iconSize(), QSize(32, 32));
+    EXPECT_FALSE(basla->icon().isNull());
+    EXPECT_TRUE(pbar->styleSheet().contains("#c0ffff"));
+    EXPECT_TRUE(pbar->isTextVisible());
 }
 
 TEST_F(FrmGuncelTest, PictureAndCaptionFitTheStoredButtonSize)
 {
-    for (PictureButton* button : {window.basla, window.btniptal, window.cmdClose}) {
+    for (PictureButton* button : {basla, btniptal, cmdClose}) {
         const QRect picture = button->pictureRect();
         const QRect caption = button->captionRect();
         EXPECT_EQ(picture.size(), QSize(32, 32));
@@ -145,12 +154,12 @@ TEST_F(FrmGuncelTest, TheFocusedButtonShowsItAndReturnPressesIt)
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     // A keyboard user moves the focus with Tab; the focus frame shows from then on.
-    window.basla->setFocus();
-    const QImage unfocused = window.cmdClose->grab().toImage();
+    basla->setFocus();
+    const QImage unfocused = cmdClose->grab().toImage();
     QTest::keyClick(&window, Qt::Key_Tab);
-    ASSERT_TRUE(window.cmdClose->hasFocus());
-    EXPECT_NE(window.cmdClose->grab().toImage(), unfocused);
-    QTest::keyClick(window.cmdClose, Qt::Key_Return);
+    ASSERT_TRUE(cmdClose->hasFocus());
+    EXPECT_NE(cmdClose->grab().toImage(), unfocused);
+    QTest::keyClick(cmdClose, Qt::Key_Return);
     EXPECT_EQ(log, Log{"end"});
 }
 
@@ -167,25 +176,15 @@ TEST_F(FrmGuncelTest, TabOrderFollowsTheStoredIndexes)
         while (!(widget->focusPolicy() & Qt::TabFocus));
         return widget;
     };
-    EXPECT_EQ(nextTabStop(window.basla), window.cmdClose);
-    EXPECT_EQ(nextTabStop(window.cmdClose), window.btniptal);
-    EXPECT_EQ(nextTabStop(window.btniptal), window.basla);
-}
-
-TEST_F(FrmGuncelTest, DownloadControlLoadsItsDefaultsAndKeepsItsSize)
-{
-    ASSERT_NE(window.ctlIFile, nullptr);
-    EXPECT_EQ(window.ctlIFile->Port(), 80);
-    EXPECT_EQ(window.ctlIFile->ProxyPort(), 8080);
-    EXPECT_EQ(window.ctlIFile->Url(), u"");
-    EXPECT_EQ(window.ctlIFile->extentWidth(), 570);
-    EXPECT_EQ(window.ctlIFile->extentHeight(), 570);
+    EXPECT_EQ(nextTabStop(basla), cmdClose);
+    EXPECT_EQ(nextTabStop(cmdClose), btniptal);
+    EXPECT_EQ(nextTabStop(btniptal), basla);
 }
 
 TEST_F(FrmGuncelTest, LinkLabelOpensTheVendorSite)
 {
     window.show();
-    QTest::mouseClick(window.lblActive, Qt::LeftButton);
+    QTest::mouseClick(lblActive, Qt::LeftButton);
     EXPECT_EQ(log, Log{"open http://www.example"});
 }
 
@@ -193,10 +192,10 @@ TEST_F(FrmGuncelTest, ClosingAfterACancelDeletesThePartialDownload)
 {
     std::ofstream(m_folder / "VelkoraLirvane_down.exe") << "part";
     window.show();
-    window.btniptal->setEnabled(true);
-    QTest::mouseClick(window.btniptal, Qt::LeftButton);
-    EXPECT_EQ(window.bar1->panelText(1), QStringLiteral("Güncelleme iptal edildi"));
-    EXPECT_FALSE(window.btniptal->isEnabled());
+    btniptal->setEnabled(true);
+    QTest::mouseClick(btniptal, Qt::LeftButton);
+    EXPECT_EQ(bar1->panelText(1), QStringLiteral("Güncelleme iptal edildi"));
+    EXPECT_FALSE(btniptal->isEnabled());
     EXPECT_TRUE(std::filesystem::exists(m_folder / "VelkoraLirvane_down.exe"));
     window.close();
     EXPECT_FALSE(std::filesystem::exists(m_folder / "VelkoraLirvane_down.exe"));
@@ -205,7 +204,7 @@ TEST_F(FrmGuncelTest, ClosingAfterACancelDeletesThePartialDownload)
 TEST_F(FrmGuncelTest, CloseButtonEndsTheProgram)
 {
     window.show();
-    QTest::mouseClick(window.cmdClose, Qt::LeftButton);
+    QTest::mouseClick(cmdClose, Qt::LeftButton);
     EXPECT_EQ(log, Log{"end"});
 }
 

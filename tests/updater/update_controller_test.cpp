@@ -1,3 +1,4 @@
+#include "tests/support/fake_internet.h"
 #include "tests/support/updater_fakes.h"
 #include "updater/update_controller.h"
 
@@ -71,7 +72,25 @@ protected:
     void raise(const controls::EventInfo& event, Variant argument = {})
     {
         std::array<Variant, 1> args{argument};
-        static_cast<controls::ControlSite&>(controller).raiseEvent(event, event.number == ev::DownloadComplete.number ? std::span<Variant>() : args);
+        site.raiseEvent(event, event.number == ev::DownloadComplete.number ? std::span<Variant>() : args);
+    }
+    // What a controller of this test works with: `with` for its setup, `appFolder` as its
+    // folder; its end is logged with the status when `statuses` says so.
+    UpdaterEnvironment environment(const UpdaterSetup& with, std::u16string appFolder, bool statuses = false)
+    {
+        const auto end = [this, statuses](int status) {
+            log.push_back(statuses ? "end " + std::to_string(status) : "end");
+        };
+        return {with, UpdaterProgram{boxes, end, std::move(appFolder)}, view, [this] { log.push_back("doEvents"); },
+                signatures};
+    }
+    // A run's setup that differs from this test's in the vendor's key or in being elevated.
+    UpdaterSetup setupWith(std::optional<signature::PublicKey> key, bool elevated = false) const
+    {
+        UpdaterSetup changed = setup;
+        changed.updateKey = std::move(key);
+        changed.elevated = elevated;
+        return changed;
     }
 
     fs::path m_folder = makeFolder();
@@ -83,11 +102,11 @@ protected:
     FakeBrowser browser{log};
     FakeDownloadControl control{log};
     FakeSignatureReader signatures{log};
-    UpdateController controller{
-        UpdaterEnvironment{view, boxes, shell, inet1, browser, [this] { log.push_back("doEvents"); },
-                           [this](int) { log.push_back("end"); }, folder(), u"updates.example", u"www.example",
-                           signatures, std::nullopt},
-        control};
+    Log internetCalls;  // the controller reads through its readers only
+    FakeInternet internet{internetCalls};
+    const UpdaterSetup setup{internet, shell, inet1, browser, u"updates.example", u"www.example"};
+    UpdateController controller{environment(setup, folder()), control};
+    InternetFileSite site{controller.downloadHandlers()};
 };
 
 TEST_F(UpdateControllerTest, AddressesAreBuiltFromTheHosts)
@@ -95,7 +114,6 @@ TEST_F(UpdateControllerTest, AddressesAreBuiltFromTheHosts)
     EXPECT_EQ(controller.versionFileUrl(), u"http://updates.example/lirvane/lirvanesurumPlus2.txt");
     EXPECT_EQ(controller.fileNameFileUrl(), u"http://updates.example/lirvane/lirvanedosyaPlus2.txt");
     EXPECT_EQ(controller.baseUrl(), u"http://updates.example/lirvane/");
-    EXPECT_FALSE(controller.iptaledildi);
 }
 
 TEST_F(UpdateControllerTest, BlankVersionTextIsNoConnection)
@@ -187,7 +205,6 @@ TEST_F(UpdateControllerTest, CancelWhenNothingRunsStillResetsTheWindow)
     const Log expected = {"call CancelDownload", "box exclamation [Velkora] Güncelleme iptal edildi", "caption ",
                           "status Güncelleme iptal edildi", "disable btniptal", "enable basla", "enable cmdClose"};
     EXPECT_EQ(log, expected);
-    EXPECT_TRUE(controller.iptaledildi);
 }
 
 TEST_F(UpdateControllerTest, CloseRequestDeletesThePartialFileOnlyAfterACancel)
@@ -212,14 +229,18 @@ TEST_F(UpdateControllerTest, CloseButtonEndsAndDeletesNothing)
     EXPECT_TRUE(exists("VelkoraLirvane_down.exe"));
 }
 
-TEST_F(UpdateControllerTest, StartAgainAfterACancelRunsTheWholeCheck)
+TEST_F(UpdateControllerTest, StartAgainAfterACancelDropsThePartAndRunsTheWholeCheck)
 {
+    write("VelkoraLirvane_down.exe", "part");
     controller.btniptal_Click();
     log.clear();
     inet1.answers = {u""};
     controller.basla_Click();
-    EXPECT_EQ(log.front(), "status İnternet bağlantınız kontrol ediliyor");
+    EXPECT_EQ(log.front(), "delete VelkoraLirvane_down.exe");
+    EXPECT_EQ(log.at(1), "status İnternet bağlantınız kontrol ediliyor");
     EXPECT_EQ(log.back(), "status İnternet bağlantısı sağlanamadı");
+    controller.Form_QueryUnload();
+    EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
 }
 
 TEST_F(UpdateControllerTest, ClosingDuringTheCheckStartsNoDownload)
@@ -377,14 +398,12 @@ protected:
 
 TEST_F(CompletionTest, SwapsBacksUpStartsAndEnds)
 {
-    controller.iptaledildi = true;
     raise(ev::DownloadComplete);
     const Log expected = {"stage VelkoraLirvane.exe", "disable btniptal", "status Güncelleme başarıyla tamamlandı",
                           kRestartBox, "stage VelkoraLirvane_old.exe", "commit VelkoraLirvane_old.exe",
                           "commit VelkoraLirvane.exe", "delete VelkoraLirvane_down.exe",
                           "start VelkoraLirvane.exe", "end"};
     EXPECT_EQ(log, expected);
-    EXPECT_FALSE(controller.iptaledildi);
     EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
     EXPECT_EQ(read("VelkoraLirvane_old.exe"), kOldProgram);
     EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
@@ -392,12 +411,9 @@ TEST_F(CompletionTest, SwapsBacksUpStartsAndEnds)
 
 TEST_F(CompletionTest, TheWritingPartOfAnotherRunInstallsButStartsNothing)
 {
-    UpdateController writingPart{UpdaterEnvironment{view, boxes, shell, inet1, browser, [] {},
-                                                    [this](int status) { log.push_back("end " + std::to_string(status)); },
-                                                    folder(), u"updates.example", u"www.example", signatures,
-                                                    std::nullopt, 0, true},
-                                 control};
-    static_cast<controls::ControlSite&>(writingPart).raiseEvent(ev::DownloadComplete, {});
+    const UpdaterSetup elevated = setupWith(std::nullopt, true);
+    UpdateController writingPart{environment(elevated, folder(), true), control};
+    InternetFileSite(writingPart.downloadHandlers()).raiseEvent(ev::DownloadComplete, {});
     EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
     EXPECT_FALSE(logged("start VelkoraLirvane.exe"));
     EXPECT_EQ(log.back(), "end 0");
@@ -497,11 +513,8 @@ TEST_P(FolderTest, NothingReachesTheProgramUncheckedAndEveryObstacleIsNamed)
     c.arrange(scene);
 
     const std::u16string app = runtime::fromUtf8(scene.folder.string());
-    UpdateController updater{UpdaterEnvironment{view, boxes, shell, inet1, browser, [] {},
-                                                [this](int) { log.push_back("end"); }, app, u"updates.example",
-                                                u"www.example", signatures,
-                                                c.withKey ? signature::parsePublicKey(kVendorKey) : std::nullopt},
-                             control};
+    const UpdaterSetup keyed = setupWith(c.withKey ? signature::parsePublicKey(kVendorKey) : std::nullopt);
+    UpdateController updater{environment(keyed, app), control};
     inet1.answers = {u"2.0", u"VelkoraLirvane_2.0.exe"};
     control.fileSize = static_cast<std::int32_t>(newProgram.size());
     shell.startForReal = true;
@@ -516,7 +529,7 @@ TEST_P(FolderTest, NothingReachesTheProgramUncheckedAndEveryObstacleIsNamed)
         if (scene.holds.empty()) {  // a held program cannot be read here either
             EXPECT_EQ(contents("VelkoraLirvane.exe"), oldProgram) << "the download was written into the program";
         }
-        static_cast<controls::ControlSite&>(updater).raiseEvent(ev::DownloadComplete, {});
+        InternetFileSite(updater.downloadHandlers()).raiseEvent(ev::DownloadComplete, {});
     };
     updater.basla_Click();
 
@@ -583,11 +596,8 @@ TEST_P(ElevationTest, OnlyTheWritingPartIsElevatedAndOnlyTheRunThatAskedStartsTh
     const ElevationCase& c = GetParam();
     shell.writable = false;
     shell.elevatedStatus = c.answer;
-    UpdateController updater{UpdaterEnvironment{view, boxes, shell, inet1, browser, [] {},
-                                                [this](int status) { log.push_back("end " + std::to_string(status)); },
-                                                folder(), u"updates.example", u"www.example", signatures, std::nullopt,
-                                                0, c.elevatedRun},
-                             control};
+    const UpdaterSetup run = setupWith(std::nullopt, c.elevatedRun);
+    UpdateController updater{environment(run, folder(), true), control};
     write("VelkoraLirvane_down.exe", "nothing of this run's");
     updater.basla_Click();
 

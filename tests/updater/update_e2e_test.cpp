@@ -3,6 +3,7 @@
 #include "tests/support/nginx_server.h"
 #include "tests/support/test_http_server.h"
 #include "tests/support/updater_fakes.h"
+#include "tests/support/named_widget.h"
 #include "updater/frmGuncel.h"
 
 #include <QTest>
@@ -74,12 +75,11 @@ TEST(UpdateEndToEnd, OneClickReplacesAndRestartsTheApplication)
     InternetInet1 inet1(internet);
     HtmlBrowser browser(internet);
     bool ended = false;
-    frmGuncel window(UpdaterServices{internet, boxes, *shell, inet1, browser, [&](int) { ended = true; },
-                                     runtime::fromUtf8(app.string()), runtime::fromUtf8(nginx.host()),
-                                     u"www.example", std::nullopt});
+    frmGuncel window(UpdaterSetup{internet, *shell, inet1, browser, runtime::fromUtf8(nginx.host()), u"www.example"},
+                     UpdaterProgram{boxes, [&](int) { ended = true; }, runtime::fromUtf8(app.string())});
     window.show();
 
-    QTest::mouseClick(window.basla, Qt::LeftButton);
+    QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
 
     EXPECT_TRUE(ended);
     EXPECT_EQ(log, Log{"box information [Velkora] Güncelleştirme İşlemi Tamamlandı. Programınız Şimdi Yeniden "
@@ -87,8 +87,8 @@ TEST(UpdateEndToEnd, OneClickReplacesAndRestartsTheApplication)
     EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kNewProgram);
     EXPECT_EQ(read(app / "VelkoraLirvane_old.exe"), kOldProgram);
     EXPECT_FALSE(fs::exists(app / "VelkoraLirvane_down.exe"));
-    EXPECT_EQ(window.bar1->panelText(1), QStringLiteral("Güncelleme başarıyla tamamlandı"));
-    EXPECT_EQ(window.pbar->caption(), QStringLiteral("%100"));
+    EXPECT_EQ(named<StatusBar>(window, "bar1")->panelText(1), QStringLiteral("Güncelleme başarıyla tamamlandı"));
+    EXPECT_EQ(named<ProgressBar>(window, "pbar")->caption(), QStringLiteral("%100"));
     EXPECT_EQ(waitForLine(app / "started.fifo"), "started\n");
 
     fs::remove_all(base);
@@ -121,11 +121,11 @@ TEST(UpdateOverHttps, ComesOnlyFromAServerOfThePinnedAuthority)
         InternetInet1 inet1(internet);
         HtmlBrowser browser(internet);
         bool ended = false;
-        frmGuncel window(UpdaterServices{internet, boxes, *shell, inet1, browser, [&](int) { ended = true; },
-                                         runtime::fromUtf8(app.string()), runtime::fromUtf8(nginx.origin()),
-                                         u"https://www.example", std::nullopt});
+        frmGuncel window(
+            UpdaterSetup{internet, *shell, inet1, browser, runtime::fromUtf8(nginx.origin()), u"https://www.example"},
+            UpdaterProgram{boxes, [&](int) { ended = true; }, runtime::fromUtf8(app.string())});
         window.show();
-        QTest::mouseClick(window.basla, Qt::LeftButton);
+        QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
 
         if (certificate == "server") {
             EXPECT_TRUE(ended);
@@ -133,7 +133,7 @@ TEST(UpdateOverHttps, ComesOnlyFromAServerOfThePinnedAuthority)
         } else {
             EXPECT_FALSE(ended);
             EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kOldProgram);
-            EXPECT_EQ(window.bar1->panelText(1), QStringLiteral("İnternet bağlantısı sağlanamadı"));
+            EXPECT_EQ(named<StatusBar>(window, "bar1")->panelText(1), QStringLiteral("İnternet bağlantısı sağlanamadı"));
             EXPECT_EQ(log.size(), 2u);  // the reader's message, then the check's
         }
         fs::remove_all(base);
@@ -253,15 +253,15 @@ TEST_P(SignedUpdate, InstallsOnlyWhatTheVendorSignedAsTheProgram)
     HtmlBrowser browser(internet);
     bool ended = false;
     const auto key = scene.withKey ? signature::parsePublicKey(s_vendor.publicLine()) : std::nullopt;
-    frmGuncel window(UpdaterServices{internet, boxes, shell, inet1, browser, [&](int) { ended = true; },
-                                     runtime::fromUtf8(scene.app.string()), runtime::fromUtf8(nginx.host()),
-                                     u"www.example", key, scene.minimumTimestamp});
+    frmGuncel window(UpdaterSetup{internet, shell, inet1, browser, runtime::fromUtf8(nginx.host()), u"www.example", key,
+                                  scene.minimumTimestamp},
+                     UpdaterProgram{boxes, [&](int) { ended = true; }, runtime::fromUtf8(scene.app.string())});
     window.show();
     shell.onSleep = [&] {
         if (auto during = std::exchange(scene.duringDownload, nullptr))
             during();
     };
-    QTest::mouseClick(window.basla, Qt::LeftButton);
+    QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
 
     std::vector<std::string> shown;
     std::copy_if(log.begin(), log.end(), std::back_inserter(shown), [](const std::string& line) { return line.starts_with("box "); });
@@ -277,7 +277,7 @@ TEST_P(SignedUpdate, InstallsOnlyWhatTheVendorSignedAsTheProgram)
         EXPECT_EQ(shown.back(), GetParam().box);
         EXPECT_EQ(read(scene.app / "VelkoraLirvane.exe"), kOldProgram);
         EXPECT_FALSE(fs::exists(scene.app / "VelkoraLirvane_old.exe"));
-        EXPECT_TRUE(window.basla->isEnabled() || GetParam().box == kUnexpectedBox);
+        EXPECT_TRUE(named<PictureButton>(window, "basla")->isEnabled() || GetParam().box == kUnexpectedBox);
     }
     EXPECT_FALSE(fs::exists(scene.app / "VelkoraLirvane_down.exe"));
     fs::remove_all(base);
@@ -341,10 +341,9 @@ INSTANTIATE_TEST_SUITE_P(Table, SignedUpdate, testing::Values(
                    FakeInet1 nobody(secondLog);
                    FakeBrowser nothing(secondLog);
                    inet::CurlInternet unused;
-                   frmGuncel second(UpdaterServices{unused, secondBoxes, s.shell, nobody, nothing, [](int) {},
-                                                    runtime::fromUtf8(s.app.string()), u"127.0.0.1:1", u"www.example",
-                                                    std::nullopt});
-                   QTest::mouseClick(second.basla, Qt::LeftButton);
+                   frmGuncel second(UpdaterSetup{unused, s.shell, nobody, nothing, u"127.0.0.1:1", u"www.example"},
+                                    UpdaterProgram{secondBoxes, [](int) {}, runtime::fromUtf8(s.app.string())});
+                   QTest::mouseClick(named<PictureButton>(second, "basla"), Qt::LeftButton);
                    EXPECT_EQ(secondLog, Log{kAnotherUpdaterBox});
                };
            },
@@ -387,9 +386,9 @@ protected:
     InternetInet1 inet1{internet};
     HtmlBrowser browser{internet};
     bool ended = false;
-    frmGuncel window{UpdaterServices{internet, recorded, *shell, inet1, browser, [this](int) { ended = true; },
-                                     runtime::fromUtf8(m_app.string()),
-                                     runtime::fromUtf8("127.0.0.1:" + std::to_string(server.port())), u"www.example", std::nullopt}};
+    frmGuncel window{UpdaterSetup{internet, *shell, inet1, browser,
+                                  runtime::fromUtf8("127.0.0.1:" + std::to_string(server.port())), u"www.example"},
+                     UpdaterProgram{recorded, [this](int) { ended = true; }, runtime::fromUtf8(m_app.string())}};
 };
 
 HttpReply serve(const HttpRequest& request, const std::string& program)
@@ -413,15 +412,15 @@ TEST_F(UpdateAgainstAScriptedServer, AProgramCutShortWithoutALengthIsNeverInstal
         }
         return reply;
     };
-    QTest::mouseClick(window.basla, Qt::LeftButton);
+    QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
     EXPECT_FALSE(ended);
     EXPECT_EQ(boxes(), (std::vector<std::string>{"box critical [Güncelleme Hatası] İndirilen dosya geçerli bir "
                                                  "program değil. Programınız değiştirilmedi."}));
     EXPECT_EQ(read(m_app / "VelkoraLirvane.exe"), kOldProgram);
     EXPECT_FALSE(fs::exists(m_app / "VelkoraLirvane_down.exe"));
-    EXPECT_EQ(window.bar1->panelText(1), QStringLiteral("Güncelleme başarısız oldu"));
-    EXPECT_TRUE(window.pbar->caption().isEmpty());
-    EXPECT_TRUE(window.basla->isEnabled());
+    EXPECT_EQ(named<StatusBar>(window, "bar1")->panelText(1), QStringLiteral("Güncelleme başarısız oldu"));
+    EXPECT_TRUE(named<ProgressBar>(window, "pbar")->caption().isEmpty());
+    EXPECT_TRUE(named<PictureButton>(window, "basla")->isEnabled());
 }
 
 TEST_F(UpdateAgainstAScriptedServer, CancelTakesEffectWhileTheServerSendsNothing)
@@ -430,17 +429,17 @@ TEST_F(UpdateAgainstAScriptedServer, CancelTakesEffectWhileTheServerSendsNothing
         HttpReply reply = serve(request, std::string(5000, 'x'));
         if (request.method == "GET" && request.target == "/lirvane/VelkoraLirvane_new.exe") {
             reply.stallAfter = 0;
-            onWindowThread([this] { QTest::mouseClick(window.btniptal, Qt::LeftButton); });
+            onWindowThread([this] { QTest::mouseClick(named<PictureButton>(window, "btniptal"), Qt::LeftButton); });
         }
         return reply;
     };
-    QTest::mouseClick(window.basla, Qt::LeftButton);
+    QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
     // Without the cancel the transfer would end after a minute as "Could not read Url".
     EXPECT_EQ(boxes(), (std::vector<std::string>{"box exclamation [Velkora] Güncelleme iptal edildi"}));
-    EXPECT_EQ(window.bar1->panelText(1), QStringLiteral("Güncelleme iptal edildi"));
-    EXPECT_TRUE(window.pbar->caption().isEmpty());
-    EXPECT_EQ(window.pbar->value(), 0);
-    EXPECT_TRUE(window.basla->isEnabled());
+    EXPECT_EQ(named<StatusBar>(window, "bar1")->panelText(1), QStringLiteral("Güncelleme iptal edildi"));
+    EXPECT_TRUE(named<ProgressBar>(window, "pbar")->caption().isEmpty());
+    EXPECT_EQ(named<ProgressBar>(window, "pbar")->value(), 0);
+    EXPECT_TRUE(named<PictureButton>(window, "basla")->isEnabled());
 }
 
 TEST_F(UpdateAgainstAScriptedServer, ClosingTheWindowGivesUpAStalledVersionText)
@@ -451,7 +450,7 @@ TEST_F(UpdateAgainstAScriptedServer, ClosingTheWindowGivesUpAStalledVersionText)
         onWindowThread([this] { window.close(); });
         return reply;
     };
-    QTest::mouseClick(window.basla, Qt::LeftButton);
+    QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
     // Without the close the check would wait twice thirty seconds, then show its message.
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(boxes().empty());
@@ -473,13 +472,13 @@ TEST_F(UpdateAgainstAScriptedServer, ASecondPressAsksTheSizeAgain)
         }
         return serve(request, kNewProgram);
     };
-    QTest::mouseClick(window.basla, Qt::LeftButton);
+    QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
     EXPECT_FALSE(ended);
     fileName = "VelkoraLirvane_new.exe";
-    QTest::mouseClick(window.basla, Qt::LeftButton);
+    QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
     EXPECT_TRUE(ended);
     EXPECT_EQ(read(m_app / "VelkoraLirvane.exe"), kNewProgram);
-    EXPECT_EQ(window.pbar->caption(), QStringLiteral("%100"));
+    EXPECT_EQ(named<ProgressBar>(window, "pbar")->caption(), QStringLiteral("%100"));
 }
 
 }  // namespace

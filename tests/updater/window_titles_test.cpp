@@ -47,8 +47,8 @@ TEST(WindowTitles, AreExactlyTheStoredOnesOnTheScreen)
     RecordingShell shell{log};
     FakeInet1 inet1{log};
     FakeBrowser browser{log};
-    frmGuncel window{UpdaterServices{internet, recorded, shell, inet1, browser, [](int) {}, u"/nowhere", u"updates.example",
-                                     u"www.example", std::nullopt}};
+    frmGuncel window{UpdaterSetup{internet, shell, inet1, browser, u"updates.example", u"www.example"},
+                     UpdaterProgram{recorded, [](int) {}, u"/nowhere"}};
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     EXPECT_EQ(shownTitle(window), "Velkora Lirvane Güncelleme");

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "download/internet_file.h"
+#include "download/internet_file_events.h"
+#include "updater/signature_reader.h"
+#include "updater/update_controller.h"
+#include "updater/update_view.h"
+#include "updater/updater_setup.h"
+
+#include <functional>
+#include <memory>
+
+// The window frmGuncel without its looks: the download control `ctlIFile` made from the stored
+// layout, the reader of the releases' signatures and the update procedure, wired together. A
+// view shows what the core sets through UpdateView and passes its user's actions on; a test
+// drives the core with no view at all.
+class UpdaterCore {
+public:
+    // The setup's services, the view and the program's boxes must outlive the core. `doEvents` processes
+    // the view's pending events once. Throws std::logic_error when the stored layout has no
+    // download control.
+    UpdaterCore(UpdaterSetup setup, UpdaterProgram program, UpdateView& view, std::function<void()> doEvents);
+    ~UpdaterCore();
+    UpdaterCore(const UpdaterCore&) = delete;
+    UpdaterCore& operator=(const UpdaterCore&) = delete;
+
+    // The user's actions. No error leaves them into the view's event loop: one that no step of
+    // the procedure traps is shown in a box as the run-time reports it, and the window goes on.
+    void press(Button button);
+    void pressLink();  // lblActive
+    void closeRequested();
+
+    // The elevated writing part starts its update as soon as its window shows.
+    bool startsAtOnce() const { return m_controller.startsAtOnce(); }
+    // The exit status of this run when its window is closed.
+    int closedStatus() const { return m_controller.closedStatus(); }
+    const InternetFile& downloadControl() const { return *m_ctlIFile; }
+
+private:
+    void handle(const std::function<void()>& step);
+
+    MessageBoxes& m_boxes;
+    InternetSignatureReader m_signatures;
+    std::unique_ptr<InternetFile> m_ctlIFile;
+    UpdateController m_controller;
+    InternetFileSite m_site;
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/inet/internet.h"
+#include "platform/runtime/text.h"
+#include "platform/shell/shell.h"
+#include "updater/signature.h"
+#include "updater/update_view.h"
+#include "updater/url_readers.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// An updater run that cannot write its folder asks the system to run it again with an
+// administrator's rights and this flag: that run, the update's writing part, downloads, checks
+// and installs on its own and ends with one of these statuses, never starting the program.
+inline constexpr std::u16string_view kElevatedUpdateFlag = u"--elevated-update";
+namespace updater_exit {
+inline constexpr int kInstalled = 0;     // also every end of a run that was not asked to write
+inline constexpr int kNotInstalled = 1;  // the writing part told its user why, or was closed
+inline constexpr int kCannotWrite = 3;   // even with those rights the folder cannot be written
+}  // namespace updater_exit
+
+// What the updater's program fixes for its window, whichever view shows it: the services it
+// works through and the vendor's settings.
+struct UpdaterSetup {
+    inet::Internet& internet;
+    shell::Shell& shell;
+    Inet1Control& Inet1;
+    WebBrowserControl& WebBrowser1;
+    std::u16string updateHost;  // host[:port] of the update server, optionally led by "https://"
+    std::u16string vendorHost;  // host of the vendor's web site, optionally led by "https://"
+    std::optional<signature::PublicKey> updateKey = std::nullopt;  // with one, only programs it signed install
+    std::uint64_t minimumTimestamp = 0;             // seconds since 1970: nothing signed earlier
+    bool elevated = false;  // the elevated writing part of another run's update (kElevatedUpdateFlag)
+};
+
+// What the running program gives its window besides the setup: the message boxes of its view,
+// the end of the process, and the updater's own folder.
+struct UpdaterProgram {
+    MessageBoxes& boxes;
+    std::function<void(int status)> endProgram;  // ends the process at once with an updater_exit status
+    std::u16string appFolder;                    // without a trailing separator
+};
+
+// Whether the program's arguments make it the elevated writing part of another run's update.
+inline bool isElevatedRun(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (runtime::fromUtf8(argv[i]) == kElevatedUpdateFlag)
+            return true;
+    }
+    return false;
+}
