@@ -1,6 +1,6 @@
 // Writes the clock module's type library at build time: tavorix-type-library FILE.tlb
 #include "clock/module/tavorix_library.h"
-#include "platform/com/system_type_library.h"
+#include "platform/com/type_library_win32.h"
 
 #include <cstdio>
 

@@ -5,7 +5,7 @@
 #include "clock/module/style_browsing_win32.h"
 #include "clock/module/tavorix_library.h"
 #include "clock/user_control1.h"
-#include "clock/win32_clock_window.h"
+#include "clock/clock_window_win32.h"
 #include "platform/com/com_object_win32.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/module_path.h"

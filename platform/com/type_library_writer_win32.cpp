@@ -1,4 +1,4 @@
-#include "platform/com/system_type_library.h"
+#include "platform/com/type_library_win32.h"
 
 #include "platform/com/com_object_win32.h"
 #include "platform/com/com_ptr.h"

@@ -2,7 +2,7 @@
 // factory, its dual interface answered from its own type library, its property-changed notices,
 // persistence, extent and drawing.
 #include "clock/module/tavorix_library.h"
-#include "platform/com/system_type_library.h"
+#include "platform/com/type_library_win32.h"
 #include "platform/runtime/text.h"
 
 #include <windows.h>

@@ -1,5 +1,5 @@
 #include "download/internet_file.h"
-#include "platform/inet/curl_internet.h"
+#include "platform/inet/internet_posix.h"
 #include "platform/runtime/text.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/recording_site.h"

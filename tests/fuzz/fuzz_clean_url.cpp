@@ -1,5 +1,5 @@
 // URL cleaning: what is left has no blank or control character, and cleaning again changes nothing.
-#include "platform/inet/curl_internet.h"
+#include "platform/inet/internet_posix.h"
 #include "tests/fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

@@ -1,6 +1,6 @@
 // A control's load from its container's property bag: what loads, saves and loads the same.
 #include "download/internet_file.h"
-#include "platform/inet/curl_internet.h"
+#include "platform/inet/internet_posix.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
 #include "tests/fuzz/fuzz_check.h"

@@ -1,7 +1,7 @@
-#include "platform/inet/curl_internet.h"
+#include "platform/inet/internet_posix.h"
 #include "tests/support/named_widget.h"
 #include "tests/support/updater_fakes.h"
-#include "updater/frmGuncel.h"
+#include "updater/frmGuncel_qt.h"
 
 #include <QApplication>
 #include <QScreen>

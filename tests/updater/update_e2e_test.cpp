@@ -1,10 +1,10 @@
-#include "platform/inet/curl_internet.h"
+#include "platform/inet/internet_posix.h"
 #include "tests/support/minisign.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/test_http_server.h"
 #include "tests/support/updater_fakes.h"
 #include "tests/support/named_widget.h"
-#include "updater/frmGuncel.h"
+#include "updater/frmGuncel_qt.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "tools/tavorix-container/container_form_win32.h"
 
-#include "platform/com/system_type_library.h"
+#include "platform/com/type_library_win32.h"
 #include "platform/controls/window_dpi_win32.h"
 #include "platform/runtime/text.h"
 

@@ -2,7 +2,7 @@
 // a module holds, and places a control on a form hosted by the system's ATL host window
 // (commands in container_command.h).
 #include "platform/com/com_ptr.h"
-#include "platform/com/system_type_library.h"
+#include "platform/com/type_library_win32.h"
 #include "platform/runtime/text.h"
 #include "tools/tavorix-container/container_command.h"
 #include "tools/tavorix-container/container_form_win32.h"

@@ -1,4 +1,4 @@
-#include "platform/inet/curl_transfer.h"
+#include "platform/inet/transfer_posix.h"
 
 #include "platform/inet/http_headers.h"
 

@@ -2,8 +2,8 @@
 
 #include "platform/inet/internet.h"
 #include "platform/inet/pinned_authorities_win32.h"
-#include "platform/inet/wininet_operations.h"
-#include "platform/inet/wininet_urls.h"
+#include "platform/inet/operations_win32.h"
+#include "platform/inet/urls_win32.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -23,8 +23,8 @@ namespace inet {
 // after. Sessions are asynchronous underneath, so that no call blocks beyond one wait slice:
 // the calling thread waits for each operation's completion in slices, running the session's
 // wait callback between them, and gives an operation up by closing its handle. Its handles and
-// their sessions are here (wininet_internet.cpp), its requests with their redirections and
-// answers (wininet_requests.cpp) and its reads (wininet_reads.cpp) apart.
+// their sessions are here (internet_win32.cpp), its requests with their redirections and
+// answers (requests_win32.cpp) and its reads (reads_win32.cpp) apart.
 class WinInetInternet : public Internet {
 public:
     WinInetInternet(Timeouts timeouts, TlsTrust trust);

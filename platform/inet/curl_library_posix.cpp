@@ -1,4 +1,4 @@
-#include "platform/inet/curl_library.h"
+#include "platform/inet/curl_library_posix.h"
 
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"

@@ -1,4 +1,4 @@
-#include "updater/win32_controls.h"
+#include "updater/controls_win32.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "platform/inet/curl_internet.h"
+#include "platform/inet/internet_posix.h"
 #include "tests/support/test_http_server.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# inetfile.exe under Wine against nginx and tinyproxy on loopback: the same lines and exit
-# statuses as on Linux, over WinINet.
-#   usage: inetfile_windows_test.sh INETFILE.EXE SOURCE_DIR
+# inetfile from the shell against nginx and tinyproxy on loopback: each outcome with its lines
+# and exit status, the same on both systems (a Windows program runs under Wine).
+#   usage: inetfile_test.sh INETFILE[.exe] SOURCE_DIR
 set -uo pipefail
 inetfile=$1
 source_dir=$2
@@ -9,10 +9,17 @@ support=$source_dir/tests/support
 work=$(mktemp -d)
 stop() { [[ -s "$1" ]] && "$support/test-processes" stop "$(cat "$1")" "${2:-QUIT}"; }
 trap 'stop "$work/plain/nginx.pid"; stop "$work/ranges/nginx.pid"; stop "$work/tls/nginx.pid";
-      stop "$work/proxy/tinyproxy.pid" TERM; rm -rf "$work"' EXIT
+      stop "$work/proxy/tinyproxy.pid" TERM; umount "$work/small" 2>/dev/null; rm -rf "$work"' EXIT
 
-# Wine's own services start now, or the first program hands its output pipe on to them.
-wine cmd /c exit </dev/null >/dev/null 2>&1
+if [[ $inetfile == *.exe ]]; then
+    run() { wine "$inetfile" "$@"; }
+    native() { winepath -w "$1"; }
+    # Wine's own services start now, or the first program hands its output pipe on to them.
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+else
+    run() { "$inetfile" "$@"; }
+    native() { printf '%s\n' "$1"; }
+fi
 
 mkdir -p "$work/root"
 head -c 5000 /dev/urandom > "$work/root/a.bin"
@@ -24,13 +31,12 @@ url="http://127.0.0.1:$port"
 passed=0
 failed=0
 
-windows() { winepath -w "$1"; }
 same() { cmp -s "$1" "$2" || { failed=$((failed + 1)); echo "FAILED $3: the copy differs"; }; }
 check() {  # check NAME EXPECTED_STATUS EXPECTED_OUTPUT -- ARGUMENTS...
     local name=$1 status=$2 expected=$3
     shift 4
     local output actual
-    output=$(wine "$inetfile" "$@" 2>&1 | tr -d '\r')
+    output=$(run "$@" 2>&1 | tr -d '\r')
     actual=${PIPESTATUS[0]}
     if [[ $actual == "$status" && $output == "$expected" ]]; then
         passed=$((passed + 1))
@@ -47,29 +53,35 @@ heads=$(grep -c '"HEAD /a.bin HTTP/1.0" 200 .* "Mozilla/4.0 (compatible; MSIE 5.
     && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAILED one HEAD:"; cat "$work/access.log"; }
 
 check get 0 $'DownloadProgress 2048\nDownloadProgress 4096\nDownloadProgress 5000\nDownloadProgress 5000\nDownloadComplete' \
-    -- get "$url/a.bin" "$(windows "$work/a.out")"
+    -- get "$url/a.bin" "$(native "$work/a.out")"
 same "$work/a.out" "$work/root/a.bin" get
-check get-64MiB 0 'DownloadComplete' -- get --quiet "$url/big.bin" "$(windows "$work/big.out")"
+check get-64MiB 0 'DownloadComplete' -- get --quiet "$url/big.bin" "$(native "$work/big.out")"
 same "$work/big.out" "$work/root/big.bin" get-64MiB
 for server in "$port" "$ranges_ignored"; do
     head -c 3000 "$work/root/a.bin" > "$work/part.out"
     check "resume from $server" 0 $'DownloadProgress 5000\nDownloadProgress 5000\nDownloadComplete' \
-        -- resume "http://127.0.0.1:$server/a.bin" "$(windows "$work/part.out")"
+        -- resume "http://127.0.0.1:$server/a.bin" "$(native "$work/part.out")"
     same "$work/part.out" "$work/root/a.bin" "resume from $server"
 done
 check cancel 1 $'DownloadProgress 2048\nDownloadProgress 4096\nDownloadCancelled 4096' \
-    -- get --cancel-after 2 "$url/a.bin" "$(windows "$work/c.out")"
-check unreachable 1 'DownloadError Could not find Url' -- get --quiet "http://127.0.0.1:1/a.bin" "$(windows "$work/u.out")"
-check local-error 2 'Error 76: Path not found' -- get --quiet "$url/a.bin" "$(windows "$work/missing")\\x.out"
+    -- get --cancel-after 2 "$url/a.bin" "$(native "$work/c.out")"
+check quiet 0 'DownloadComplete' -- --quiet get "$url/a.bin" "$(native "$work/q.out")"
+check unreachable 1 'DownloadError Could not find Url' -- get --quiet "http://127.0.0.1:1/a.bin" "$(native "$work/u.out")"
+check local-error 2 'Error 76: Path not found' -- get --quiet "$url/a.bin" "$(native "$work/missing")/x.out"
+check proxy-port 2 'Error 6: Overflow' -- get --proxy-port 40000 "$url/a.bin" "$(native "$work/o.out")"
+usage=$(run 2>&1 | tr -d '\r')
+check usage 64 "$usage" -- fetch "$url/a.bin"
+check wide-number 64 "$usage" -- get --connect-type 4294967297 "$url/a.bin" "$(native "$work/w.out")"
+check wide-port 64 "$usage" -- get --proxy-port 4294975376 "$url/a.bin" "$(native "$work/w.out")"
 
 # A named proxy that asks for credentials: with them the file comes, without them it does not.
 proxy=$("$support/tinyproxy-on-loopback" "$work/proxy" velkora s3cret) || exit 1
 through=(--connect-type 1 --proxy-server 127.0.0.1 --proxy-port "$proxy")
 check proxy 0 'DownloadComplete' -- get --quiet "${through[@]}" --proxy-user velkora --proxy-password s3cret \
-    "$url/a.bin" "$(windows "$work/p.out")"
+    "$url/a.bin" "$(native "$work/p.out")"
 same "$work/p.out" "$work/root/a.bin" proxy
-wine "$inetfile" get --quiet "${through[@]}" "$url/a.bin" "$(windows "$work/q.out")" >/dev/null 2>&1
-cmp -s "$work/q.out" "$work/root/a.bin" && { failed=$((failed + 1)); echo "FAILED proxy without credentials: the file came"; } \
+run get --quiet "${through[@]}" "$url/a.bin" "$(native "$work/n.out")" >/dev/null 2>&1
+cmp -s "$work/n.out" "$work/root/a.bin" && { failed=$((failed + 1)); echo "FAILED proxy without credentials: the file came"; } \
     || passed=$((passed + 1))
 
 # HTTPS trusts only the authorities of --ca-file.
@@ -77,15 +89,24 @@ cmp -s "$work/q.out" "$work/root/a.bin" && { failed=$((failed + 1)); echo "FAILE
 tls=$(NGINX_TLS_CERTIFICATE="$work/certificates/server.pem" NGINX_TLS_KEY="$work/certificates/server.key" \
     "$support/nginx-on-loopback" "$work/root" "$work/tls") || exit 1
 check https 0 'DownloadComplete' \
-    -- get --quiet --ca-file "$(windows "$work/certificates/authority.pem")" "https://127.0.0.1:$tls/a.bin" "$(windows "$work/s.out")"
+    -- get --quiet --ca-file "$(native "$work/certificates/authority.pem")" "https://127.0.0.1:$tls/a.bin" "$(native "$work/s.out")"
 same "$work/s.out" "$work/root/a.bin" https
 check https-other-authority 1 'DownloadError Could not find Url' \
-    -- get --quiet --ca-file "$(windows "$work/certificates/other-authority.pem")" "https://127.0.0.1:$tls/a.bin" "$(windows "$work/o.out")"
-[[ -e "$work/o.out" ]] && { failed=$((failed + 1)); echo "FAILED https-other-authority: a file was made"; }
+    -- get --quiet --ca-file "$(native "$work/certificates/other-authority.pem")" "https://127.0.0.1:$tls/a.bin" "$(native "$work/x.out")"
+[[ -e "$work/x.out" ]] && { failed=$((failed + 1)); echo "FAILED https-other-authority: a file was made"; }
 
-for pid in plain ranges tls; do
-    stop "$work/$pid/nginx.pid" || failed=$((failed + 1))
-    rm -f "$work/$pid/nginx.pid"
+# A full disk ends the download with its file error alone, also when a cancel is pending:
+# the bytes counted reach the file before the cancel's event could be raised.
+if ((EUID == 0)) && mkdir -p "$work/small" && mount -t tmpfs -o size=16k tmpfs "$work/small"; then
+    progress=$(for ((n = 2048; n <= 20480; n += 2048)); do echo "DownloadProgress $n"; done)
+    check full-disk-cancel 2 "$progress"$'\nError 61: Disk full' \
+        -- get --cancel-after 10 "$url/big.bin" "$(native "$work/small")/c.out"
+    check full-disk 2 'Error 61: Disk full' -- get --quiet "$url/big.bin" "$(native "$work/small")/d.out"
+fi
+
+for server in plain ranges tls; do
+    stop "$work/$server/nginx.pid" || failed=$((failed + 1))
+    rm -f "$work/$server/nginx.pid"
 done
 stop "$work/proxy/tinyproxy.pid" TERM || failed=$((failed + 1))
 rm -f "$work/proxy/tinyproxy.pid"

@@ -1,4 +1,4 @@
-#include "updater/frmGuncel.h"
+#include "updater/frmGuncel_qt.h"
 
 #include "platform/controls/twips.h"
 #include "updater/window_layout.h"

@@ -1,4 +1,4 @@
-#include "updater/status_bar.h"
+#include "updater/status_bar_qt.h"
 
 #include <QHBoxLayout>
 

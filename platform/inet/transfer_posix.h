@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/inet/curl_internet.h"
+#include "platform/inet/internet_posix.h"
 
-#include "platform/inet/curl_library.h"
-#include "platform/inet/curl_urls.h"
+#include "platform/inet/curl_library_posix.h"
+#include "platform/inet/urls_posix.h"
 
 #include <chrono>
 #include <cstdint>

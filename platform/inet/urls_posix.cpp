@@ -1,6 +1,6 @@
-#include "platform/inet/curl_urls.h"
+#include "platform/inet/urls_posix.h"
 
-#include "platform/inet/curl_library.h"
+#include "platform/inet/curl_library_posix.h"
 
 #include <charconv>
 #include <cstdlib>

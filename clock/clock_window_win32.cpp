@@ -1,4 +1,4 @@
-#include "clock/win32_clock_window.h"
+#include "clock/clock_window_win32.h"
 
 #include "clock/clock_window.h"
 #include "platform/controls/window_dpi_win32.h"

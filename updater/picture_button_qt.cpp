@@ -1,4 +1,4 @@
-#include "updater/picture_button.h"
+#include "updater/picture_button_qt.h"
 
 #include <QFontMetrics>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "updater/qt_message_boxes.h"
+#include "updater/message_boxes_qt.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "updater/win32_frmGuncel.h"
+#include "updater/frmGuncel_win32.h"
 
 #include "platform/controls/twips.h"
 #include "platform/controls/window_dpi_win32.h"
@@ -46,7 +46,7 @@ RECT frameFor(int width, int height, int dpi)
 
 }  // namespace
 
-Win32FrmGuncel::Win32FrmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram program)
+frmGuncel::frmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram program)
     : m_instance(instance)
     , m_core(std::make_unique<UpdaterCore>(std::move(setup), std::move(program), static_cast<UpdateView&>(*this), [this] { doEvents(); }))
 {
@@ -96,7 +96,7 @@ Win32FrmGuncel::Win32FrmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterPr
 
 }
 
-Win32FrmGuncel::~Win32FrmGuncel()
+frmGuncel::~frmGuncel()
 {
     if (m_window)
         ::DestroyWindow(m_window);
@@ -108,12 +108,12 @@ Win32FrmGuncel::~Win32FrmGuncel()
     }
 }
 
-int Win32FrmGuncel::pixels(int twips) const
+int frmGuncel::pixels(int twips) const
 {
     return controls::pixelsAt(twips, m_dpi);
 }
 
-HFONT Win32FrmGuncel::fontOf(const std::optional<FontLayout>& font)
+HFONT frmGuncel::fontOf(const std::optional<FontLayout>& font)
 {
     const FontLayout& chosen = font ? *font : storedWindowLayout().font;
     LOGFONTW description{};
@@ -127,7 +127,7 @@ HFONT Win32FrmGuncel::fontOf(const std::optional<FontLayout>& font)
     return created;
 }
 
-HWND Win32FrmGuncel::child(const wchar_t* kind, const ControlLayout& spec, DWORD style, HWND container, int originX,
+HWND frmGuncel::child(const wchar_t* kind, const ControlLayout& spec, DWORD style, HWND container, int originX,
                            int originY)
 {
     int id = kOther;
@@ -151,7 +151,7 @@ HWND Win32FrmGuncel::child(const wchar_t* kind, const ControlLayout& spec, DWORD
     return control;
 }
 
-void Win32FrmGuncel::createControl(const ControlLayout& spec, HWND container, int originX, int originY)
+void frmGuncel::createControl(const ControlLayout& spec, HWND container, int originX, int originY)
 {
     const std::u16string& kind = spec.kind;
     if (kind == u"updatelirvanePlus.InternetFile" || kind == u"InetCtlsObjects.Inet"
@@ -207,7 +207,7 @@ void Win32FrmGuncel::createControl(const ControlLayout& spec, HWND container, in
         createControl(inner, container, originX + spec.left, originY + spec.top);
 }
 
-void Win32FrmGuncel::applyDpi(int dpi)
+void frmGuncel::applyDpi(int dpi)
 {
     m_dpi = dpi;
     std::vector<HFONT> previousFonts = std::move(m_fonts);
@@ -256,7 +256,7 @@ void Win32FrmGuncel::applyDpi(int dpi)
     ::InvalidateRect(m_window, nullptr, TRUE);
 }
 
-int Win32FrmGuncel::run()
+int frmGuncel::run()
 {
     ::ShowWindow(m_window, SW_SHOWNORMAL);
     ::UpdateWindow(m_window);
@@ -269,7 +269,7 @@ int Win32FrmGuncel::run()
     return static_cast<int>(message.wParam);
 }
 
-void Win32FrmGuncel::doEvents()
+void frmGuncel::doEvents()
 {
     // A pass costs a call into the window system even when nothing is pending, and the
     // download asks for one four times a chunk: one pass in each few milliseconds serves the
@@ -288,7 +288,7 @@ void Win32FrmGuncel::doEvents()
     }
 }
 
-bool Win32FrmGuncel::dispatch(MSG& message)
+bool frmGuncel::dispatch(MSG& message)
 {
     if (message.message == WM_KEYDOWN && (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE)) {
         // A key held since it answered a box must not press what lies behind the box.
@@ -310,7 +310,7 @@ bool Win32FrmGuncel::dispatch(MSG& message)
     return true;
 }
 
-void Win32FrmGuncel::handle(const std::function<void()>& action)
+void frmGuncel::handle(const std::function<void()>& action)
 {
     ++m_handlerDepth;
     action();
@@ -318,20 +318,20 @@ void Win32FrmGuncel::handle(const std::function<void()>& action)
         ::DestroyWindow(m_window);
 }
 
-LRESULT CALLBACK Win32FrmGuncel::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK frmGuncel::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
-        auto* self = static_cast<Win32FrmGuncel*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        auto* self = static_cast<frmGuncel*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->m_window = window;
         ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* self = reinterpret_cast<Win32FrmGuncel*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = reinterpret_cast<frmGuncel*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!self)
         return ::DefWindowProcW(window, message, wParam, lParam);
     return self->handleMessage(message, wParam, lParam);
 }
 
-LRESULT Win32FrmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT frmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
@@ -414,12 +414,12 @@ LRESULT Win32FrmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     return ::DefWindowProcW(m_window, message, wParam, lParam);
 }
 
-void Win32FrmGuncel::setStatusText(const std::u16string& text)
+void frmGuncel::setStatusText(const std::u16string& text)
 {
     ::SendMessageW(m_bar1, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(wide(text)));
 }
 
-void Win32FrmGuncel::setButtonEnabled(Button button, bool enabled)
+void frmGuncel::setButtonEnabled(Button button, bool enabled)
 {
     const HWND control = button == Button::basla ? m_basla : button == Button::btniptal ? m_btniptal : m_cmdClose;
     if (!enabled && ::GetFocus() == control)
@@ -427,7 +427,7 @@ void Win32FrmGuncel::setButtonEnabled(Button button, bool enabled)
     ::EnableWindow(control, enabled);
 }
 
-void Win32FrmGuncel::focusOn(HWND preferred)
+void frmGuncel::focusOn(HWND preferred)
 {
     if (preferred && ::IsWindowEnabled(preferred) && ::IsWindowVisible(preferred)) {
         ::SetFocus(preferred);
@@ -442,7 +442,7 @@ void Win32FrmGuncel::focusOn(HWND preferred)
     }
 }
 
-void Win32FrmGuncel::drawLink(const DRAWITEMSTRUCT& item)
+void frmGuncel::drawLink(const DRAWITEMSTRUCT& item)
 {
     const HDC dc = item.hDC;
     RECT area = item.rcItem;
@@ -462,19 +462,19 @@ void Win32FrmGuncel::drawLink(const DRAWITEMSTRUCT& item)
     }
 }
 
-void Win32FrmGuncel::setProgressMax(std::int32_t maximum)
+void frmGuncel::setProgressMax(std::int32_t maximum)
 {
     ::SendMessageW(m_pbar, PBM_SETRANGE32, 0, std::max(maximum, 0));
 }
 
-void Win32FrmGuncel::setProgressValue(std::int32_t value)
+void frmGuncel::setProgressValue(std::int32_t value)
 {
     // The bar shows a value beyond its range at the range's end rather than not at all.
     const auto maximum = static_cast<int>(::SendMessageW(m_pbar, PBM_GETRANGE, FALSE, 0));
     ::SendMessageW(m_pbar, PBM_SETPOS, std::clamp(value, 0, std::max(maximum, 0)), 0);
 }
 
-void Win32FrmGuncel::setProgressText(const std::u16string& text)
+void frmGuncel::setProgressText(const std::u16string& text)
 {
     ::SetWindowTextW(m_pbar, wide(text));
     ::InvalidateRect(m_pbar, nullptr, FALSE);

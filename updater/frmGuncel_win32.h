@@ -3,7 +3,7 @@
 #include "updater/update_view.h"
 #include "updater/updater_core.h"
 #include "updater/updater_setup.h"
-#include "updater/win32_controls.h"
+#include "updater/controls_win32.h"
 #include "updater/window_layout.h"
 
 #include <windows.h>
@@ -18,14 +18,14 @@
 // every control in the layout's order with its text, position, size, font, tab order and
 // initial state. The window shows and forwards; the download control and the decisions are its
 // UpdaterCore's.
-class Win32FrmGuncel : private UpdateView {
+class frmGuncel : private UpdateView {
 public:
     // The setup's services and the program's boxes must outlive the window. Throws std::logic_error when
     // the stored layout lacks one of the controls the window works with.
-    Win32FrmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram program);
-    ~Win32FrmGuncel() override;
-    Win32FrmGuncel(const Win32FrmGuncel&) = delete;
-    Win32FrmGuncel& operator=(const Win32FrmGuncel&) = delete;
+    frmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram program);
+    ~frmGuncel() override;
+    frmGuncel(const frmGuncel&) = delete;
+    frmGuncel& operator=(const frmGuncel&) = delete;
 
     HWND handle() const { return m_window; }
     // Shows the window and runs its messages until it is closed.

@@ -1,4 +1,4 @@
-#include "platform/inet/wininet_internet.h"
+#include "platform/inet/internet_win32.h"
 
 #include "platform/inet/http_headers.h"
 #include "platform/inet/transfer_rules.h"

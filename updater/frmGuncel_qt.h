@@ -1,8 +1,8 @@
 #pragma once
 
-#include "updater/picture_button.h"
-#include "updater/progress_bar.h"
-#include "updater/status_bar.h"
+#include "updater/picture_button_qt.h"
+#include "updater/progress_bar_qt.h"
+#include "updater/status_bar_qt.h"
 #include "updater/update_view.h"
 #include "updater/updater_core.h"
 #include "updater/updater_setup.h"

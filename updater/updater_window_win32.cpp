@@ -1,6 +1,6 @@
 #include "updater/updater_window.h"
-#include "updater/win32_frmGuncel.h"
-#include "updater/win32_message_boxes.h"
+#include "updater/frmGuncel_win32.h"
+#include "updater/message_boxes_win32.h"
 
 #include <windows.h>
 
@@ -27,7 +27,7 @@ int runUpdaterWindow(int, char*[], const UpdaterSetup& setup)
         // Ends at once, from inside whatever handler is running: nothing after it runs.
         ::ExitProcess(static_cast<UINT>(status));
     };
-    Win32FrmGuncel window(::GetModuleHandleW(nullptr), setup, UpdaterProgram{boxes, endProgram, programFolder()});
+    frmGuncel window(::GetModuleHandleW(nullptr), setup, UpdaterProgram{boxes, endProgram, programFolder()});
     boxes.setOwner(window.handle());
     return window.run();
 }

@@ -1,4 +1,4 @@
-#include "platform/inet/wininet_urls.h"
+#include "platform/inet/urls_win32.h"
 
 namespace inet {
 

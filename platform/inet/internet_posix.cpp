@@ -1,6 +1,6 @@
-#include "platform/inet/curl_internet.h"
+#include "platform/inet/internet_posix.h"
 
-#include "platform/inet/curl_transfer.h"
+#include "platform/inet/transfer_posix.h"
 #include "platform/inet/transfer_rules.h"
 
 #include <algorithm>

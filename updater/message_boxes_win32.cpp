@@ -1,4 +1,4 @@
-#include "updater/win32_message_boxes.h"
+#include "updater/message_boxes_win32.h"
 
 namespace {
 

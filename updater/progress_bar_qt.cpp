@@ -1,4 +1,4 @@
-#include "updater/progress_bar.h"
+#include "updater/progress_bar_qt.h"
 
 #include <QColor>
 
