@@ -43,13 +43,13 @@ std::array<CellChoice, 8> cellsFor(const ClockTime& time, bool colonLit)
     const std::u16string text = formatClockTime(time);
     std::array<CellChoice, 8> cells{};
     for (int position = 1; position <= 8; ++position)
-        cells[static_cast<std::size_t>(position - 1)] = cellFor(text[static_cast<std::size_t>(position - 1)], position, colonLit);
+        cells[static_cast<std::size_t>(position - 1)] =
+            cellFor(text[static_cast<std::size_t>(position - 1)], position, colonLit);
     return cells;
 }
 
-ClockRenderer::ClockRenderer(controls::Dispatch& clpDigits, controls::Dispatch& clpPunctuation,
-                             ElementArray& imgDigits, ElementArray& imgPunctuation, ElementArray& imgClock,
-                             std::function<ClockTime()> now)
+ClockRenderer::ClockRenderer(controls::Dispatch& clpDigits, controls::Dispatch& clpPunctuation, ElementArray& imgDigits,
+                             ElementArray& imgPunctuation, ElementArray& imgClock, std::function<ClockTime()> now)
     : m_clpDigits(clpDigits)
     , m_clpPunctuation(clpPunctuation)
     , m_imgDigits(imgDigits)
@@ -72,10 +72,9 @@ void ClockRenderer::ShowTime(const ClockTime& time)
 {
     const std::u16string text = formatClockTime(time);
     for (int position = 1; position <= 8; ++position) {
-        const CellChoice choice = cellFor(text[static_cast<std::size_t>(position - 1)], position,
-                                          static_cast<bool>(m_colonPhase));
-        controls::Dispatch& slicer =
-            choice.strip == CellChoice::Strip::Digits ? m_clpDigits : m_clpPunctuation;
+        const CellChoice choice =
+            cellFor(text[static_cast<std::size_t>(position - 1)], position, static_cast<bool>(m_colonPhase));
+        controls::Dispatch& slicer = choice.strip == CellChoice::Strip::Digits ? m_clpDigits : m_clpPunctuation;
         m_imgClock.at(position - 1).setPicture(cellPicture(slicer, choice.cell));
     }
     m_colonPhase = runtime::Bool16(!static_cast<bool>(m_colonPhase));

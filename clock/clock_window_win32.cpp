@@ -95,8 +95,7 @@ private:
         if (!self)
             return ::DefWindowProcW(window, message, wParam, lParam);
         switch (message) {
-        case WM_ERASEBKGND:
-            return 1;  // painted whole in WM_PAINT, without flicker
+        case WM_ERASEBKGND: return 1;  // painted whole in WM_PAINT, without flicker
         case WM_PAINT: {
             PAINTSTRUCT paint;
             const HDC dc = ::BeginPaint(window, &paint);

@@ -23,8 +23,7 @@ void PaintedElement::setPicture(const runtime::Variant& picture)
 
 float PaintedElement::width() const
 {
-    return m_picture.isEmpty() ? 0.0f
-                               : static_cast<float>(pictureOf(m_picture)->width() * controls::kTwipsPerPixel);
+    return m_picture.isEmpty() ? 0.0f : static_cast<float>(pictureOf(m_picture)->width() * controls::kTwipsPerPixel);
 }
 
 ImageElement& OwnedElementArray::at(int index)

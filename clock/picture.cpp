@@ -5,11 +5,10 @@
 #include <stdexcept>
 
 Picture::Picture(int width, int height, std::vector<std::uint32_t> pixels)
-    : m_width(width)
-    , m_height(height)
-    , m_pixels(std::move(pixels))
+    : m_width(width), m_height(height), m_pixels(std::move(pixels))
 {
-    if (width < 0 || height < 0 || m_pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+    if (width < 0 || height < 0
+        || m_pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
         throw std::invalid_argument("a picture's pixels do not fill it");
 }
 

@@ -14,12 +14,14 @@ constexpr int kInvalidPicture = 481;
 PictureClip::PictureClip()
 {
     using runtime::Variant;
-    m_members.addProperty(kPicture, u"Picture", [this] { return m_picture; },
-                          [this](const Variant& v) { setPicture(v); });
-    m_members.addProperty(kRows, u"Rows", [this] { return Variant(m_rows); },
-                          [this](const Variant& v) { setRows(runtime::toInteger(v)); });
-    m_members.addProperty(kCols, u"Cols", [this] { return Variant(m_cols); },
-                          [this](const Variant& v) { setCols(runtime::toInteger(v)); });
+    m_members.addProperty(
+        kPicture, u"Picture", [this] { return m_picture; }, [this](const Variant& v) { setPicture(v); });
+    m_members.addProperty(
+        kRows, u"Rows", [this] { return Variant(m_rows); },
+        [this](const Variant& v) { setRows(runtime::toInteger(v)); });
+    m_members.addProperty(
+        kCols, u"Cols", [this] { return Variant(m_cols); },
+        [this](const Variant& v) { setCols(runtime::toInteger(v)); });
     m_members.addIndexedProperty(kGraphicCell, u"GraphicCell", [this](std::span<Variant> args) {
         if (args.size() != 1)
             throw runtime::RuntimeError(runtime::error::kWrongNumberOfArguments);

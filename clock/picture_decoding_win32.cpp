@@ -17,8 +17,8 @@ Picture decodeBitmap(std::span<const std::byte> bytes)
     if (width <= 0 || height <= 0 || width > 65536 || height > 65536)
         return Picture(0, 0, {});
     const HDC screen = ::GetDC(nullptr);
-    const HBITMAP bitmap = ::CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, bytes.data() + file->bfOffBits, info,
-                                            DIB_RGB_COLORS);
+    const HBITMAP bitmap =
+        ::CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, bytes.data() + file->bfOffBits, info, DIB_RGB_COLORS);
     BITMAPINFO wanted{};
     wanted.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     wanted.bmiHeader.biWidth = width;
@@ -27,9 +27,8 @@ Picture decodeBitmap(std::span<const std::byte> bytes)
     wanted.bmiHeader.biBitCount = 32;
     wanted.bmiHeader.biCompression = BI_RGB;
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    const int rows = bitmap ? ::GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &wanted,
-                                          DIB_RGB_COLORS)
-                            : 0;
+    const int rows =
+        bitmap ? ::GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &wanted, DIB_RGB_COLORS) : 0;
     if (bitmap)
         ::DeleteObject(bitmap);
     ::ReleaseDC(nullptr, screen);

@@ -22,13 +22,19 @@ struct Rect {
 // Segments a to g in a cell of 18 x 27: a top, b top right, c bottom right, d bottom,
 // e bottom left, f top left, g middle.
 constexpr std::array<Rect, 7> kSegments = {{
-    {5, 2, 8, 2}, {13, 4, 2, 8}, {13, 15, 2, 8}, {5, 23, 8, 2}, {3, 15, 2, 8}, {3, 4, 2, 8}, {5, 12, 8, 3},
+    {5, 2, 8, 2},
+    {13, 4, 2, 8},
+    {13, 15, 2, 8},
+    {5, 23, 8, 2},
+    {3, 15, 2, 8},
+    {3, 4, 2, 8},
+    {5, 12, 8, 3},
 }};
 
 // Lit segments of each digit, bit 0 for a to bit 6 for g; cell 10 has none.
 constexpr std::array<std::uint8_t, 11> kDigitSegments = {
-    0b0111111, 0b0000110, 0b1011011, 0b1001111, 0b1100110, 0b1101101, 0b1111101, 0b0000111, 0b1111111,
-    0b1101111, 0b0000000,
+    0b0111111, 0b0000110, 0b1011011, 0b1001111, 0b1100110, 0b1101101,
+    0b1111101, 0b0000111, 0b1111111, 0b1101111, 0b0000000,
 };
 
 // Appends little-endian values, as the BMP format stores them.
@@ -120,9 +126,9 @@ private:
 StyleColours coloursOf(int style)
 {
     switch (style) {
-    case 0: return {10, 2};   // 00FF00 on 008000
-    case 1: return {9, 1};    // FF0000 on 800000
-    case 2: return {14, 6};   // 00FFFF on 008080
+    case 0: return {10, 2};  // 00FF00 on 008000
+    case 1: return {9, 1};   // FF0000 on 800000
+    case 2: return {14, 6};  // 00FFFF on 008080
     default: throw std::out_of_range("no such style");
     }
 }
@@ -180,8 +186,8 @@ std::vector<std::uint8_t> drawToolboxBitmap()
         for (int x = 0; x < width; ++x) {
             const bool border = x == 0 || y == 0 || x == width - 1 || y == height - 1;
             const int cx = x < 8 ? x - 2 : x - 9;
-            const bool segment = y >= 3 && y <= 11 && cx >= 0 && cx <= 4
-                                 && (cx == 0 || cx == 4 || y == 3 || y == 7 || y == 11);
+            const bool segment =
+                y >= 3 && y <= 11 && cx >= 0 && cx <= 4 && (cx == 0 || cx == 4 || y == 3 || y == 7 || y == 11);
             std::uint32_t rgb = border ? 0x808080 : segment ? 0x00FF00 : 0x000000;
             out.push_back(static_cast<std::uint8_t>(rgb));
             out.push_back(static_cast<std::uint8_t>(rgb >> 8));

@@ -33,8 +33,9 @@ UserControl1::UserControl1(std::function<ClockTime()> now, const ClockWindowFact
         imgPunctuation.add(std::make_unique<HeldPicture>(pictureVariant(strip(strips::punctuationStripName(style)))));
     }
     imgClock.add(std::make_unique<PaintedElement>());
-    m_members.addProperty(kStyleId, u"Style", [this] { return runtime::Variant(m_Style); },
-                          [this](const runtime::Variant& v) { setStyle(runtime::toLong(v)); });
+    m_members.addProperty(
+        kStyleId, u"Style", [this] { return runtime::Variant(m_Style); },
+        [this](const runtime::Variant& v) { setStyle(runtime::toLong(v)); });
 
     // The creation sequence.
     clpDigits.setCols(strips::kDigitCells);

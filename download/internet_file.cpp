@@ -118,26 +118,33 @@ InternetFile::InternetFile(inet::Internet& internet, std::function<void()> doEve
     m_members.addProperty(dispid::FileExists, u"FileExists", [this] { return Variant(m_FileExists); });
     m_members.addProperty(dispid::LastModified, u"LastModified", [this] { return Variant(m_LastModified); });
     m_members.addProperty(dispid::FileSize, u"FileSize", [this] { return Variant(m_FileSize); });
-    m_members.addProperty(dispid::LocalFile, u"LocalFile", [this] { return m_LocalFile; },
-                          [this](const Variant& v) { setLocalFile(v); });
-    m_members.addProperty(dispid::ConnectType, u"ConnectType", [this] { return Variant(m_ConnectType); },
-                          [this](const Variant& v) { setConnectType(toLong(v)); });
-    m_members.addProperty(dispid::Url, u"Url", [this] { return Variant(m_Url); },
-                          [this](const Variant& v) { setUrl(toText(v)); });
-    m_members.addProperty(dispid::Port, u"Port", [this] { return Variant(m_Port); },
-                          [this](const Variant& v) { setPort(toInteger(v)); });
-    m_members.addProperty(dispid::SiteUser, u"SiteUser", [this] { return Variant(m_SiteUser); },
-                          [this](const Variant& v) { setSiteUser(toText(v)); });
-    m_members.addProperty(dispid::SitePassword, u"SitePassword", [this] { return Variant(m_SitePassword); },
-                          [this](const Variant& v) { setSitePassword(toText(v)); });
-    m_members.addProperty(dispid::ProxyPort, u"ProxyPort", [this] { return Variant(m_ProxyPort); },
-                          [this](const Variant& v) { setProxyPort(toInteger(v)); });
-    m_members.addProperty(dispid::ProxyServer, u"ProxyServer", [this] { return Variant(m_ProxyServer); },
-                          [this](const Variant& v) { setProxyServer(toText(v)); });
-    m_members.addProperty(dispid::ProxyUser, u"ProxyUser", [this] { return Variant(m_ProxyUser); },
-                          [this](const Variant& v) { setProxyUser(toText(v)); });
-    m_members.addProperty(dispid::ProxyPassword, u"ProxyPassword", [this] { return Variant(m_ProxyPassword); },
-                          [this](const Variant& v) { setProxyPassword(toText(v)); });
+    m_members.addProperty(
+        dispid::LocalFile, u"LocalFile", [this] { return m_LocalFile; }, [this](const Variant& v) { setLocalFile(v); });
+    m_members.addProperty(
+        dispid::ConnectType, u"ConnectType", [this] { return Variant(m_ConnectType); },
+        [this](const Variant& v) { setConnectType(toLong(v)); });
+    m_members.addProperty(
+        dispid::Url, u"Url", [this] { return Variant(m_Url); }, [this](const Variant& v) { setUrl(toText(v)); });
+    m_members.addProperty(
+        dispid::Port, u"Port", [this] { return Variant(m_Port); }, [this](const Variant& v) { setPort(toInteger(v)); });
+    m_members.addProperty(
+        dispid::SiteUser, u"SiteUser", [this] { return Variant(m_SiteUser); },
+        [this](const Variant& v) { setSiteUser(toText(v)); });
+    m_members.addProperty(
+        dispid::SitePassword, u"SitePassword", [this] { return Variant(m_SitePassword); },
+        [this](const Variant& v) { setSitePassword(toText(v)); });
+    m_members.addProperty(
+        dispid::ProxyPort, u"ProxyPort", [this] { return Variant(m_ProxyPort); },
+        [this](const Variant& v) { setProxyPort(toInteger(v)); });
+    m_members.addProperty(
+        dispid::ProxyServer, u"ProxyServer", [this] { return Variant(m_ProxyServer); },
+        [this](const Variant& v) { setProxyServer(toText(v)); });
+    m_members.addProperty(
+        dispid::ProxyUser, u"ProxyUser", [this] { return Variant(m_ProxyUser); },
+        [this](const Variant& v) { setProxyUser(toText(v)); });
+    m_members.addProperty(
+        dispid::ProxyPassword, u"ProxyPassword", [this] { return Variant(m_ProxyPassword); },
+        [this](const Variant& v) { setProxyPassword(toText(v)); });
     m_members.addMethod(dispid::StartDownload, u"StartDownload", [this] { StartDownload(); });
     m_members.addMethod(dispid::ResumeDownload, u"ResumeDownload", [this] { ResumeDownload(); });
     m_members.addMethod(dispid::CancelDownload, u"CancelDownload", [this] { CancelDownload(); });
@@ -278,21 +285,17 @@ void InternetFile::openSessionOfConnectType()
 {
     switch (m_ConnectType) {
     case 0:
-        m_SessionHandle = m_internet.openSession(kUserAgent, inet::kOpenTypePreconfig, std::nullopt,
-                                                 std::nullopt, 0);
+        m_SessionHandle = m_internet.openSession(kUserAgent, inet::kOpenTypePreconfig, std::nullopt, std::nullopt, 0);
         break;
     case 1: {
         const std::u16string proxy = m_ProxyServer + u":" + runtime::toText(m_ProxyPort);
-        m_SessionHandle = m_internet.openSession(kUserAgent, inet::kOpenTypeProxy, ansi(proxy),
-                                                 std::nullopt, 0);
+        m_SessionHandle = m_internet.openSession(kUserAgent, inet::kOpenTypeProxy, ansi(proxy), std::nullopt, 0);
         break;
     }
     case 2:
-        m_SessionHandle = m_internet.openSession(kUserAgent, inet::kOpenTypeDirect, std::nullopt,
-                                                 std::nullopt, 0);
+        m_SessionHandle = m_internet.openSession(kUserAgent, inet::kOpenTypeDirect, std::nullopt, std::nullopt, 0);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -321,8 +324,8 @@ void InternetFile::RequestInformation()
         user = ansi(m_SiteUser);
         password = ansi(m_SitePassword);
     }
-    const inet::Handle connection = m_internet.connect(m_SessionHandle, ansi(host), inet::kInvalidPortNumber,
-                                                       user, password, inet::kServiceHttp, 0, 0);
+    const inet::Handle connection = m_internet.connect(m_SessionHandle, ansi(host), inet::kInvalidPortNumber, user,
+                                                       password, inet::kServiceHttp, 0, 0);
     const inet::Handle request = m_internet.openRequest(connection, "HEAD", address(path), "HTTP/1.0", std::nullopt,
                                                         inet::kFlagReload | (secure ? inet::kFlagSecure : 0), 0);
 

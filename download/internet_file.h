@@ -65,8 +65,7 @@ public:
     // while it waits on the network gives the request up, as a server that does not answer.
     void RequestInformation();
 
-    runtime::Variant invoke(controls::DispId id, controls::InvokeKind kind,
-                            std::span<runtime::Variant> args) override;
+    runtime::Variant invoke(controls::DispId id, controls::InvokeKind kind, std::span<runtime::Variant> args) override;
 
     // For tests and hosts that inspect the engine.
     inet::Handle sessionHandle() const noexcept { return m_SessionHandle; }

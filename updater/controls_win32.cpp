@@ -81,8 +81,8 @@ HICON greyedIcon(HICON icon)
     void* bits = nullptr;
     const HBITMAP grey = ::CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
     HICON result = nullptr;
-    if (grey && ::GetDIBits(screen, parts.hbmColor, 0, static_cast<UINT>(colour.bmHeight), bits, &format,
-                            DIB_RGB_COLORS)) {
+    if (grey
+        && ::GetDIBits(screen, parts.hbmColor, 0, static_cast<UINT>(colour.bmHeight), bits, &format, DIB_RGB_COLORS)) {
         // Grey by brightness, drawn two thirds toward the button's face: a picture that is not
         // to be pressed, whose shapes still show.
         const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
@@ -146,13 +146,9 @@ LRESULT CALLBACK captionedBar(HWND bar, UINT message, WPARAM wParam, LPARAM lPar
         ::EndPaint(bar, &paint);
         return 0;
     }
-    case WM_ERASEBKGND:
-        return 1;  // painted whole in WM_PAINT
-    case WM_NCDESTROY:
-        ::RemoveWindowSubclass(bar, captionedBar, kCaptionedBar);
-        break;
-    default:
-        break;
+    case WM_ERASEBKGND: return 1;  // painted whole in WM_PAINT
+    case WM_NCDESTROY: ::RemoveWindowSubclass(bar, captionedBar, kCaptionedBar); break;
+    default: break;
     }
     return ::DefSubclassProc(bar, message, wParam, lParam);
 }

@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QMouseEvent>
 #include <QIcon>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -34,9 +34,9 @@ QFont fontFrom(const FontLayout& spec)
     // MS Sans Serif is missing on most systems: Liberation Sans keeps close to its widths, and
     // the sans-serif hint lets the font matcher take the nearest installed sans font otherwise.
     static const bool substituted = [] {
-        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                    QStringLiteral("DejaVu Sans Condensed")});
+        QFont::insertSubstitutions(
+            QStringLiteral("MS Sans Serif"),
+            {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans Condensed")});
         return true;
     }();
     (void)substituted;
@@ -56,8 +56,8 @@ QString picturePath(const std::u16string& name, const char* suffix)
 }  // namespace
 
 frmGuncel::frmGuncel(UpdaterSetup setup, UpdaterProgram program, QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
-                          | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
     const WindowLayout& layout = storedWindowLayout();
     setObjectName(qt(layout.name));
@@ -81,7 +81,8 @@ frmGuncel::frmGuncel(UpdaterSetup setup, UpdaterProgram program, QWidget* parent
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    m_core = std::make_unique<UpdaterCore>(std::move(setup), std::move(program), static_cast<UpdateView&>(*this), [] { QCoreApplication::processEvents(); });
+    m_core = std::make_unique<UpdaterCore>(std::move(setup), std::move(program), static_cast<UpdateView&>(*this),
+                                           [] { QCoreApplication::processEvents(); });
     connect(basla, &PictureButton::clicked, this, [this] { m_core->press(Button::basla); });
     connect(btniptal, &PictureButton::clicked, this, [this] { m_core->press(Button::btniptal); });
     connect(cmdClose, &PictureButton::clicked, this, [this] { m_core->press(Button::cmdClose); });

@@ -48,7 +48,8 @@ RECT frameFor(int width, int height, int dpi)
 
 frmGuncel::frmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram program)
     : m_instance(instance)
-    , m_core(std::make_unique<UpdaterCore>(std::move(setup), std::move(program), static_cast<UpdateView&>(*this), [this] { doEvents(); }))
+    , m_core(std::make_unique<UpdaterCore>(std::move(setup), std::move(program), static_cast<UpdateView&>(*this),
+                                           [this] { doEvents(); }))
 {
     const INITCOMMONCONTROLSEX common{sizeof(INITCOMMONCONTROLSEX),
                                       ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
@@ -70,10 +71,9 @@ frmGuncel::frmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram prog
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    m_window = ::CreateWindowExW(kExStyle, kWindowClass, wide(layout.caption), kStyle,
-                                 work.left + (work.right - work.left - width) / 2,
-                                 work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr,
-                                 instance, this);
+    m_window = ::CreateWindowExW(
+        kExStyle, kWindowClass, wide(layout.caption), kStyle, work.left + (work.right - work.left - width) / 2,
+        work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr, instance, this);
     // Centred by the system's resolution; the window's own may differ on another monitor.
     m_dpi = controls::windowDpi(m_window);
     m_linkCursor = ::LoadCursorW(nullptr, IDC_HAND);
@@ -93,7 +93,6 @@ frmGuncel::frmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram prog
         ::SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         previous = control;
     }
-
 }
 
 frmGuncel::~frmGuncel()
@@ -128,7 +127,7 @@ HFONT frmGuncel::fontOf(const std::optional<FontLayout>& font)
 }
 
 HWND frmGuncel::child(const wchar_t* kind, const ControlLayout& spec, DWORD style, HWND container, int originX,
-                           int originY)
+                      int originY)
 {
     int id = kOther;
     if (spec.name == u"basla")
@@ -144,8 +143,8 @@ HWND frmGuncel::child(const wchar_t* kind, const ControlLayout& spec, DWORD styl
                                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), m_instance, nullptr);
     const LONG left = originX + spec.left;
     const LONG top = originY + spec.top;
-    m_placed.push_back(Placed{control, RECT{left, top, left + spec.width, top + spec.height}, spec.font,
-                              spec.kind == u"VB.Label"});
+    m_placed.push_back(
+        Placed{control, RECT{left, top, left + spec.width, top + spec.height}, spec.font, spec.kind == u"VB.Label"});
     if (spec.tabIndex && (style & WS_TABSTOP))
         m_tabOrder.emplace_back(*spec.tabIndex, control);
     return control;
@@ -247,7 +246,8 @@ void frmGuncel::applyDpi(int dpi)
         auto& pictures = m_pictures[button];
         ::DestroyIcon(pictures.normal);
         ::DestroyIcon(pictures.disabled);
-        pictures.normal = static_cast<HICON>(::LoadImageW(m_instance, wide(name), IMAGE_ICON, side, side, LR_DEFAULTCOLOR));
+        pictures.normal =
+            static_cast<HICON>(::LoadImageW(m_instance, wide(name), IMAGE_ICON, side, side, LR_DEFAULTCOLOR));
         pictures.disabled = win32_controls::greyedIcon(pictures.normal);
         pictures.size = side;
     }
@@ -408,8 +408,7 @@ LRESULT frmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         m_window = nullptr;
         ::PostQuitMessage(m_core->closedStatus());
         return 0;
-    default:
-        break;
+    default: break;
     }
     return ::DefWindowProcW(m_window, message, wParam, lParam);
 }
@@ -449,7 +448,8 @@ void frmGuncel::drawLink(const DRAWITEMSTRUCT& item)
     ::FillRect(dc, &area, ::GetSysColorBrush(COLOR_BTNFACE));
     wchar_t text[256] = {};
     ::GetWindowTextW(item.hwndItem, text, 256);
-    const HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
+    const HGDIOBJ previous =
+        ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, m_linkColour);
     RECT extent = area;

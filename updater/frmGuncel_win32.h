@@ -1,9 +1,9 @@
 #pragma once
 
+#include "updater/controls_win32.h"
 #include "updater/update_view.h"
 #include "updater/updater_core.h"
 #include "updater/updater_setup.h"
-#include "updater/controls_win32.h"
 #include "updater/window_layout.h"
 
 #include <windows.h>
@@ -79,7 +79,7 @@ private:
     HWND m_pbar = nullptr;
     HWND m_bar1 = nullptr;
     win32_controls::ProgressLook m_progressLook;
-    HWND m_savedFocus = nullptr;  // while another window is active
+    HWND m_savedFocus = nullptr;    // while another window is active
     std::vector<int> m_panelTwips;  // the status bar's panels, in twips
     HFONT m_windowFont = nullptr;
     HCURSOR m_linkCursor = nullptr;

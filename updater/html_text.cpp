@@ -26,9 +26,9 @@ bool isHidden(const xmlNode* element)
 
 bool isBlock(const xmlNode* element)
 {
-    return named(element, {"p", "div", "h1", "h2", "h3", "h4", "h5", "h6", "li", "ul", "ol", "table", "tr", "pre",
-                           "blockquote", "section", "article", "header", "footer", "form", "hr", "dl", "dt", "dd",
-                           "center", "address", "nav"});
+    return named(element, {"p",      "div",  "h1",    "h2", "h3",  "h4",         "h5",      "h6",      "li",
+                           "ul",     "ol",   "table", "tr", "pre", "blockquote", "section", "article", "header",
+                           "footer", "form", "hr",    "dl", "dt",  "dd",         "center",  "address", "nav"});
 }
 
 class TextCollector {

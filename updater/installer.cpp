@@ -19,10 +19,7 @@ signature::ReadAt readerOf(shell::InputFile& file)
 
 }  // namespace
 
-Installer::Installer(InstallerEnvironment environment)
-    : m_env(std::move(environment))
-{
-}
+Installer::Installer(InstallerEnvironment environment) : m_env(std::move(environment)) {}
 
 Installer::~Installer() = default;
 

@@ -7,8 +7,7 @@
 
 #include <algorithm>
 
-PictureButton::PictureButton(QWidget* parent)
-    : QPushButton(parent)
+PictureButton::PictureButton(QWidget* parent) : QPushButton(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
 }

@@ -9,8 +9,7 @@ QString windowsColourName(unsigned colour)
         .name();
 }
 
-ProgressBar::ProgressBar(QWidget* parent)
-    : QProgressBar(parent)
+ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent)
 {
     setRange(0, 100);
     setValue(0);

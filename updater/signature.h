@@ -32,7 +32,7 @@ std::optional<PublicKey> parsePublicKey(std::string_view base64);
 struct Signature {
     std::array<unsigned char, 8> keyId{};
     std::array<unsigned char, 64> fileSignature{};
-    std::string trustedComment;  // the text after "trusted comment: "
+    std::string trustedComment;                       // the text after "trusted comment: "
     std::array<unsigned char, 64> globalSignature{};  // over fileSignature and trustedComment
 
     // A field of the trusted comment ("timestamp", "file"): tab-separated "name:value" parts.
@@ -58,7 +58,7 @@ bool fileVerifies(const Signature& signature, const PublicKey& key, std::uint64_
 // What a signature must say for the updater to install its program.
 struct UpdateRule {
     PublicKey key;
-    std::string fileName;  // as the server's file-name text names the program ("file:")
+    std::string fileName;                // as the server's file-name text names the program ("file:")
     std::uint64_t minimumTimestamp = 0;  // built in: nothing signed earlier is taken
     // The signature kept beside the installed program: nothing signed earlier than it is taken
     // either. One that does not verify with `key` counts as none.

@@ -2,8 +2,7 @@
 
 #include <QHBoxLayout>
 
-StatusBar::StatusBar(QWidget* parent)
-    : QWidget(parent)
+StatusBar::StatusBar(QWidget* parent) : QWidget(parent)
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(1, 1, 1, 1);

@@ -14,7 +14,8 @@ namespace {
 namespace dispid = internet_file::dispid;
 
 constexpr std::u16string_view kCheckingConnection = u"İnternet bağlantınız kontrol ediliyor";
-constexpr std::u16string_view kCheckConnectionMessage = u"Lütfen internet bağlantınızı kontrol ederek yeniden deneyiniz.";
+constexpr std::u16string_view kCheckConnectionMessage =
+    u"Lütfen internet bağlantınızı kontrol ederek yeniden deneyiniz.";
 constexpr std::u16string_view kNoConnection = u"İnternet bağlantısı sağlanamadı";
 constexpr std::u16string_view kUpdateErrorTitle = u"Güncelleme Hatası";
 constexpr std::u16string_view kCancelled = u"Güncelleme iptal edildi";
@@ -303,8 +304,8 @@ void UpdateController::ctlIFile_DownloadProgress(std::int32_t& lBytesRead)
     m_env.view.setProgressMax(size);
     m_env.view.setProgressValue(lBytesRead);
     m_env.view.setStatusText(text(kDownloading));
-    const auto percent = static_cast<std::int64_t>(
-        std::floor(static_cast<double>(static_cast<std::int64_t>(lBytesRead) * 100) / size));
+    const auto percent =
+        static_cast<std::int64_t>(std::floor(static_cast<double>(static_cast<std::int64_t>(lBytesRead) * 100) / size));
     m_env.view.setProgressText(u"%" + runtime::fromUtf8(std::to_string(percent)));
     m_env.setup.shell.sleep(std::chrono::milliseconds(10));
     m_env.doEvents();
@@ -343,8 +344,7 @@ void UpdateController::ctlIFile_DownloadComplete()
                 return m_installer.removeDownload();  // the cancel has told the user already
             m_env.program.boxes.show(text(kUnsignedDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
             return showFailed();
-        case Installer::Verdict::GivenUp:
-            return m_installer.removeDownload();
+        case Installer::Verdict::GivenUp: return m_installer.removeDownload();
         case Installer::Verdict::Accepted:
             if (abandoned())
                 return m_installer.removeDownload();
@@ -382,9 +382,9 @@ void UpdateController::showFolderProblem(const runtime::FileError& error)
     if (name.size() > folder.size() + 1 && name.starts_with(folder)
         && (name[folder.size()] == u'\\' || name[folder.size()] == u'/'))
         name.erase(0, folder.size() + 1);
-    m_env.program.boxes.show(text(kFolderProblem) + u"\r\n" + name + u": " + text(problemText(error.problem())) + u"\r\n"
-                         + text(kProgramUnchanged),
-                     text(kUpdateErrorTitle), MessageIcon::Exclamation);
+    m_env.program.boxes.show(text(kFolderProblem) + u"\r\n" + name + u": " + text(problemText(error.problem()))
+                                 + u"\r\n" + text(kProgramUnchanged),
+                             text(kUpdateErrorTitle), MessageIcon::Exclamation);
 }
 
 void UpdateController::deleteCancelledDownload()

@@ -48,10 +48,7 @@ public:
     // The elevated writing part starts its update as soon as its window shows.
     bool startsAtOnce() const { return m_env.setup.elevated; }
     // The exit status of this run when its window is closed.
-    int closedStatus() const
-    {
-        return m_env.setup.elevated ? updater_exit::kNotInstalled : updater_exit::kInstalled;
-    }
+    int closedStatus() const { return m_env.setup.elevated ? updater_exit::kNotInstalled : updater_exit::kInstalled; }
     std::u16string UrlOku(const std::u16string& Url, bool& browserokundu);
 
     // Handlers of ctlIFile's events.

@@ -36,8 +36,7 @@ std::unique_ptr<InternetFile> storedDownloadControl(inet::Internet& internet, st
 
 }  // namespace
 
-UpdaterCore::UpdaterCore(UpdaterSetup setup, UpdaterProgram program, UpdateView& view,
-                         std::function<void()> doEvents)
+UpdaterCore::UpdaterCore(UpdaterSetup setup, UpdaterProgram program, UpdateView& view, std::function<void()> doEvents)
     : m_boxes(program.boxes)
     , m_signatures(setup.internet)
     , m_ctlIFile(storedDownloadControl(setup.internet, doEvents))

@@ -33,7 +33,7 @@ struct UpdaterSetup {
     std::u16string updateHost;  // host[:port] of the update server, optionally led by "https://"
     std::u16string vendorHost;  // host of the vendor's web site, optionally led by "https://"
     std::optional<signature::PublicKey> updateKey = std::nullopt;  // with one, only programs it signed install
-    std::uint64_t minimumTimestamp = 0;             // seconds since 1970: nothing signed earlier
+    std::uint64_t minimumTimestamp = 0;                            // seconds since 1970: nothing signed earlier
     bool elevated = false;  // the elevated writing part of another run's update (kElevatedUpdateFlag)
 };
 

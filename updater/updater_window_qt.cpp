@@ -15,8 +15,7 @@ int runUpdaterWindow(int argc, char* argv[], const UpdaterSetup& setup)
         std::fflush(nullptr);
         std::_Exit(status);
     };
-    frmGuncel window(setup,
-                     UpdaterProgram{boxes, endProgram, QCoreApplication::applicationDirPath().toStdU16String()});
+    frmGuncel window(setup, UpdaterProgram{boxes, endProgram, QCoreApplication::applicationDirPath().toStdU16String()});
     boxes.setParent(&window);
     window.show();
     application.exec();

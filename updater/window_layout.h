@@ -33,13 +33,13 @@ struct ControlLayout {
     std::optional<FontLayout> font;
     bool enabled = true;
     bool visible = true;
-    std::u16string picture;                             // a button's picture
-    std::optional<unsigned> foreColor;                  // a label's text colour, 0x00BBGGRR
-    std::u16string mouseIcon;                           // a label's cursor picture
+    std::u16string picture;             // a button's picture
+    std::optional<unsigned> foreColor;  // a label's text colour, 0x00BBGGRR
+    std::u16string mouseIcon;           // a label's cursor picture
     std::pair<int, int> mouseIconHotSpot{0, 0};
-    std::vector<std::pair<int, std::u16string>> panels;  // a status bar's panels: width, text
+    std::vector<std::pair<int, std::u16string>> panels;    // a status bar's panels: width, text
     nlohmann::json properties = nlohmann::json::object();  // the component's own stored data
-    std::vector<ControlLayout> controls;                // a container's contents
+    std::vector<ControlLayout> controls;                   // a container's contents
     friend bool operator==(const ControlLayout&, const ControlLayout&) = default;
 };
 
@@ -55,9 +55,14 @@ struct WindowLayout {
 };
 
 // The control kinds a window knows.
-inline constexpr std::u16string_view kControlKinds[] = {
-    u"VB.CommandButton", u"VB.Label", u"VB.Frame", u"vbalProgBarLib6.vbalProgressBar", u"MSComctlLib.StatusBar",
-    u"SHDocVwCtl.WebBrowser", u"updatelirvanePlus.InternetFile", u"InetCtlsObjects.Inet"};
+inline constexpr std::u16string_view kControlKinds[] = {u"VB.CommandButton",
+                                                        u"VB.Label",
+                                                        u"VB.Frame",
+                                                        u"vbalProgBarLib6.vbalProgressBar",
+                                                        u"MSComctlLib.StatusBar",
+                                                        u"SHDocVwCtl.WebBrowser",
+                                                        u"updatelirvanePlus.InternetFile",
+                                                        u"InetCtlsObjects.Inet"};
 
 // Reads a layout; nullopt and the reason in `error` when it is no layout: not JSON, a field
 // of the wrong type, an unknown kind, a name missing or used twice, a number out of range,

@@ -37,8 +37,7 @@ COM_EXPORT com::HResult DllUnregisterServer()
     }
 }
 
-COM_EXPORT com::HResult DllGetClassObject(const com::Guid& clsid, const com::Guid& iid,
-                                                                      void** object)
+COM_EXPORT com::HResult DllGetClassObject(const com::Guid& clsid, const com::Guid& iid, void** object)
 {
     try {
         if (!object)
@@ -52,8 +51,7 @@ COM_EXPORT com::HResult DllGetClassObject(const com::Guid& clsid, const com::Gui
     }
 }
 
-COM_EXPORT com::HResult DllGetResource(const char* type, std::uint32_t id,
-                                                                   const void** data, std::size_t* size)
+COM_EXPORT com::HResult DllGetResource(const char* type, std::uint32_t id, const void** data, std::size_t* size)
 {
     try {
         if (!type || !data || !size)
@@ -73,4 +71,3 @@ COM_EXPORT com::HResult DllCanUnloadNow()
 {
     return tavorix::moduleInUse() ? com::S_FALSE : com::S_OK;
 }
-

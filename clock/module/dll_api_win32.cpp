@@ -1,7 +1,7 @@
 // The exports of tavorix.ocx: the four of an in-process server and DllInstall, as COM and
 // regsvr32 call them. No exception crosses them.
-#include "clock/module/tavorix_library.h"
 #include "clock/module/server.h"
+#include "clock/module/tavorix_library.h"
 #include "platform/com/module_path.h"
 
 #include <olectl.h>

@@ -1,11 +1,11 @@
 #include "clock/module/ole_control_win32.h"
 
+#include "clock/clock_window_win32.h"
 #include "clock/module/connection_points_win32.h"
 #include "clock/module/persistence_win32.h"
 #include "clock/module/style_browsing_win32.h"
 #include "clock/module/tavorix_library.h"
 #include "clock/user_control1.h"
-#include "clock/clock_window_win32.h"
 #include "platform/com/com_object_win32.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/module_path.h"
@@ -16,8 +16,8 @@
 #include "platform/runtime/text.h"
 
 #include <ocidl.h>
-#include <olectl.h>
 #include <oleauto.h>
+#include <olectl.h>
 
 #include <cstdint>
 #include <cstring>
@@ -49,14 +49,13 @@ HRESULT guarded(Step&& step)
     return com::guarded(u"Tavorix.UserControl1", kDualId, std::forward<Step>(step));
 }
 
-
 // UserControl1 as an ActiveX control: the dual interface for its Style, what a container
 // needs to place, size, draw, save and restore it, and the container's property-changed
 // notices. One thread: the container's.
 class UserControl1Object final
     : public com::Counted<UserControl1Object, IUserControl1, IProvideClassInfo2, ISupportErrorInfo, IOleObject,
-                     IOleInPlaceObject, IOleControl, IViewObject2, IPersistStreamInit, IPersistPropertyBag,
-                     IConnectionPointContainer, IPerPropertyBrowsing>,
+                          IOleInPlaceObject, IOleControl, IViewObject2, IPersistStreamInit, IPersistPropertyBag,
+                          IConnectionPointContainer, IPerPropertyBrowsing>,
       private controls::ControlSite {
 public:
     UserControl1Object() : m_control(std::make_unique<UserControl1>()), m_notices(*this)
@@ -237,12 +236,9 @@ public:
         case OLEIVERB_PRIMARY:
         case OLEIVERB_SHOW:
         case OLEIVERB_INPLACEACTIVATE:
-        case OLEIVERB_UIACTIVATE:
-            return activate(site ? site : m_clientSite.get());
-        case OLEIVERB_HIDE:
-            return InPlaceDeactivate();
-        default:
-            return verb > 0 ? OLEOBJ_S_INVALIDVERB : E_NOTIMPL;
+        case OLEIVERB_UIACTIVATE: return activate(site ? site : m_clientSite.get());
+        case OLEIVERB_HIDE: return InPlaceDeactivate();
+        default: return verb > 0 ? OLEOBJ_S_INVALIDVERB : E_NOTIMPL;
         }
     }
     HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB** verbs) override
@@ -342,11 +338,11 @@ public:
         // The control keeps the size its container gives it, at the place it gives, in pixels of
         // the container's window.
         const int dpi = controls::windowDpi(containerWindow());
-        const HRESULT result = guarded([&] {
-            m_control->setExtent(controls::twipsAt(width, dpi), controls::twipsAt(height, dpi));
-        });
+        const HRESULT result =
+            guarded([&] { m_control->setExtent(controls::twipsAt(width, dpi), controls::twipsAt(height, dpi)); });
         if (const HWND window = static_cast<HWND>(m_control->window().nativeWindow()))
-            ::SetWindowPos(window, nullptr, position->left, position->top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+            ::SetWindowPos(window, nullptr, position->left, position->top, width, height,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
         return result;
     }
     HRESULT STDMETHODCALLTYPE ReactivateAndUndo() override { return INPLACE_E_NOTUNDOABLE; }
@@ -366,8 +362,8 @@ public:
     HRESULT STDMETHODCALLTYPE FreezeEvents(BOOL) override { return S_OK; }
 
     // IViewObject2: the clock drawn where the container asks, as its window shows it.
-    HRESULT STDMETHODCALLTYPE Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds,
-                                   LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) override
+    HRESULT STDMETHODCALLTYPE Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
+                                   BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) override
     {
         if (aspect != DVASPECT_CONTENT)
             return DV_E_DVASPECT;

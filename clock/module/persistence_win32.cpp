@@ -20,7 +20,8 @@ std::wstring wide(std::u16string_view text)
 
 }  // namespace
 
-runtime::Variant ContainerPropertyBag::readProperty(const std::u16string& name, const runtime::Variant& defaultValue) const
+runtime::Variant ContainerPropertyBag::readProperty(const std::u16string& name,
+                                                    const runtime::Variant& defaultValue) const
 {
     VARIANT stored;
     ::VariantInit(&stored);
@@ -46,7 +47,7 @@ runtime::Variant ContainerPropertyBag::readProperty(const std::u16string& name, 
 }
 
 void ContainerPropertyBag::writeProperty(const std::u16string& name, const runtime::Variant& value,
-                   const runtime::Variant& defaultValue)
+                                         const runtime::Variant& defaultValue)
 {
     if (value == defaultValue)
         return;  // a bag keeps what differs from the defaults
@@ -59,7 +60,6 @@ void ContainerPropertyBag::writeProperty(const std::u16string& name, const runti
     if (FAILED(result))
         throw runtime::RuntimeError(runtime::error::kDeviceIoError);
 }
-
 
 std::optional<std::int32_t> readStyleStream(IStream& stream)
 {

@@ -30,8 +30,7 @@ ModuleCounts& moduleCounts()
 // container, and the container's notices passed on as IPropertyNotifySink::OnChanged.
 class UserControl1Object final : public com::IDispatch, public com::IEmbeddedControl, private controls::ControlSite {
 public:
-    UserControl1Object()
-        : m_control(std::make_unique<UserControl1>())
+    UserControl1Object() : m_control(std::make_unique<UserControl1>())
     {
         m_control->setSite(this);
         ++moduleCounts().objects;
@@ -100,12 +99,18 @@ public:
         m_sink = site;
         return com::S_OK;
     }
-    com::HResult InitNew() override { return guarded([&] { m_control->initNew(); }); }
+    com::HResult InitNew() override
+    {
+        return guarded([&] { m_control->initNew(); });
+    }
     com::HResult Load(const controls::PropertyStore& store) override
     {
         return guarded([&] { m_control->load(store); });
     }
-    com::HResult Save(controls::PropertyStore& store) override { return guarded([&] { m_control->save(store); }); }
+    com::HResult Save(controls::PropertyStore& store) override
+    {
+        return guarded([&] { m_control->save(store); });
+    }
     com::HResult Activate(void* parentWindow) override
     {
         // The container may have destroyed the window that held the control already.

@@ -50,7 +50,8 @@ public:
             return E_OUTOFMEMORY;
         } catch (const std::exception& error) {
             // The container gets a result code alone; the reason goes to the debugger's output.
-            ::OutputDebugStringA((std::string("tavorix: UserControl1 cannot be created: ") + error.what() + "\n").c_str());
+            ::OutputDebugStringA(
+                (std::string("tavorix: UserControl1 cannot be created: ") + error.what() + "\n").c_str());
             return E_FAIL;
         } catch (...) {
             return E_FAIL;

@@ -18,18 +18,39 @@ const com::TypeLibrary& typeLibrary()
         lib.minorVersion = 0;
         lib.flags = com::LIBFLAG_FCONTROL;
 
-        TypeDescription coclass{TypeDescription::Kind::CoClass, u"UserControl1", CLSID_UserControl1,
-                                static_cast<std::uint16_t>(com::TYPEFLAG_FCONTROL), {}, {}, u"_UserControl1",
+        TypeDescription coclass{TypeDescription::Kind::CoClass,
+                                u"UserControl1",
+                                CLSID_UserControl1,
+                                static_cast<std::uint16_t>(com::TYPEFLAG_FCONTROL),
+                                {},
+                                {},
+                                u"_UserControl1",
                                 u"__UserControl1"};
-        TypeDescription dual{TypeDescription::Kind::Dispatch, u"_UserControl1", IID__UserControl1,
+        TypeDescription dual{TypeDescription::Kind::Dispatch,
+                             u"_UserControl1",
+                             IID__UserControl1,
                              static_cast<std::uint16_t>(com::TYPEFLAG_FHIDDEN | com::TYPEFLAG_FDUAL
                                                         | com::TYPEFLAG_FNONEXTENSIBLE | com::TYPEFLAG_FOLEAUTOMATION),
-                             {{u"Style", 0x68030000, u"renk", true, true, 0}}, {}, {}, {}};
-        TypeDescription source{TypeDescription::Kind::Dispatch, u"__UserControl1", DIID___UserControl1,
+                             {{u"Style", 0x68030000, u"renk", true, true, 0}},
+                             {},
+                             {},
+                             {}};
+        TypeDescription source{TypeDescription::Kind::Dispatch,
+                               u"__UserControl1",
+                               DIID___UserControl1,
                                static_cast<std::uint16_t>(com::TYPEFLAG_FHIDDEN | com::TYPEFLAG_FNONEXTENSIBLE),
-                               {}, {}, {}, {}};
-        TypeDescription colours{TypeDescription::Kind::Enumeration, u"renk", GUID_renk, 0, {},
-                                {{u"Yeşil", 0}, {u"Kırmızı", 1}, {u"Mavi", 2}}, {}, {}};
+                               {},
+                               {},
+                               {},
+                               {}};
+        TypeDescription colours{TypeDescription::Kind::Enumeration,
+                                u"renk",
+                                GUID_renk,
+                                0,
+                                {},
+                                {{u"Yeşil", 0}, {u"Kırmızı", 1}, {u"Mavi", 2}},
+                                {},
+                                {}};
         lib.types = {coclass, dual, source, colours};
         return lib;
     }();

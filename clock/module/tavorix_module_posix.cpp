@@ -28,7 +28,7 @@ std::optional<std::string_view> resource(std::string_view type, std::uint32_t id
     static const std::string typeLibraryText = com::describe(typeLibrary());
     static const std::string versionText = [] {
         const VersionInfo& info = versionInfo();
-        const auto version = [](const std::uint16_t (&parts)[4]) {
+        const auto version = [](const std::uint16_t(&parts)[4]) {
             return std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." + std::to_string(parts[2]) + "."
                    + std::to_string(parts[3]);
         };
@@ -70,8 +70,8 @@ bool registerServer(const std::string& modulePath, RegistrationScope)
     set(libKey + "\\FLAGS", "", std::to_string(lib.flags));
     set(libKey + "\\HELPDIR", "", std::filesystem::path(modulePath).parent_path().string());
 
-    for (const auto& [iid, name] : {std::pair{IID__UserControl1, "_UserControl1"},
-                                    std::pair{DIID___UserControl1, "__UserControl1"}}) {
+    for (const auto& [iid, name] :
+         {std::pair{IID__UserControl1, "_UserControl1"}, std::pair{DIID___UserControl1, "__UserControl1"}}) {
         const std::string key = "Interface\\" + iid.toString();
         set(key, "", name);
         set(key + "\\TypeLib", "", libid);

@@ -69,8 +69,9 @@ bool registerServer(const std::string& modulePath, RegistrationScope scope)
     com::Ptr<ITypeLib> library;
     HRESULT result = ::LoadTypeLibEx(module.c_str(), REGKIND_NONE, library.out());
     if (SUCCEEDED(result)) {
-        result = scope == RegistrationScope::User ? ::RegisterTypeLibForUser(library.get(), module.data(), folder.data())
-                                                  : ::RegisterTypeLib(library.get(), module.data(), folder.data());
+        result = scope == RegistrationScope::User
+                     ? ::RegisterTypeLibForUser(library.get(), module.data(), folder.data())
+                     : ::RegisterTypeLib(library.get(), module.data(), folder.data());
     }
     if (FAILED(result)) {
         unregisterServer(scope);
@@ -90,10 +91,9 @@ bool unregisterServer(RegistrationScope scope)
     const com::TypeLibrary& lib = typeLibrary();
     const GUID libid = LIBID_Tavorix.as<GUID>();
     const auto lcid = static_cast<LCID>(lib.lcid);
-    const HRESULT result =
-        scope == RegistrationScope::User
-            ? ::UnRegisterTypeLibForUser(libid, lib.majorVersion, lib.minorVersion, lcid, SYS_WIN64)
-            : ::UnRegisterTypeLib(libid, lib.majorVersion, lib.minorVersion, lcid, SYS_WIN64);
+    const HRESULT result = scope == RegistrationScope::User
+                               ? ::UnRegisterTypeLibForUser(libid, lib.majorVersion, lib.minorVersion, lcid, SYS_WIN64)
+                               : ::UnRegisterTypeLib(libid, lib.majorVersion, lib.minorVersion, lcid, SYS_WIN64);
     return removed && (SUCCEEDED(result) || result == TYPE_E_REGISTRYACCESS || result == TYPE_E_LIBNOTREGISTERED);
 }
 

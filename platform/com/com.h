@@ -35,13 +35,19 @@ inline constexpr HResult SELFREG_E_CLASS = static_cast<HResult>(0x80040201);
 inline constexpr HResult DISP_E_MEMBERNOTFOUND = static_cast<HResult>(0x80020003);
 inline constexpr HResult DISP_E_EXCEPTION = static_cast<HResult>(0x80020009);
 
-inline constexpr bool succeeded(HResult result) { return result >= 0; }
+inline constexpr bool succeeded(HResult result)
+{
+    return result >= 0;
+}
 
 inline constexpr Guid IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr Guid IID_IClassFactory{0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr Guid IID_IDispatch{0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 // Our stand-in for IOleObject, IPersistPropertyBag and in-place activation together.
-inline constexpr Guid IID_IEmbeddedControl{0x6B1C29A4, 0x5F3E, 0x4D2B, {0x9A, 0x61, 0x3C, 0x7E, 0x12, 0x84, 0xB0, 0x5D}};
+inline constexpr Guid IID_IEmbeddedControl{0x6B1C29A4,
+                                           0x5F3E,
+                                           0x4D2B,
+                                           {0x9A, 0x61, 0x3C, 0x7E, 0x12, 0x84, 0xB0, 0x5D}};
 
 class IUnknown {
 public:

@@ -22,13 +22,13 @@ std::string wholenessProblem(const std::filesystem::path& module)
     if (fd < 0)
         return std::string(" cannot be read: ") + std::strerror(errno);
     struct stat info {};
-    const bool whole = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
-                       && shell::isWholeElfProgram(static_cast<std::uint64_t>(info.st_size),
-                                                   [fd](std::uint64_t offset, std::span<std::byte> into) {
-                                                       return ::pread(fd, into.data(), into.size(),
-                                                                      static_cast<off_t>(offset))
-                                                              == static_cast<ssize_t>(into.size());
-                                                   });
+    const bool whole =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
+        && shell::isWholeElfProgram(static_cast<std::uint64_t>(info.st_size),
+                                    [fd](std::uint64_t offset, std::span<std::byte> into) {
+                                        return ::pread(fd, into.data(), into.size(), static_cast<off_t>(offset))
+                                               == static_cast<ssize_t>(into.size());
+                                    });
     ::close(fd);
     return whole ? std::string() : " is not a whole module";
 }

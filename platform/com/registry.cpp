@@ -43,8 +43,7 @@ std::filesystem::path Registry::defaultLocation()
     return base / "velkora-com" / "registry.txt";
 }
 
-Registry::Registry(std::filesystem::path file)
-    : m_file(std::move(file))
+Registry::Registry(std::filesystem::path file) : m_file(std::move(file))
 {
     std::error_code error;
     if (!std::filesystem::exists(m_file, error) && !error)

@@ -17,9 +17,11 @@ std::string hex(unsigned value)
 
 std::string flagsOf(std::uint16_t flags)
 {
-    static constexpr std::pair<std::uint16_t, const char*> names[] = {
-        {TYPEFLAG_FHIDDEN, "hidden"}, {TYPEFLAG_FCONTROL, "control"}, {TYPEFLAG_FDUAL, "dual"},
-        {TYPEFLAG_FNONEXTENSIBLE, "nonextensible"}, {TYPEFLAG_FOLEAUTOMATION, "oleautomation"}};
+    static constexpr std::pair<std::uint16_t, const char*> names[] = {{TYPEFLAG_FHIDDEN, "hidden"},
+                                                                      {TYPEFLAG_FCONTROL, "control"},
+                                                                      {TYPEFLAG_FDUAL, "dual"},
+                                                                      {TYPEFLAG_FNONEXTENSIBLE, "nonextensible"},
+                                                                      {TYPEFLAG_FOLEAUTOMATION, "oleautomation"}};
     std::string text;
     for (const auto& [flag, name] : names) {
         if (flags & flag)
@@ -55,8 +57,8 @@ std::string describe(const TypeLibrary& library)
 {
     using runtime::toUtf8;
     std::string text = "library " + toUtf8(library.name) + " " + std::to_string(library.majorVersion) + "."
-                       + std::to_string(library.minorVersion) + " " + library.guid.toString() + " \"" + toUtf8(library.helpString)
-                       + "\" locale " + std::to_string(library.lcid)
+                       + std::to_string(library.minorVersion) + " " + library.guid.toString() + " \""
+                       + toUtf8(library.helpString) + "\" locale " + std::to_string(library.lcid)
                        + ((library.flags & LIBFLAG_FCONTROL) ? " [control]" : "") + "\n";
     for (const auto& type : library.types) {
         switch (type.kind) {

@@ -34,7 +34,7 @@ struct TypeDescription {
     std::u16string name;
     Guid guid;
     std::uint16_t flags = 0;
-    std::vector<PropertyDescription> properties;                    // interfaces
+    std::vector<PropertyDescription> properties;                     // interfaces
     std::vector<std::pair<std::u16string, std::int32_t>> constants;  // enumerations
     std::u16string defaultInterface;                                 // classes
     std::u16string defaultSource;                                    // classes

@@ -99,8 +99,8 @@ private:
     // view holds the rest of its flags.
     static std::uint16_t flagsOf(ITypeInfo* info, const TYPEATTR& attributes)
     {
-        constexpr std::uint16_t kDescribed = TYPEFLAG_FHIDDEN | TYPEFLAG_FCONTROL | TYPEFLAG_FDUAL
-                                             | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION;
+        constexpr std::uint16_t kDescribed =
+            TYPEFLAG_FHIDDEN | TYPEFLAG_FCONTROL | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION;
         std::uint16_t flags = attributes.wTypeFlags;
         HREFTYPE vtable = 0;
         Ptr<ITypeInfo> view;
@@ -174,8 +174,8 @@ private:
             return;
         // A getter's value is its return value in a dispatch interface, its last parameter in
         // a vtable interface.
-        const TYPEDESC& value = function.cParams > 0 ? function.lprgelemdescParam[function.cParams - 1].tdesc
-                                                      : function.elemdescFunc.tdesc;
+        const TYPEDESC& value =
+            function.cParams > 0 ? function.lprgelemdescParam[function.cParams - 1].tdesc : function.elemdescFunc.tdesc;
         auto property = std::find_if(properties.begin(), properties.end(),
                                      [&](const PropertyDescription& p) { return p.id == function.memid; });
         if (property == properties.end()) {

@@ -64,8 +64,8 @@ public:
             if (!create(type))
                 return false;
         }
-        for (const auto kind : {TypeDescription::Kind::Enumeration, TypeDescription::Kind::Dispatch,
-                                TypeDescription::Kind::CoClass}) {
+        for (const auto kind :
+             {TypeDescription::Kind::Enumeration, TypeDescription::Kind::Dispatch, TypeDescription::Kind::CoClass}) {
             for (const auto& type : m_library.types) {
                 if (type.kind == kind && !add(type))
                     return false;
@@ -88,12 +88,9 @@ private:
     static TYPEKIND kindOf(const TypeDescription& type)
     {
         switch (type.kind) {
-        case TypeDescription::Kind::Enumeration:
-            return TKIND_ENUM;
-        case TypeDescription::Kind::CoClass:
-            return TKIND_COCLASS;
-        case TypeDescription::Kind::Dispatch:
-            break;
+        case TypeDescription::Kind::Enumeration: return TKIND_ENUM;
+        case TypeDescription::Kind::CoClass: return TKIND_COCLASS;
+        case TypeDescription::Kind::Dispatch: break;
         }
         return (type.flags & TYPEFLAG_FDUAL) ? TKIND_INTERFACE : TKIND_DISPATCH;
     }
@@ -117,8 +114,11 @@ private:
     // The type of a property: one of the library's own types, or a base type by its name.
     bool typeOf(ICreateTypeInfo* info, const std::u16string& name, TYPEDESC& type)
     {
-        static const std::map<std::u16string, VARTYPE> base{
-            {u"Long", VT_I4}, {u"Integer", VT_I2}, {u"String", VT_BSTR}, {u"Boolean", VT_BOOL}, {u"Double", VT_R8}};
+        static const std::map<std::u16string, VARTYPE> base{{u"Long", VT_I4},
+                                                            {u"Integer", VT_I2},
+                                                            {u"String", VT_BSTR},
+                                                            {u"Boolean", VT_BOOL},
+                                                            {u"Double", VT_R8}};
         if (const auto found = base.find(name); found != base.end()) {
             type.vt = found->second;
             return true;
@@ -138,12 +138,9 @@ private:
     bool add(const TypeDescription& type)
     {
         switch (type.kind) {
-        case TypeDescription::Kind::Enumeration:
-            return addEnumeration(type);
-        case TypeDescription::Kind::Dispatch:
-            return addDispatch(type);
-        case TypeDescription::Kind::CoClass:
-            return addClass(type);
+        case TypeDescription::Kind::Enumeration: return addEnumeration(type);
+        case TypeDescription::Kind::Dispatch: return addDispatch(type);
+        case TypeDescription::Kind::CoClass: return addClass(type);
         }
         return false;
     }

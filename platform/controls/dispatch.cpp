@@ -4,11 +4,11 @@
 
 namespace controls {
 
+using runtime::RuntimeError;
+using runtime::Variant;
 using runtime::error::kObjectDoesNotSupport;
 using runtime::error::kSetNotSupported;
 using runtime::error::kWrongNumberOfArguments;
-using runtime::RuntimeError;
-using runtime::Variant;
 
 Variant dispatchGet(Dispatch& target, DispId id)
 {

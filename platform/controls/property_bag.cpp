@@ -4,19 +4,18 @@
 
 namespace controls {
 
-runtime::Variant PropertyBag::readProperty(const std::u16string& name,
-                                           const runtime::Variant& defaultValue) const
+runtime::Variant PropertyBag::readProperty(const std::u16string& name, const runtime::Variant& defaultValue) const
 {
-    const auto it = std::find_if(m_entries.begin(), m_entries.end(),
-                                 [&](const Entry& entry) { return entry.first == name; });
+    const auto it =
+        std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& entry) { return entry.first == name; });
     return it == m_entries.end() ? defaultValue : it->second;
 }
 
 void PropertyBag::writeProperty(const std::u16string& name, const runtime::Variant& value,
                                 const runtime::Variant& defaultValue)
 {
-    const auto it = std::find_if(m_entries.begin(), m_entries.end(),
-                                 [&](const Entry& entry) { return entry.first == name; });
+    const auto it =
+        std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& entry) { return entry.first == name; });
     if (value == defaultValue) {
         if (it != m_entries.end())
             m_entries.erase(it);
@@ -30,8 +29,7 @@ void PropertyBag::writeProperty(const std::u16string& name, const runtime::Varia
 
 bool PropertyBag::contains(const std::u16string& name) const
 {
-    return std::any_of(m_entries.begin(), m_entries.end(),
-                       [&](const Entry& entry) { return entry.first == name; });
+    return std::any_of(m_entries.begin(), m_entries.end(), [&](const Entry& entry) { return entry.first == name; });
 }
 
 }  // namespace controls

@@ -15,8 +15,7 @@ public:
     virtual ~PropertyStore() = default;
 
     // The stored value of `name`, or `defaultValue` when the key is absent.
-    virtual runtime::Variant readProperty(const std::u16string& name,
-                                          const runtime::Variant& defaultValue) const = 0;
+    virtual runtime::Variant readProperty(const std::u16string& name, const runtime::Variant& defaultValue) const = 0;
     // Stores `value` under `name`; a value equal to `defaultValue` is left out (and an earlier
     // entry under that name removed), so that stored data holds only what differs.
     virtual void writeProperty(const std::u16string& name, const runtime::Variant& value,
@@ -31,8 +30,7 @@ public:
     PropertyBag() = default;
     explicit PropertyBag(std::vector<Entry> entries) : m_entries(std::move(entries)) {}
 
-    runtime::Variant readProperty(const std::u16string& name,
-                                  const runtime::Variant& defaultValue) const override;
+    runtime::Variant readProperty(const std::u16string& name, const runtime::Variant& defaultValue) const override;
     void writeProperty(const std::u16string& name, const runtime::Variant& value,
                        const runtime::Variant& defaultValue) override;
 

@@ -28,9 +28,9 @@ CurlLibrary load()
     if (!library)
         cannotLoad(::dlerror());
     CurlLibrary curl;
-#define INET_CURL_BIND(name)                                                                                 \
-    curl.name = reinterpret_cast<decltype(curl.name)>(::dlsym(library, "curl_" #name));                      \
-    if (!curl.name)                                                                                          \
+#define INET_CURL_BIND(name)                                                                                           \
+    curl.name = reinterpret_cast<decltype(curl.name)>(::dlsym(library, "curl_" #name));                                \
+    if (!curl.name)                                                                                                    \
         cannotLoad("no curl_" #name);
     INET_CURL_FUNCTIONS(INET_CURL_BIND)
 #undef INET_CURL_BIND

@@ -7,12 +7,14 @@
 // the updater's start-up. Each is named as curl's own without its "curl_" prefix.
 namespace inet {
 
+// clang-format off
 #define INET_CURL_FUNCTIONS(FUNCTION)                                                                        \
     FUNCTION(url) FUNCTION(url_set) FUNCTION(url_get) FUNCTION(url_cleanup) FUNCTION(free)                   \
     FUNCTION(slist_append) FUNCTION(slist_free_all) FUNCTION(easy_init) FUNCTION(easy_cleanup)               \
     FUNCTION(easy_setopt) FUNCTION(easy_getinfo) FUNCTION(easy_pause) FUNCTION(multi_init)                   \
     FUNCTION(multi_cleanup) FUNCTION(multi_add_handle) FUNCTION(multi_remove_handle) FUNCTION(multi_poll)    \
     FUNCTION(multi_perform) FUNCTION(multi_info_read)
+// clang-format on
 
 struct CurlLibrary {
 #define INET_CURL_MEMBER(name) decltype(&::curl_##name) name = nullptr;

@@ -79,8 +79,8 @@ public:
     // runtime::RuntimeError 48 "Error in loading DLL" when the library behind the layer cannot
     // be loaded (libcurl, which Linux loads with the first session).
     virtual Handle openSession(const std::string& agent, std::uint32_t accessType,
-                               const std::optional<std::string>& proxy,
-                               const std::optional<std::string>& proxyBypass, std::uint32_t flags) = 0;
+                               const std::optional<std::string>& proxy, const std::optional<std::string>& proxyBypass,
+                               std::uint32_t flags) = 0;
 
     // InternetSetStatusCallback, for waits: `callback` serves every call on `session` and on the
     // handles opened from it. False for a handle that is no session.
@@ -93,9 +93,8 @@ public:
     // InternetConnect: a connection to `server` (which may carry ":port"); port 0 is the
     // service's default. No user (nullopt) sends no credentials; an empty one is a user name.
     virtual Handle connect(Handle session, const std::string& server, std::uint16_t port,
-                           const std::optional<std::string>& user,
-                           const std::optional<std::string>& password, std::uint32_t service,
-                           std::uint32_t flags, std::uintptr_t context) = 0;
+                           const std::optional<std::string>& user, const std::optional<std::string>& password,
+                           std::uint32_t service, std::uint32_t flags, std::uintptr_t context) = 0;
 
     // HttpOpenRequest on a connection; kFlagSecure in `flags` speaks HTTPS to the server.
     virtual Handle openRequest(Handle connection, const std::string& verb, const std::string& object,
@@ -109,13 +108,12 @@ public:
     // HttpQueryInfo into `buffer`, of which the first `length` bytes may be written. On success
     // `length` is the count written (the closing NUL not counted); when the answer does not
     // fit, the call fails and `length` tells the size needed.
-    virtual bool queryInfo(Handle request, std::uint32_t infoLevel, std::span<char> buffer,
-                           std::uint32_t& length, std::uint32_t& index) = 0;
+    virtual bool queryInfo(Handle request, std::uint32_t infoLevel, std::span<char> buffer, std::uint32_t& length,
+                           std::uint32_t& index) = 0;
 
     // InternetOpenUrl: starts a GET of `url` and waits for the response headers.
-    virtual Handle openUrl(Handle session, const std::string& url,
-                           const std::optional<std::string>& headers, std::uint32_t flags,
-                           std::uintptr_t context) = 0;
+    virtual Handle openUrl(Handle session, const std::string& url, const std::optional<std::string>& headers,
+                           std::uint32_t flags, std::uintptr_t context) = 0;
 
     // InternetSetFilePointer: the new position, or kInvalidSetFilePointer when refused.
     virtual std::uint32_t setFilePointer(Handle file, std::int32_t distance, std::int32_t* distanceHigh,

@@ -104,11 +104,7 @@ std::unique_ptr<Internet> systemInternet(Timeouts timeouts, TlsTrust trust)
     return std::make_unique<CurlInternet>(timeouts, std::move(trust));
 }
 
-CurlInternet::CurlInternet(Timeouts timeouts, TlsTrust trust)
-    : m_timeouts(timeouts)
-    , m_trust(std::move(trust))
-{
-}
+CurlInternet::CurlInternet(Timeouts timeouts, TlsTrust trust) : m_timeouts(timeouts), m_trust(std::move(trust)) {}
 
 CurlInternet::~CurlInternet() = default;
 
@@ -201,8 +197,8 @@ Handle CurlInternet::connect(Handle sessionHandle, const std::string& server, st
 }
 
 Handle CurlInternet::openRequest(Handle connectionHandle, const std::string& verb, const std::string& object,
-                                 const std::string& version, const std::optional<std::string>&,
-                                 std::uint32_t flags, std::uintptr_t)
+                                 const std::string& version, const std::optional<std::string>&, std::uint32_t flags,
+                                 std::uintptr_t)
 {
     const Connection* connection = find<Connection>(connectionHandle);
     if (!connection)
@@ -355,12 +351,7 @@ bool CurlInternet::closeHandle(Handle handle)
 {
     if (handle == 0 || m_objects.count(handle) == 0)
         return false;
-    std::vector<Handle> children;
-    for (const auto& [child, object] : m_objects) {
-        if (object->parent == handle)
-            children.push_back(child);
-    }
-    for (const Handle child : children)
+    for (const Handle child : childrenOf(m_objects, handle))
         closeHandle(child);
     const auto it = m_objects.find(handle);
     if (m_callDepth > 0)

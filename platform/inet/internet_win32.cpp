@@ -21,9 +21,7 @@ bool answer(std::string_view text, std::span<char> buffer, std::uint32_t& length
 }  // namespace
 
 WinInetInternet::WinInetInternet(Timeouts timeouts, TlsTrust trust)
-    : m_timeouts(timeouts)
-    , m_trust(std::move(trust))
-    , m_pinned(m_trust.authoritiesPem)
+    : m_timeouts(timeouts), m_trust(std::move(trust)), m_pinned(m_trust.authoritiesPem)
 {
 }
 
@@ -36,8 +34,9 @@ WinInetInternet::~WinInetInternet()
         closeHandle(handle);
 }
 
-Handle WinInetInternet::openSession(const std::string& agent, std::uint32_t accessType, const std::optional<std::string>& proxy,
-                   const std::optional<std::string>& proxyBypass, std::uint32_t)
+Handle WinInetInternet::openSession(const std::string& agent, std::uint32_t accessType,
+                                    const std::optional<std::string>& proxy,
+                                    const std::optional<std::string>& proxyBypass, std::uint32_t)
 {
     if (accessType != kOpenTypePreconfig && accessType != kOpenTypeDirect && accessType != kOpenTypeProxy)
         return 0;
@@ -75,8 +74,8 @@ bool WinInetInternet::setProxyCredentials(Handle session, const std::string& use
 }
 
 Handle WinInetInternet::connect(Handle session, const std::string& server, std::uint16_t port,
-               const std::optional<std::string>& user, const std::optional<std::string>& password,
-               std::uint32_t service, std::uint32_t, std::uintptr_t)
+                                const std::optional<std::string>& user, const std::optional<std::string>& password,
+                                std::uint32_t service, std::uint32_t, std::uintptr_t)
 {
     const auto where = serverAddress(server, port);
     if (!find(session, Kind::Session) || service != kServiceHttp || !where)
@@ -90,8 +89,8 @@ Handle WinInetInternet::connect(Handle session, const std::string& server, std::
 }
 
 Handle WinInetInternet::openRequest(Handle connection, const std::string& verb, const std::string& object,
-                   const std::string& version, const std::optional<std::string>&, std::uint32_t flags,
-                   std::uintptr_t)
+                                    const std::string& version, const std::optional<std::string>&, std::uint32_t flags,
+                                    std::uintptr_t)
 {
     if (!find(connection, Kind::Connection))
         return 0;
@@ -104,7 +103,7 @@ Handle WinInetInternet::openRequest(Handle connection, const std::string& verb, 
 }
 
 bool WinInetInternet::sendRequest(Handle requestHandle, const std::optional<std::string>& headers,
-                 std::span<const std::byte>)
+                                  std::span<const std::byte>)
 {
     Object* request = find(requestHandle, Kind::Request);
     if (!request)
@@ -115,13 +114,18 @@ bool WinInetInternet::sendRequest(Handle requestHandle, const std::optional<std:
                  request->object};
     if (url.port == INTERNET_INVALID_PORT_NUMBER)
         url.port = secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
-    Exchange exchange{connection.parent, request->verb, request->version, headers.value_or(""),
-                      (request->flags & kFlagReload) != 0, connection.user, connection.password};
+    Exchange exchange{connection.parent,
+                      request->verb,
+                      request->version,
+                      headers.value_or(""),
+                      (request->flags & kFlagReload) != 0,
+                      connection.user,
+                      connection.password};
     return run(*request, exchange, url);
 }
 
 bool WinInetInternet::queryInfo(Handle handle, std::uint32_t infoLevel, std::span<char> buffer, std::uint32_t& length,
-               std::uint32_t&)
+                                std::uint32_t&)
 {
     const Object* object = find(handle);
     if (!object || !object->answered || (object->kind != Kind::Request && object->kind != Kind::Url))
@@ -133,8 +137,8 @@ bool WinInetInternet::queryInfo(Handle handle, std::uint32_t infoLevel, std::spa
     }
 }
 
-Handle WinInetInternet::openUrl(Handle sessionHandle, const std::string& text, const std::optional<std::string>& headers,
-               std::uint32_t, std::uintptr_t)
+Handle WinInetInternet::openUrl(Handle sessionHandle, const std::string& text,
+                                const std::optional<std::string>& headers, std::uint32_t, std::uintptr_t)
 {
     if (!find(sessionHandle, Kind::Session))
         return 0;
@@ -157,12 +161,7 @@ bool WinInetInternet::closeHandle(Handle handle)
     const auto it = m_objects.find(handle);
     if (handle == 0 || it == m_objects.end())
         return false;
-    std::vector<Handle> children;
-    for (const auto& [child, object] : m_objects) {
-        if (object->parent == handle)
-            children.push_back(child);
-    }
-    for (const Handle child : children)
+    for (const Handle child : childrenOf(m_objects, handle))
         closeHandle(child);
     m_objects.erase(handle);
     return true;
@@ -194,7 +193,7 @@ WinInetInternet::Object& WinInetInternet::sessionOf(const Object& object)
 }
 
 bool WinInetInternet::await(HANDLE done, Handle session, Handle owner, Clock::time_point deadline,
-           const std::function<bool(Clock::duration)>& goOn)
+                            const std::function<bool(Clock::duration)>& goOn)
 {
     for (;;) {
         const auto now = Clock::now();

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/inet/internet.h"
-#include "platform/inet/pinned_authorities_win32.h"
 #include "platform/inet/operations_win32.h"
+#include "platform/inet/pinned_authorities_win32.h"
 #include "platform/inet/urls_win32.h"
 
 #include <windows.h>
@@ -81,7 +81,7 @@ private:
         HINTERNET internet = nullptr;  // a session's
         HINTERNET connect = nullptr;   // of the request now answered
         HINTERNET request = nullptr;
-        Context* context = nullptr;    // of `request`: the layer's share
+        Context* context = nullptr;  // of `request`: the layer's share
         // Session.
         WaitCallback wait;
         std::optional<std::string> proxyUser;

@@ -73,9 +73,7 @@ std::optional<std::string> RawHeaderQuery::text() const
 }
 
 RawHeaderQuery::RawHeaderQuery(HINTERNET request)
-    : m_request(request)
-    , m_done(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
-    , m_text(kMaxHeaderBlock + 1, '\0')
+    : m_request(request), m_done(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_text(kMaxHeaderBlock + 1, '\0')
 {
 }
 
@@ -90,8 +88,8 @@ DWORD WINAPI RawHeaderQuery::run(void* self)
 {
     auto* query = static_cast<RawHeaderQuery*>(self);
     query->m_length = static_cast<DWORD>(query->m_text.size());
-    query->m_ok =
-        ::HttpQueryInfoA(query->m_request, HTTP_QUERY_RAW_HEADERS_CRLF, query->m_text.data(), &query->m_length, nullptr);
+    query->m_ok = ::HttpQueryInfoA(query->m_request, HTTP_QUERY_RAW_HEADERS_CRLF, query->m_text.data(),
+                                   &query->m_length, nullptr);
     ::SetEvent(query->m_done);
     release(query);
     return 0;

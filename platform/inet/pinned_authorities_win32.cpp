@@ -43,10 +43,9 @@ bool dnsMatches(const wchar_t* pattern, const std::string& host)
 bool signedBy(PCCERT_CONTEXT subject, PCCERT_CONTEXT issuer)
 {
     return ::CertCompareCertificateName(X509_ASN_ENCODING, &subject->pCertInfo->Issuer, &issuer->pCertInfo->Subject)
-           && ::CryptVerifyCertificateSignatureEx(0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT,
-                                                  const_cast<CERT_CONTEXT*>(subject),
-                                                  CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
-                                                  const_cast<CERT_CONTEXT*>(issuer), 0, nullptr);
+           && ::CryptVerifyCertificateSignatureEx(
+               0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT, const_cast<CERT_CONTEXT*>(subject),
+               CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT, const_cast<CERT_CONTEXT*>(issuer), 0, nullptr);
 }
 
 // True when the certificate may issue others: its basic constraints say it is an authority.
@@ -79,8 +78,8 @@ PinnedAuthorities::PinnedAuthorities(const std::string& pem)
             break;
         const std::string block = pem.substr(at, end + kEnd.size() - at);
         DWORD size = 0;
-        if (!::CryptStringToBinaryA(block.c_str(), static_cast<DWORD>(block.size()), CRYPT_STRING_BASE64HEADER,
-                                    nullptr, &size, nullptr, nullptr))
+        if (!::CryptStringToBinaryA(block.c_str(), static_cast<DWORD>(block.size()), CRYPT_STRING_BASE64HEADER, nullptr,
+                                    &size, nullptr, nullptr))
             continue;
         std::vector<BYTE> der(size);
         if (::CryptStringToBinaryA(block.c_str(), static_cast<DWORD>(block.size()), CRYPT_STRING_BASE64HEADER,
@@ -132,14 +131,13 @@ bool PinnedAuthorities::names(const CERT_CHAIN_CONTEXT& chain, const std::string
     if (chain.cChain == 0 || chain.rgpChain[0]->cElement == 0)
         return false;
     const CERT_INFO& info = *chain.rgpChain[0]->rgpElement[0]->pCertContext->pCertInfo;
-    const CERT_EXTENSION* extension =
-        ::CertFindExtension(szOID_SUBJECT_ALT_NAME2, info.cExtension, info.rgExtension);
+    const CERT_EXTENSION* extension = ::CertFindExtension(szOID_SUBJECT_ALT_NAME2, info.cExtension, info.rgExtension);
     if (!extension)
         return false;
     CERT_ALT_NAME_INFO* altNames = nullptr;
     DWORD size = 0;
-    if (!::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
-                               extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &altNames, &size))
+    if (!::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData, extension->Value.cbData,
+                               CRYPT_DECODE_ALLOC_FLAG, nullptr, &altNames, &size))
         return false;
     const std::optional<std::array<BYTE, 4>> address = ipv4(host);
     bool named = false;

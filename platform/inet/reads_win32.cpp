@@ -17,7 +17,7 @@ constexpr DWORD kReadAhead = 1024 * 1024;
 }  // namespace
 
 std::uint32_t WinInetInternet::setFilePointer(Handle fileHandle, std::int32_t distance, std::int32_t* distanceHigh,
-                             std::uint32_t moveMethod, std::uintptr_t)
+                                              std::uint32_t moveMethod, std::uintptr_t)
 {
     Object* file = find(fileHandle, Kind::Url);
     if (!file || file->readStarted || moveMethod != kFileCurrent || distance < 0

@@ -36,7 +36,7 @@ bool WinInetInternet::run(Object& target, Exchange exchange, UrlParts url)
 }
 
 bool WinInetInternet::sendOnce(Handle targetHandle, const Exchange& exchange, const UrlParts& url, bool withCredentials,
-              Clock::time_point deadline)
+                               Clock::time_point deadline)
 {
     const bool secure = url.scheme == INTERNET_SCHEME_HTTPS;
     const bool pinned = secure && !m_pinned.empty();
@@ -57,10 +57,9 @@ bool WinInetInternet::sendOnce(Handle targetHandle, const Exchange& exchange, co
         return false;
     target->closeInternet();
     target->answered = false;
-    target->connect = ::InternetConnectA(session->internet, url.host.c_str(), url.port,
-                                         credentials ? exchange.user->c_str() : nullptr,
-                                         credentials ? exchange.password.value_or("").c_str() : nullptr,
-                                         INTERNET_SERVICE_HTTP, 0, 0);
+    target->connect = ::InternetConnectA(
+        session->internet, url.host.c_str(), url.port, credentials ? exchange.user->c_str() : nullptr,
+        credentials ? exchange.password.value_or("").c_str() : nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     if (!target->connect)
         return false;
     auto* context = new Context;
@@ -95,8 +94,8 @@ bool WinInetInternet::sendOnce(Handle targetHandle, const Exchange& exchange, co
         ::InternetQueryOptionA(target->request, INTERNET_OPTION_SECURITY_FLAGS, &security, &size);
         // The name is checked here too: the platform's own check does not read every form
         // of name a certificate may hold (an IP address, say).
-        security |= SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_REVOCATION
-                    | SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
+        security |=
+            SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_REVOCATION | SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
         ::InternetSetOptionA(target->request, INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
     }
     if (session->proxyUser) {

@@ -106,8 +106,8 @@ bool CurlTransfer::startHop(const ParsedUrl& url)
     // The proxy and its exceptions are always named here ("" for none), so that curl reads no
     // variables itself: a named proxy is used for every host, whatever "no_proxy" says, and the
     // system's settings give each hop the proxy of its own scheme.
-    const EnvironmentProxy environment = s.accessType == kOpenTypePreconfig ? environmentProxy(url.origin.scheme)
-                                                                            : EnvironmentProxy{};
+    const EnvironmentProxy environment =
+        s.accessType == kOpenTypePreconfig ? environmentProxy(url.origin.scheme) : EnvironmentProxy{};
     const std::string proxy = s.accessType == kOpenTypeProxy ? s.proxy.value_or("") : environment.proxy;
     option(CURLOPT_PROXY, proxy.c_str());
     option(CURLOPT_NOPROXY, environment.noProxy.c_str());
@@ -312,8 +312,7 @@ bool CurlTransfer::waitForHeaders()
 {
     resume();
     for (;;) {
-        while (!m_headersDone && pump()) {
-        }
+        while (!m_headersDone && pump()) {}
         if (m_headersDone || !m_redirect)
             break;
         if (!followRedirect()) {
@@ -331,8 +330,7 @@ bool CurlTransfer::finish()
     if (!waitForHeaders())
         return false;
     resume();
-    while (pump()) {
-    }
+    while (pump()) {}
     suspend();
     return !m_failed;
 }

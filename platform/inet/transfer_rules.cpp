@@ -79,10 +79,10 @@ RangeAnswer rangeAnswerOf(long status, std::string_view headerBlock, std::int64_
     switch (status) {
     case 206:
         return contentRange && contentRangeStart(*contentRange) == from ? RangeAnswer::FromPosition
-                                                                         : RangeAnswer::Refused;
+                                                                        : RangeAnswer::Refused;
     case 416:
         return contentRange && unsatisfiedRangeLength(*contentRange) == from ? RangeAnswer::NothingLeft
-                                                                              : RangeAnswer::Refused;
+                                                                             : RangeAnswer::Refused;
     case 200: return RangeAnswer::WholeResource;
     default: return RangeAnswer::Refused;
     }

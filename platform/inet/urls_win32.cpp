@@ -10,7 +10,8 @@ std::optional<UrlParts> crack(const std::string& url)
     parts.dwUrlPathLength = 1;
     parts.dwExtraInfoLength = 1;
     if (url.empty() || !::InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)
-        || (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) || parts.dwHostNameLength == 0)
+        || (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
+        || parts.dwHostNameLength == 0)
         return std::nullopt;
     UrlParts cracked;
     cracked.scheme = parts.nScheme;

@@ -82,8 +82,7 @@ std::int32_t fileLength(std::u16string_view path)
     return static_cast<std::int32_t>(size);
 }
 
-BinaryFile::BinaryFile(std::u16string_view path)
-    : m_path(path)
+BinaryFile::BinaryFile(std::u16string_view path) : m_path(path)
 {
     if (path.empty())
         throw RuntimeError(error::kPathFileAccessError);

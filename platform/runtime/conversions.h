@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-// The run-time's checked conversions, whose errors callers trap and compare. Out of range raises error 6 "Overflow"; a text
-// that is no number raises error 13 "Type mismatch"; fractions round half to even.
+// The run-time's checked conversions, whose errors callers trap and compare. Out of range raises error 6 "Overflow"; a
+// text that is no number raises error 13 "Type mismatch"; fractions round half to even.
 namespace runtime {
 
 std::int16_t toInteger(double value);

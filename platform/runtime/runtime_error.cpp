@@ -21,28 +21,20 @@ std::u16string standardDescription(int number)
     case error::kControlArrayElementMissing: return u"Control array element doesn't exist";
     case error::kSetNotSupported: return u"Set not supported (read-only property)";
     case error::kObjectDoesNotSupport: return u"Object doesn't support this property or method";
-    case error::kWrongNumberOfArguments:
-        return u"Wrong number of arguments or invalid property assignment";
+    case error::kWrongNumberOfArguments: return u"Wrong number of arguments or invalid property assignment";
     default: return u"Application-defined or object-defined error";
     }
 }
 
-RuntimeError::RuntimeError(int number)
-    : RuntimeError(number, standardDescription(number))
-{
-}
+RuntimeError::RuntimeError(int number) : RuntimeError(number, standardDescription(number)) {}
 
 RuntimeError::RuntimeError(int number, std::u16string description)
-    : std::runtime_error(toUtf8(description))
-    , m_number(number)
-    , m_description(std::move(description))
+    : std::runtime_error(toUtf8(description)), m_number(number), m_description(std::move(description))
 {
 }
 
 FileError::FileError(int number, FileProblem problem, std::u16string path)
-    : RuntimeError(number)
-    , m_problem(problem)
-    , m_path(std::move(path))
+    : RuntimeError(number), m_problem(problem), m_path(std::move(path))
 {
 }
 

@@ -46,7 +46,7 @@ enum class FileProblem {
     NoAccess,  // the user may not read or write it
     InUse,     // another program holds it
     DiskFull,
-    Folder,    // a folder lies in the file's place
+    Folder,  // a folder lies in the file's place
     Missing,
     Other,
 };

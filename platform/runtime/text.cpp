@@ -37,8 +37,7 @@ std::string toUtf8(std::u16string_view text)
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00
-            && text[i + 1] <= 0xDFFF) {
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
@@ -143,10 +142,9 @@ std::u16string fromWindows1254(std::string_view bytes)
 {
     // 0x80 to 0x9F; bytes the code page leaves undefined map to the same code point.
     static constexpr std::array<char16_t, 32> kHigh = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x008E, 0x008F,
-        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x009E, 0x0178,
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x008E, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x009E, 0x0178,
     };
     std::u16string out;
     out.reserve(bytes.size());
@@ -155,12 +153,18 @@ std::u16string fromWindows1254(std::string_view bytes)
         char16_t c = b;
         if (b >= 0x80 && b <= 0x9F)
             c = kHigh[b - 0x80];
-        else if (b == 0xD0) c = 0x011E;  // Ğ
-        else if (b == 0xDD) c = 0x0130;  // İ
-        else if (b == 0xDE) c = 0x015E;  // Ş
-        else if (b == 0xF0) c = 0x011F;  // ğ
-        else if (b == 0xFD) c = 0x0131;  // ı
-        else if (b == 0xFE) c = 0x015F;  // ş
+        else if (b == 0xD0)
+            c = 0x011E;  // Ğ
+        else if (b == 0xDD)
+            c = 0x0130;  // İ
+        else if (b == 0xDE)
+            c = 0x015E;  // Ş
+        else if (b == 0xF0)
+            c = 0x011F;  // ğ
+        else if (b == 0xFD)
+            c = 0x0131;  // ı
+        else if (b == 0xFE)
+            c = 0x015F;  // ş
         out += c;
     }
     return out;

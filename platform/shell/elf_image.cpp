@@ -22,7 +22,12 @@ public:
     bool readIdentity()
     {
         std::array<std::byte, 16> ident{};
-        if (!m_readAt(0, ident) || std::memcmp(ident.data(), "\x7F" "ELF", 4) != 0)
+        if (!m_readAt(0, ident)
+            || std::memcmp(ident.data(),
+                           "\x7F"
+                           "ELF",
+                           4)
+                   != 0)
             return false;
         const auto elfClass = static_cast<unsigned>(ident[4]);
         const auto data = static_cast<unsigned>(ident[5]);

@@ -15,8 +15,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 namespace shell {
 
@@ -135,8 +135,7 @@ class PosixStagedFile : public StagedFile {
 public:
     // Creates the stage of `target`, empty, readable and writable by this process alone.
     explicit PosixStagedFile(std::filesystem::path target)
-        : m_target(std::move(target))
-        , m_path(m_target.string() + std::string(kStageInfix) + std::to_string(::getpid()))
+        : m_target(std::move(target)), m_path(m_target.string() + std::string(kStageInfix) + std::to_string(::getpid()))
     {
         // A folder in the target's place could never be replaced: say so before anything else
         // of the caller's changes.
@@ -258,8 +257,7 @@ bool spawnDetached(const std::string& program, const std::vector<std::string>& a
         ::_exit(grandchild < 0 ? 1 : 0);
     }
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -381,9 +379,8 @@ public:
         std::array<std::byte, 2> head{};
         if (file.readAt(0, head) && head[0] == std::byte{'#'} && head[1] == std::byte{'!'})
             return true;
-        return isWholeElfProgram(file.size(), [&](std::uint64_t offset, std::span<std::byte> into) {
-            return file.readAt(offset, into);
-        });
+        return isWholeElfProgram(
+            file.size(), [&](std::uint64_t offset, std::span<std::byte> into) { return file.readAt(offset, into); });
     }
 
     bool isProgramRunning(const std::u16string& path) override

@@ -68,8 +68,8 @@ std::u16string named(const std::wstring& path)
 // The file error of `path` for the system's error `code`.
 [[noreturn]] void raise(DWORD code, const std::wstring& path)
 {
-    const FileProblem problem = code == ERROR_ACCESS_DENIED && isFolder(path) ? FileProblem::Folder
-                                                                              : runtime::fileProblemOf(code);
+    const FileProblem problem =
+        code == ERROR_ACCESS_DENIED && isFolder(path) ? FileProblem::Folder : runtime::fileProblemOf(code);
     throw FileError(fileError(code), problem, named(path));
 }
 
@@ -156,8 +156,7 @@ bool sameFile(HANDLE a, HANDLE b)
 
 class Win32StagedFile : public StagedFile {
 public:
-    explicit Win32StagedFile(std::wstring target)
-        : m_target(std::move(target))
+    explicit Win32StagedFile(std::wstring target) : m_target(std::move(target))
     {
         // A folder in the target's place could never be replaced: say so before anything else
         // of the caller's changes.
@@ -169,8 +168,8 @@ public:
         const std::wstring base = m_target + std::wstring(kStageInfix) + std::to_wstring(::GetCurrentProcessId());
         for (int attempt = 0; !m_writing.valid(); ++attempt) {
             m_path = attempt == 0 ? base : base + std::to_wstring(attempt);
-            m_writing.reset(::CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+            m_writing.reset(
+                ::CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
             const DWORD code = ::GetLastError();
             if (!m_writing.valid() && ((code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) || attempt == 99))
                 raise(code, m_target);
@@ -218,10 +217,13 @@ public:
             return;
         // Replaced in one step and written through, so that the rename outlives a power cut. A
         // link in the target's place is replaced itself, never what it leads to.
-        if (!patiently([&] {
-                return ::MoveFileExW(m_path.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-                       != FALSE;
-            }, true))
+        if (!patiently(
+                [&] {
+                    return ::MoveFileExW(m_path.c_str(), m_target.c_str(),
+                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                           != FALSE;
+                },
+                true))
             raise(::GetLastError(), m_target);
         m_committed = true;
     }
@@ -466,15 +468,15 @@ public:
 
     bool isWholeProgram(InputFile& file) override
     {
-        return isWholePeImage(file.size(), [&](std::uint64_t offset, std::span<std::byte> into) {
-            return file.readAt(offset, into);
-        });
+        return isWholePeImage(
+            file.size(), [&](std::uint64_t offset, std::span<std::byte> into) { return file.readAt(offset, into); });
     }
 
     bool isProgramRunning(const std::u16string& path) override
     {
-        const Handle program(::CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const Handle program(::CreateFileW(wide(path).c_str(), 0,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!program.valid()) {
             const DWORD code = ::GetLastError();
             return code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND;

@@ -1,11 +1,11 @@
 #include "clock/clock_renderer.h"
-#include "tests/support/error_of.h"
+#include "clock/painted_elements.h"
 #include "clock/picture.h"
 #include "clock/picture_clip.h"
-#include "clock/painted_elements.h"
 #include "clock/strip_pictures.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
+#include "tests/support/error_of.h"
 
 #include <cstdio>
 
@@ -14,8 +14,14 @@
 namespace {
 
 using Strip = CellChoice::Strip;
-constexpr CellChoice D(int cell) { return {Strip::Digits, static_cast<std::int16_t>(cell)}; }
-constexpr CellChoice P(int cell) { return {Strip::Punctuation, static_cast<std::int16_t>(cell)}; }
+constexpr CellChoice D(int cell)
+{
+    return {Strip::Digits, static_cast<std::int16_t>(cell)};
+}
+constexpr CellChoice P(int cell)
+{
+    return {Strip::Punctuation, static_cast<std::int16_t>(cell)};
+}
 
 struct TimeCase {
     ClockTime time;
@@ -40,11 +46,13 @@ TEST_P(CellsForTime, GivesTheListedCells)
     EXPECT_EQ(cellsFor(GetParam().time, true), lit);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, CellsForTime, testing::Values(
     TimeCase{{0, 0, 0}, {D(10), D(0), P(3), D(0), D(0), P(3), D(0), D(0)}},
     TimeCase{{9, 5, 7}, {D(10), D(9), P(3), D(0), D(5), P(3), D(0), D(7)}},
     TimeCase{{10, 0, 0}, {D(1), D(0), P(3), D(0), D(0), P(3), D(0), D(0)}},
     TimeCase{{23, 59, 59}, {D(2), D(3), P(3), D(5), D(9), P(3), D(5), D(9)}}));
+// clang-format on
 
 TEST(FormatClockTime, NineCharactersWithATrailingBlank)
 {
@@ -109,7 +117,8 @@ protected:
     {
         for (int style = 0; style < 3; ++style) {
             imgDigits.add(std::make_unique<HeldPicture>(pictureVariant(stripImage(strips::drawDigitStrip(style)))));
-            imgPunctuation.add(std::make_unique<HeldPicture>(pictureVariant(stripImage(strips::drawPunctuationStrip(style)))));
+            imgPunctuation.add(
+                std::make_unique<HeldPicture>(pictureVariant(stripImage(strips::drawPunctuationStrip(style)))));
         }
         clpDigits.setCols(11);
         clpPunctuation.setCols(8);
@@ -118,7 +127,10 @@ protected:
     }
 
     // The colour of the lit pixel of segment g of the digit 8, or the middle of a colon.
-    std::uint32_t colourAt(int element, int x, int y) { return pictureOf(imgClock.element(element).picture())->pixel(x, y); }
+    std::uint32_t colourAt(int element, int x, int y)
+    {
+        return pictureOf(imgClock.element(element).picture())->pixel(x, y);
+    }
 
     PictureClip clpDigits;
     PictureClip clpPunctuation;

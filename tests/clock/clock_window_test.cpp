@@ -49,9 +49,9 @@ testing::AssertionResult samePixels(const Picture& shown, const Picture& expecte
     for (int y = 0; y < shown.height(); ++y) {
         for (int x = 0; x < shown.width(); ++x) {
             if (shown.pixel(x, y) != expected.pixel(x, y))
-                return testing::AssertionFailure() << std::hex << "pixel (" << std::dec << x << ", " << y << ") is "
-                                                   << std::hex << shown.pixel(x, y) << ", expected "
-                                                   << expected.pixel(x, y);
+                return testing::AssertionFailure()
+                       << std::hex << "pixel (" << std::dec << x << ", " << y << ") is " << std::hex
+                       << shown.pixel(x, y) << ", expected " << expected.pixel(x, y);
         }
     }
     return testing::AssertionSuccess();

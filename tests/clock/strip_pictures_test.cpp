@@ -49,20 +49,21 @@ class StripFiles : public testing::TestWithParam<int> {};
 TEST_P(StripFiles, CommittedFilesAreWhatTheGeneratorDrawsWithTheStatedHeader)
 {
     const int style = GetParam();
-    for (const StripCase& strip : {StripCase{strips::digitStripName(style), strips::drawDigitStrip(style), 198, 2818},
-                                   StripCase{strips::punctuationStripName(style), strips::drawPunctuationStrip(style), 40, 658}}) {
+    for (const StripCase& strip :
+         {StripCase{strips::digitStripName(style), strips::drawDigitStrip(style), 198, 2818},
+          StripCase{strips::punctuationStripName(style), strips::drawPunctuationStrip(style), 40, 658}}) {
         const auto file = committed(strip.name);
         EXPECT_EQ(file, strip.drawn) << strip.name;
         ASSERT_EQ(file.size(), strip.fileSize);
         EXPECT_EQ(file[0], 'B');
         EXPECT_EQ(file[1], 'M');
         EXPECT_EQ(u32(file, 2), strip.fileSize);
-        EXPECT_EQ(u32(file, 10), 118u);                    // data offset
-        EXPECT_EQ(u32(file, 14), 40u);                     // info header
+        EXPECT_EQ(u32(file, 10), 118u);  // data offset
+        EXPECT_EQ(u32(file, 14), 40u);   // info header
         EXPECT_EQ(u32(file, 18), strip.width);
         EXPECT_EQ(static_cast<std::int32_t>(u32(file, 22)), 27);  // positive: bottom-up
-        EXPECT_EQ(u16(file, 28), 4);                       // bits per pixel
-        EXPECT_EQ(u32(file, 30), 0u);                      // uncompressed
+        EXPECT_EQ(u16(file, 28), 4);                              // bits per pixel
+        EXPECT_EQ(u32(file, 30), 0u);                             // uncompressed
         for (int i = 0; i < 16; ++i) {
             const std::uint32_t rgb = file[54 + 4 * i + 2] << 16 | file[54 + 4 * i + 1] << 8 | file[54 + 4 * i];
             EXPECT_EQ(rgb, strips::paletteColour(static_cast<std::uint8_t>(i)));

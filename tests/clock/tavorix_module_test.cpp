@@ -1,7 +1,7 @@
 #include "clock/module/server.h"
 #include "clock/module/tavorix_library.h"
-#include "platform/com/module_resources.h"
 #include "platform/com/inproc_server.h"
+#include "platform/com/module_resources.h"
 #include "platform/com/registry.h"
 #include "platform/runtime/conversions.h"
 #include "tools/tavorix-container/container_form_qt.h"
@@ -119,13 +119,14 @@ TEST_F(TavorixModule, ClassFactoryAndUnloadCounts)
 {
     ASSERT_NE(server, nullptr);
     void* object = nullptr;
-    EXPECT_EQ(server->getClassObject(tavorix::GUID_renk, com::IID_IClassFactory, &object), com::CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(server->getClassObject(tavorix::GUID_renk, com::IID_IClassFactory, &object),
+              com::CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(object, nullptr);
 
     com::IClassFactory* factory = nullptr;
-    ASSERT_EQ(server->getClassObject(tavorix::CLSID_UserControl1, com::IID_IClassFactory,
-                                     reinterpret_cast<void**>(&factory)),
-              com::S_OK);
+    ASSERT_EQ(
+        server->getClassObject(tavorix::CLSID_UserControl1, com::IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+        com::S_OK);
     EXPECT_EQ(server->canUnloadNow(), com::S_OK);
 
     com::IDispatch* clock = nullptr;
@@ -141,7 +142,8 @@ TEST_F(TavorixModule, ClassFactoryAndUnloadCounts)
     EXPECT_EQ(clock->Invoke(0x68030000, controls::InvokeKind::PropertyPut, std::span(&bad, 1), nullptr, &exception),
               com::DISP_E_EXCEPTION);
     EXPECT_EQ(exception.number, 340);
-    EXPECT_EQ(clock->Invoke(0x12345, controls::InvokeKind::PropertyGet, {}, &value, nullptr), com::DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(clock->Invoke(0x12345, controls::InvokeKind::PropertyGet, {}, &value, nullptr),
+              com::DISP_E_MEMBERNOTFOUND);
 
     EXPECT_EQ(clock->Release(), 0u);
     EXPECT_EQ(server->canUnloadNow(), com::S_OK);
@@ -154,9 +156,9 @@ TEST_F(TavorixModule, ClassFactoryAndUnloadCounts)
 TEST_F(TavorixModule, ControlOutlivingItsWindowIsReleasedSafely)
 {
     com::IClassFactory* factory = nullptr;
-    ASSERT_EQ(server->getClassObject(tavorix::CLSID_UserControl1, com::IID_IClassFactory,
-                                     reinterpret_cast<void**>(&factory)),
-              com::S_OK);
+    ASSERT_EQ(
+        server->getClassObject(tavorix::CLSID_UserControl1, com::IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+        com::S_OK);
     com::IEmbeddedControl* control = nullptr;
     ASSERT_EQ(factory->CreateInstance(nullptr, com::IID_IEmbeddedControl, reinterpret_cast<void**>(&control)),
               com::S_OK);
@@ -298,8 +300,8 @@ TEST_F(TavorixModule, AStoreOfOtherClassesIsKeptAndAnUnreadableOneLeftAlone)
     std::ofstream(store, std::ios::binary | std::ios::trunc) << garbled;
     testing::internal::CaptureStderr();
     EXPECT_EQ(server->registerServer(), com::SELFREG_E_CLASS);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "tavorix.ocx: the registration store " + store.string() + " cannot be read: it is no registration store\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "tavorix.ocx: the registration store " + store.string()
+                                                          + " cannot be read: it is no registration store\n");
     EXPECT_EQ(server->unregisterServer(), com::SELFREG_E_CLASS);
     std::ifstream in(store, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), garbled);

@@ -81,12 +81,10 @@ protected:
         canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
             reinterpret_cast<void*>(::GetProcAddress(m_module, "DllCanUnloadNow")));
         if (getClassObject)
-            getClassObject(tavorix::CLSID_UserControl1.as<GUID>(), IID_IClassFactory, reinterpret_cast<void**>(&factory));
+            getClassObject(tavorix::CLSID_UserControl1.as<GUID>(), IID_IClassFactory,
+                           reinterpret_cast<void**>(&factory));
     }
-    ~TavorixOle() override
-    {
-        ::OleUninitialize();
-    }
+    ~TavorixOle() override { ::OleUninitialize(); }
 
     template <typename T>
     T* create(REFIID iid)

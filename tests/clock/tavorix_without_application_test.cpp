@@ -18,9 +18,9 @@ TEST(TavorixWithoutApplication, CreationFailsAndTheHostGoesOn)
     const auto server = com::InprocServer::load(TAVORIX_MODULE, error);
     ASSERT_NE(server, nullptr) << error;
     com::IClassFactory* factory = nullptr;
-    ASSERT_EQ(server->getClassObject(tavorix::CLSID_UserControl1, com::IID_IClassFactory,
-                                     reinterpret_cast<void**>(&factory)),
-              com::S_OK);
+    ASSERT_EQ(
+        server->getClassObject(tavorix::CLSID_UserControl1, com::IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+        com::S_OK);
     void* object = reinterpret_cast<void*>(1);
     EXPECT_EQ(factory->CreateInstance(nullptr, com::IID_IDispatch, &object), com::E_UNEXPECTED);
     EXPECT_EQ(object, nullptr);

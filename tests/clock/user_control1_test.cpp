@@ -49,9 +49,8 @@ protected:
 
     std::unique_ptr<UserControl1> makeControl(WindowRecord& record)
     {
-        return std::make_unique<UserControl1>([this] { return now; }, [&record](ClockRowSource) {
-            return std::make_unique<RecordingWindow>(record);
-        });
+        return std::make_unique<UserControl1>(
+            [this] { return now; }, [&record](ClockRowSource) { return std::make_unique<RecordingWindow>(record); });
     }
     // The colour the window shows at a pixel of the clock row.
     std::uint32_t shown(int x, int y) const { return control.clockRow().pixel(x, y); }

@@ -56,7 +56,8 @@ Picture WindowStage::capture(int x, int y, int width, int height)
     ::BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
     ::GdiFlush();
     const auto* first = static_cast<const std::uint32_t*>(bits);
-    std::vector<std::uint32_t> pixels(first, first + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    std::vector<std::uint32_t> pixels(first,
+                                      first + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     for (auto& pixel : pixels)
         pixel &= 0xFFFFFF;
     ::SelectObject(memory, previous);

@@ -66,22 +66,46 @@ TEST_F(InternetFileEngine, FirstDownloadRunsStepByStepWithItsYields)
 {
     internet.resource = std::string(2100, 'x');
     control.StartDownload();
-    const std::vector<std::string> expected = {
-        "yield",                                                   // 1
-        std::string("openSession 0 - 0 ") + kAgent, "yield",       // 2
-        "yield",                                                   // information request: after split
-        "yield",                                                   // after the session
-        "connect 100 host 0 3", "openRequest HEAD /lirvane/app.exe HTTP/1.0 2147483648",
-        "yield", "sendRequest", "yield", "queryInfo 22",
-        "yield", "yield",                                          // after LastModified, Content-Length
-        "yield", "close 300", "close 200",                         // request, connection; the session stays
-        "yield",                                                   // 3
-        "openUrl 100 536870912",                                   // 4
-        "yield",                                                   // 7
-        "yield", "readFile 2048", "yield", "DownloadProgress 2048", "yield", "yield",
-        "yield", "readFile 52", "yield", "DownloadProgress 2100", "yield", "yield",
-        "yield", "readFile 0", "yield", "DownloadProgress 2100", "yield", "yield",
-        "close 400", "close 100", "DownloadComplete"};
+    const std::vector<std::string> expected = {"yield",  // 1
+                                               std::string("openSession 0 - 0 ") + kAgent,
+                                               "yield",  // 2
+                                               "yield",  // information request: after split
+                                               "yield",  // after the session
+                                               "connect 100 host 0 3",
+                                               "openRequest HEAD /lirvane/app.exe HTTP/1.0 2147483648",
+                                               "yield",
+                                               "sendRequest",
+                                               "yield",
+                                               "queryInfo 22",
+                                               "yield",
+                                               "yield",  // after LastModified, Content-Length
+                                               "yield",
+                                               "close 300",
+                                               "close 200",              // request, connection; the session stays
+                                               "yield",                  // 3
+                                               "openUrl 100 536870912",  // 4
+                                               "yield",                  // 7
+                                               "yield",
+                                               "readFile 2048",
+                                               "yield",
+                                               "DownloadProgress 2048",
+                                               "yield",
+                                               "yield",
+                                               "yield",
+                                               "readFile 52",
+                                               "yield",
+                                               "DownloadProgress 2100",
+                                               "yield",
+                                               "yield",
+                                               "yield",
+                                               "readFile 0",
+                                               "yield",
+                                               "DownloadProgress 2100",
+                                               "yield",
+                                               "yield",
+                                               "close 400",
+                                               "close 100",
+                                               "DownloadComplete"};
     EXPECT_EQ(log, expected);
     EXPECT_EQ(control.sessionHandle(), 0u);
     EXPECT_TRUE(internet.open.empty());
@@ -91,8 +115,7 @@ TEST_F(InternetFileEngine, FiveThousandBytesGiveFourProgressTotalsThenComplete)
 {
     control.StartDownload();
     const std::vector<std::string> expected = {"DownloadProgress 2048", "DownloadProgress 4096",
-                                               "DownloadProgress 5000", "DownloadProgress 5000",
-                                               "DownloadComplete"};
+                                               "DownloadProgress 5000", "DownloadProgress 5000", "DownloadComplete"};
     EXPECT_EQ(events(), expected);
     EXPECT_EQ(localContents(), internet.resource);
     EXPECT_EQ(control.FileSize(), 5000);
@@ -153,8 +176,7 @@ TEST_F(InternetFileEngine, ResumeContinuesAfterTheBytesHeld)
     writeLocal(std::string(3000, 'a'));
     control.ResumeDownload();
     EXPECT_TRUE(logged("setFilePointer 3000 1"));
-    const std::vector<std::string> expected = {"DownloadProgress 5000", "DownloadProgress 5000",
-                                               "DownloadComplete"};
+    const std::vector<std::string> expected = {"DownloadProgress 5000", "DownloadProgress 5000", "DownloadComplete"};
     EXPECT_EQ(events(), expected);
     EXPECT_EQ(localContents(), internet.resource);
 }
@@ -173,7 +195,8 @@ TEST_F(InternetFileEngine, StartAfterResumeBeginsAtZeroAgainAndCutsTheOldTail)
     log.clear();
     internet.resource = "short";
     control.StartDownload();
-    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const auto& l) { return l.rfind("setFilePointer", 0) == 0; }), 0);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const auto& l) { return l.rfind("setFilePointer", 0) == 0; }),
+              0);
     EXPECT_EQ(localContents(), "short");
 }
 
@@ -307,6 +330,7 @@ TEST_P(InformationRequest, ParsesTheRawHeaders)
     EXPECT_EQ(control.LastModified(), GetParam().modified);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, InformationRequest, testing::Values(
     HeaderCase{"HTTP/1.1 404 File Not Found\r\nContent-Length: 10\r\n\r\n", false, 10, u"Not Available"},
     HeaderCase{"HTTP/1.1 404 Not Found\r\n\r\n", true, -1, u"Not Available"},
@@ -317,6 +341,7 @@ INSTANTIATE_TEST_SUITE_P(Table, InformationRequest, testing::Values(
     HeaderCase{"HTTP/1.1 200 OK\r\nLast-Modified: Tue, 01 Dec 2026 10:00:00 GMT\r\n\r\n", true, -1,
                u"Tue, 01 Dec 2026 10:00:00 GMT"},
     HeaderCase{"HTTP/1.1 200 OK\r\nX-Last-Modified: early\r\nLast-Modified: late\r\n\r\n", true, -1, u"early"}));
+// clang-format on
 
 TEST_F(InternetFileEngine, HeaderBlockOverflowingTheBufferFallsBackToTheStatusCode)
 {

@@ -17,10 +17,7 @@ namespace {
 
 class InternetFileInterface : public testing::Test {
 protected:
-    InternetFileInterface()
-    {
-        control.setSite(&site);
-    }
+    InternetFileInterface() { control.setSite(&site); }
 
     void expectNewInstanceValues() const
     {
@@ -120,7 +117,7 @@ TEST_F(InternetFileInterface, BadStoredPortFailsTheLoadAfterEarlierValues)
         const int number = errorOf([&] { target.load(bag); });
         EXPECT_TRUE(number == 13 || number == 6) << number;
         EXPECT_EQ(target.Url(), u"http://stored/");  // read before the failure
-        EXPECT_EQ(target.SiteUser(), u"");            // never reached
+        EXPECT_EQ(target.SiteUser(), u"");           // never reached
     }
 }
 
@@ -136,10 +133,10 @@ TEST_F(InternetFileInterface, EverySetterSendsExactlyOneNoticeNamingItsProperty)
     control.setProxyServer(u"");
     control.setProxyUser(u"");
     control.setProxyPassword(u"");
-    const std::vector<std::string> expected = {
-        "changed LocalFile", "changed ConnectType", "changed Url", "changed Port", "changed SiteUser",
-        "changed SitePassword", "changed ProxyPort", "changed ProxyServer", "changed ProxyUser",
-        "changed ProxyPassword"};
+    const std::vector<std::string> expected = {"changed LocalFile",    "changed ConnectType", "changed Url",
+                                               "changed Port",         "changed SiteUser",    "changed SitePassword",
+                                               "changed ProxyPort",    "changed ProxyServer", "changed ProxyUser",
+                                               "changed ProxyPassword"};
     EXPECT_EQ(log, expected);
 
     log.clear();
@@ -196,8 +193,7 @@ TEST_F(InternetFileInterface, DispatchReachesEveryMemberByItsIdentifier)
     // Read-only properties refuse a put; private handlers cannot be reached.
     EXPECT_EQ(errorOf([&] { controls::dispatchPut(control, dispid::FileSize, std::int32_t{1}); }), 383);
     for (const auto id : {dispid::UserControl_Resize, dispid::UserControl_InitProperties,
-                          dispid::UserControl_ReadProperties, dispid::UserControl_WriteProperties,
-                          dispid::RunDownload})
+                          dispid::UserControl_ReadProperties, dispid::UserControl_WriteProperties, dispid::RunDownload})
         EXPECT_EQ(errorOf([&] { controls::dispatchCall(control, id); }), 438);
 }
 

@@ -113,8 +113,8 @@ struct PatientControl {
         m_cancel = cancelAtOnce;
     }
     std::vector<std::string> log;
-    std::unique_ptr<inet::Internet> owned = inet::systemInternet(
-        inet::Timeouts{std::chrono::milliseconds(30'000), std::chrono::milliseconds(30'000), std::chrono::milliseconds(600)});
+    std::unique_ptr<inet::Internet> owned = inet::systemInternet(inet::Timeouts{
+        std::chrono::milliseconds(30'000), std::chrono::milliseconds(30'000), std::chrono::milliseconds(600)});
     inet::Internet& internet = *owned;
     RecordingSite site{log};
     bool m_cancel = false;
@@ -146,8 +146,12 @@ TEST_F(InternetFileOverTheNetwork, TurkishLettersOfAFileNameGoAsUtf8WhateverTheC
 
 TEST_F(InternetFileOverTheNetwork, MalformedLengthsReachTheInformationParser)
 {
-    for (const auto& [length, infoError, fileSize] : std::vector<std::tuple<std::string, int, std::int32_t>>{
-             {"abc", 13, 0}, {"-5", 0, -5}, {"1e3", 0, 1000}, {"12.5", 0, 12}, {" 5000 ", 0, 5000}}) {
+    for (const auto& [length, infoError, fileSize] :
+         std::vector<std::tuple<std::string, int, std::int32_t>>{{"abc", 13, 0},
+                                                                 {"-5", 0, -5},
+                                                                 {"1e3", 0, 1000},
+                                                                 {"12.5", 0, 12},
+                                                                 {" 5000 ", 0, 5000}}) {
         TestHttpServer server([&](const HttpRequest& request) { return withContentLength(request, length); });
         PatientControl info(server.url("/a.exe"));
         EXPECT_EQ(errorOf([&] { info.control.RequestInformation(); }), infoError) << length;
@@ -178,8 +182,8 @@ TEST_P(HostileAnswers, EndTheDownloadWithoutHarmingTheLocalFile)
     TestHttpServer server([](const HttpRequest& request) {
         return request.method == "HEAD" ? HttpReply::file(request, "x") : GetParam().reply(request);
     });
-    const auto owner = inet::systemInternet(inet::Timeouts{std::chrono::milliseconds(5000), std::chrono::milliseconds(500),
-                                                           std::chrono::milliseconds(600), 10});
+    const auto owner = inet::systemInternet(inet::Timeouts{
+        std::chrono::milliseconds(5000), std::chrono::milliseconds(500), std::chrono::milliseconds(600), 10});
     inet::Internet& impatient = *owner;
     InternetFile downloader(impatient, [] {});
     downloader.setSite(&site);
@@ -205,6 +209,7 @@ HttpReply malformedLength(const std::string& length)
     return reply;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, HostileAnswers, testing::Values(
     HostileAnswer{"a negative length", [](const HttpRequest&) { return malformedLength("-5"); },
                   "DownloadError Could not find Url"},
@@ -255,6 +260,7 @@ INSTANTIATE_TEST_SUITE_P(Table, HostileAnswers, testing::Values(
                       return reply;
                   },
                   "DownloadError Could not read Url"}));
+// clang-format on
 
 TEST_F(InternetFileOverTheNetwork, ARedirectWithoutALocationIsTheAnswer)
 {

@@ -1,5 +1,5 @@
-#include "platform/runtime/runtime_error.h"
 #include "download/url_helpers.h"
+#include "platform/runtime/runtime_error.h"
 
 #include "tests/support/printable.h"
 
@@ -29,6 +29,7 @@ TEST_P(SplitUrlTest, SplitsHostAndPath)
     EXPECT_EQ(path, GetParam().path);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, SplitUrlTest, testing::Values(
     SplitCase{u"http://host/lirvane/a.exe", u"host", u"/lirvane/a.exe"},
     SplitCase{u"host/a.txt", u"host", u"/a.txt"},
@@ -39,6 +40,7 @@ INSTANTIATE_TEST_SUITE_P(Table, SplitUrlTest, testing::Values(
     SplitCase{u"HTTP://host/a", u"HTTP:", u"//host/a"},
     SplitCase{u"http:/", u"http:", u"/"},
     SplitCase{u"", u"", u"unchanged"}));
+// clang-format on
 
 TEST(SplitUrl, SlashBeyond32767OverflowsAfterStrippingTheScheme)
 {

@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (const auto start = inet::contentRangeStart(text)) {
         const auto dash = text.find('-');
-        FUZZ_CHECK(text.starts_with("bytes ") && dash != std::string_view::npos && spells(text.substr(6, dash - 6), *start));
+        FUZZ_CHECK(text.starts_with("bytes ") && dash != std::string_view::npos
+                   && spells(text.substr(6, dash - 6), *start));
     }
     if (const auto length = inet::unsatisfiedRangeLength(text))
         FUZZ_CHECK(text.starts_with("bytes */") && spells(text.substr(8), *length));

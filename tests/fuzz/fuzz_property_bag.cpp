@@ -7,11 +7,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const std::u16string names[] = {u"LocalFile", u"Url",         u"Port",        u"SiteUser",
+    static const std::u16string names[] = {u"LocalFile",    u"Url",       u"Port",        u"SiteUser",
                                            u"SitePassword", u"ProxyPort", u"ProxyServer", u"ConnectType"};
     std::vector<controls::PropertyBag::Entry> entries;
     for (std::size_t i = 0; i + 2 <= size; i += 2 + data[i + 1] % 8) {
-        const std::u16string text = runtime::fromUtf8(bytesOf(data + i + 2, std::min<std::size_t>(size - i - 2, data[i + 1] % 8)));
+        const std::u16string text =
+            runtime::fromUtf8(bytesOf(data + i + 2, std::min<std::size_t>(size - i - 2, data[i + 1] % 8)));
         const runtime::Variant values[] = {text, std::int32_t(data[i + 1] * 300 - 30000), double(data[i + 1]) / 7,
                                            runtime::Bool16(data[i + 1] & 1), runtime::Variant()};
         entries.emplace_back(names[data[i] % 8], values[data[i] / 8 % 5]);

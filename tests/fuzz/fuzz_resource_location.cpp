@@ -22,11 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text = bytesOf(data, size);
     if (const auto library = com::typeLibraryLocation(text)) {
         const std::string module = library->module.string();
-        FUZZ_CHECK(!module.empty() && text.starts_with(module + "\\") && spells(text.substr(module.size() + 1), library->id));
+        FUZZ_CHECK(!module.empty() && text.starts_with(module + "\\")
+                   && spells(text.substr(module.size() + 1), library->id));
     }
     if (const auto bitmap = com::bitmapLocation(text)) {
         const std::string module = bitmap->module.string();
-        FUZZ_CHECK(!module.empty() && text.starts_with(module + ", ") && spells(text.substr(module.size() + 2), bitmap->id));
+        FUZZ_CHECK(!module.empty() && text.starts_with(module + ", ")
+                   && spells(text.substr(module.size() + 2), bitmap->id));
     }
     return 0;
 }

@@ -62,8 +62,8 @@ const Seed& seed()
         global.insert(global.end(), comment.begin(), comment.end());
         unsigned char globalSignature[crypto_sign_BYTES];
         crypto_sign_detached(globalSignature, nullptr, global.data(), global.size(), secret);
-        s.text = "untrusted comment: fuzz\n" + base64(line.data(), line.size()) + "\ntrusted comment: " + comment
-                 + "\n" + base64(globalSignature, sizeof globalSignature) + "\n";
+        s.text = "untrusted comment: fuzz\n" + base64(line.data(), line.size()) + "\ntrusted comment: " + comment + "\n"
+                 + base64(globalSignature, sizeof globalSignature) + "\n";
         return s;
     }();
     return made;
@@ -112,9 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const std::string_view rest = bytesOf(data + 1, size - 1);
     switch (data[0] % 4) {
-    case 0:
-        checkSignatureText(rest);
-        break;
+    case 0: checkSignatureText(rest); break;
     case 1: {
         std::string text = seed().text;
         for (std::size_t i = 0; i + 2 < rest.size(); i += 3) {

@@ -24,7 +24,7 @@ public:
     std::optional<std::string> rawHeaders = std::string("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n");
     std::optional<std::string> statusCode;
     std::string resource = std::string(5000, 'r');
-    std::optional<std::size_t> failReadAt;     // a read that reaches this offset fails
+    std::optional<std::size_t> failReadAt;  // a read that reaches this offset fails
     bool refuseMove = false;
     std::size_t position = 0;
 

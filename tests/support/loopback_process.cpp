@@ -42,8 +42,7 @@ bool stopAndWait(int pid, int signal)
 LoopbackProcess::LoopbackProcess(const std::string& what,
                                  const std::function<std::string(const std::string& folder)>& command,
                                  const std::string& pidFile, int stopSignal)
-    : m_what(what)
-    , m_stopSignal(stopSignal)
+    : m_what(what), m_stopSignal(stopSignal)
 {
     std::string folder = (std::filesystem::temp_directory_path() / (what + "-test-XXXXXX")).string();
     if (!::mkdtemp(folder.data()))

@@ -29,7 +29,7 @@ inline std::vector<std::byte> build(bool wide, bool certificate, std::size_t sec
     put(image, 0x3C, pe, 4);
     std::memcpy(image.data() + pe, "PE\0\0", 4);
     put(image, pe + 4, wide ? 0x8664 : 0x14C, 2);
-    put(image, pe + 6, 2, 2);                 // sections
+    put(image, pe + 6, 2, 2);  // sections
     put(image, pe + 20, optionalSize, 2);
     put(image, pe + 22, 0x0002 | 0x0020, 2);  // executable, large addresses
     const std::size_t optional = pe + 24;

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fstream>
 #include <cstdlib>
+#include <fstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,8 +60,7 @@ RunningProgram::RunningProgram(const std::filesystem::path& path)
     // Running once the exec has happened: the child's "exe" link then leads to the program.
     const std::filesystem::path exe = "/proc/" + std::to_string(child) + "/exe";
     std::error_code error;
-    while (std::filesystem::read_symlink(exe, error) != path && !error) {
-    }
+    while (std::filesystem::read_symlink(exe, error) != path && !error) {}
 }
 
 RunningProgram::~RunningProgram()
@@ -86,9 +85,10 @@ HeldFile::~HeldFile() = default;
 
 SmallDisk::SmallDisk(const std::filesystem::path& folder, const char* size) : m_folder(folder)
 {
-    m_mounted = ::geteuid() == 0
-                && std::system(("mount -t tmpfs -o size=" + std::string(size) + " tmpfs '" + folder.string() + "'").c_str())
-                       == 0;
+    m_mounted =
+        ::geteuid() == 0
+        && std::system(("mount -t tmpfs -o size=" + std::string(size) + " tmpfs '" + folder.string() + "'").c_str())
+               == 0;
 }
 
 SmallDisk::~SmallDisk()

@@ -69,7 +69,8 @@ RunningProgram::RunningProgram(const std::filesystem::path& path)
     startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
     std::wstring command = L"VelkoraLirvane.exe /k";
-    if (::CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    if (::CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                         &process)) {
         ::CloseHandle(process.hThread);
         m_process = reinterpret_cast<std::intptr_t>(process.hProcess);
     }
@@ -101,7 +102,8 @@ void linkTo(const std::filesystem::path& target, const std::filesystem::path& li
 
 HeldFile::HeldFile(const std::filesystem::path& path, std::optional<std::chrono::milliseconds> release)
 {
-    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot hold " + path.string());
     m_handle = reinterpret_cast<std::intptr_t>(file);

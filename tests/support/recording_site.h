@@ -16,10 +16,7 @@ public:
 
     std::function<void(const controls::EventInfo&, std::span<runtime::Variant>)> onEvent;
 
-    void propertyChanged(std::u16string_view name) override
-    {
-        m_log.push_back("changed " + runtime::toUtf8(name));
-    }
+    void propertyChanged(std::u16string_view name) override { m_log.push_back("changed " + runtime::toUtf8(name)); }
     void raiseEvent(const controls::EventInfo& event, std::span<runtime::Variant> args) override
     {
         std::string line = runtime::toUtf8(event.name);

@@ -61,8 +61,7 @@ HttpReply HttpReply::file(const HttpRequest& request, const std::string& body, b
     return reply;
 }
 
-TestHttpServer::TestHttpServer(Handler handler)
-    : m_handler(std::move(handler))
+TestHttpServer::TestHttpServer(Handler handler) : m_handler(std::move(handler))
 {
     m_listener = listenOnLoopback(m_port);
     const auto [writer, reader] = wakePair();

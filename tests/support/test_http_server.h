@@ -3,8 +3,8 @@
 #include "tests/support/sockets.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>

@@ -8,11 +8,11 @@
 
 TinyProxy::TinyProxy(const std::string& user, const std::string& password)
     : m_process(
-          "tinyproxy",
-          [&](const std::string& folder) {
-              return std::string(PROJECT_SOURCE_DIR) + "/tests/support/tinyproxy-on-loopback '" + folder + "'"
-                     + (user.empty() ? "" : " '" + user + "' '" + password + "'");
-          },
-          "tinyproxy.pid", SIGTERM)
+        "tinyproxy",
+        [&](const std::string& folder) {
+            return std::string(PROJECT_SOURCE_DIR) + "/tests/support/tinyproxy-on-loopback '" + folder + "'"
+                   + (user.empty() ? "" : " '" + user + "' '" + password + "'");
+        },
+        "tinyproxy.pid", SIGTERM)
 {
 }

@@ -248,10 +248,14 @@ public:
     runtime::Variant invoke(controls::DispId id, controls::InvokeKind kind, std::span<runtime::Variant> args) override
     {
         namespace d = internet_file::dispid;
-        static const std::map<controls::DispId, std::string> names = {
-            {d::Url, "Url"}, {d::Port, "Port"}, {d::ConnectType, "ConnectType"}, {d::LocalFile, "LocalFile"},
-            {d::FileSize, "FileSize"}, {d::StartDownload, "StartDownload"}, {d::CancelDownload, "CancelDownload"},
-            {d::RequestInformation, "RequestInformation"}};
+        static const std::map<controls::DispId, std::string> names = {{d::Url, "Url"},
+                                                                      {d::Port, "Port"},
+                                                                      {d::ConnectType, "ConnectType"},
+                                                                      {d::LocalFile, "LocalFile"},
+                                                                      {d::FileSize, "FileSize"},
+                                                                      {d::StartDownload, "StartDownload"},
+                                                                      {d::CancelDownload, "CancelDownload"},
+                                                                      {d::RequestInformation, "RequestInformation"}};
         const std::string name = names.count(id) ? names.at(id) : std::to_string(id);
         if (kind == controls::InvokeKind::PropertyGet) {
             if (id == d::FileSize)

@@ -31,8 +31,9 @@ protected:
     RecordingShell shell{log};
     FakeInet1 inet1{log};
     FakeBrowser browser{log};
-    frmGuncel window{UpdaterSetup{internet, shell, inet1, browser, u"updates.example", u"www.example"},
-                     UpdaterProgram{boxes, [this](int) { log.push_back("end"); }, runtime::fromUtf8(m_folder.string())}};
+    frmGuncel window{
+        UpdaterSetup{internet, shell, inet1, browser, u"updates.example", u"www.example"},
+        UpdaterProgram{boxes, [this](int) { log.push_back("end"); }, runtime::fromUtf8(m_folder.string())}};
     PictureButton* basla = named<PictureButton>(window, "basla");
     PictureButton* btniptal = named<PictureButton>(window, "btniptal");
     PictureButton* cmdClose = named<PictureButton>(window, "cmdClose");
@@ -61,8 +62,8 @@ TEST_F(FrmGuncelTest, WindowSettings)
 
 TEST_F(FrmGuncelTest, ControlsAreCreatedInTheirStoredOrder)
 {
-    const QStringList expected = {"WebBrowser1", "ctlIFile", "Frame2", "pbar", "btniptal", "cmdClose",
-                                  "basla", "bar1", "Inet1", "lblBilgi", "lblActive"};
+    const QStringList expected = {"WebBrowser1", "ctlIFile", "Frame2", "pbar",     "btniptal", "cmdClose",
+                                  "basla",       "bar1",     "Inet1",  "lblBilgi", "lblActive"};
     EXPECT_EQ(window.creationOrder(), expected);
 }
 
@@ -83,12 +84,8 @@ TEST_F(FrmGuncelTest, GeometryComesFromTwipsAt15PerPixel)
         QRect rect;
     };
     const Expected table[] = {
-        {Frame2, {8, 24, 361, 49}},
-        {pbar, {8, 16, 345, 25}},
-        {btniptal, {132, 104, 113, 49}},
-        {cmdClose, {256, 104, 113, 49}},
-        {basla, {8, 104, 113, 49}},
-        {bar1, {0, 189, 401, 17}},
+        {Frame2, {8, 24, 361, 49}},        {pbar, {8, 16, 345, 25}},   {btniptal, {132, 104, 113, 49}},
+        {cmdClose, {256, 104, 113, 49}},   {basla, {8, 104, 113, 49}}, {bar1, {0, 189, 401, 17}},
         {WebBrowser1, {312, 120, 65, 57}},
     };
     for (const auto& row : table)
@@ -116,9 +113,9 @@ TEST_F(FrmGuncelTest, InitialStates)
 
 TEST_F(FrmGuncelTest, FontsAndColours)
 {
-    for (QWidget* bold : {static_cast<QWidget*>(basla), static_cast<QWidget*>(btniptal),
-                          static_cast<QWidget*>(cmdClose), static_cast<QWidget*>(lblBilgi),
-                          static_cast<QWidget*>(pbar)}) {
+    for (QWidget* bold :
+         {static_cast<QWidget*>(basla), static_cast<QWidget*>(btniptal), static_cast<QWidget*>(cmdClose),
+          static_cast<QWidget*>(lblBilgi), static_cast<QWidget*>(pbar)}) {
         EXPECT_TRUE(bold->font().bold()) << bold->objectName().toStdString();
         EXPECT_DOUBLE_EQ(bold->font().pointSizeF(), 8.25);
     }

@@ -31,7 +31,8 @@ protected:
     }
     ~InstallerTest() override { fs::remove_all(m_folder); }
 
-    void write(const std::string& name, const std::string& content, fs::perms perms = fs::perms::owner_read | fs::perms::owner_write)
+    void write(const std::string& name, const std::string& content,
+               fs::perms perms = fs::perms::owner_read | fs::perms::owner_write)
     {
         std::ofstream(m_folder / name, std::ios::binary) << content;
         if (test_programs::filesHavePermissions())
@@ -127,6 +128,7 @@ TEST_P(NotAProgramTest, IsNeverStagedForInstalling)
     EXPECT_EQ(files(), (std::set<std::string>{"VelkoraLirvane.exe", "VelkoraLirvane_down.exe"}));
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, NotAProgramTest, testing::Values(
     NotAProgram{"", -1},
     NotAProgram{"<html><body>404 File Not Found</body></html>", -1},
@@ -135,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(Table, NotAProgramTest, testing::Values(
     NotAProgram{"\x7F" "EL", -1},
     NotAProgram{realProgram().substr(0, realProgram().size() / 100), -1},  // a connection closed early
     NotAProgram{realProgram().substr(0, realProgram().size() / 2), -1},
-    NotAProgram{realProgram().substr(0, realProgram().size() - 1), -1}));  // the last part cut
+    NotAProgram{realProgram().substr(0, realProgram().size() - 1), -1}));
+// clang-format on  // the last part cut
 
 // Whatever stops the update before the program moves leaves the program as it was.
 struct EarlyFailure {
@@ -165,6 +168,7 @@ TEST_P(EarlyFailureTest, LeavesTheProgramAsItWas)
         EXPECT_EQ(name.find(".new-"), std::string::npos) << name;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, EarlyFailureTest, testing::Values(
     EarlyFailure{"the program cannot be looked at",
                  [](const fs::path&, RecordingShell& s) { s.failOpenOf = "VelkoraLirvane.exe"; }},
@@ -174,6 +178,7 @@ INSTANTIATE_TEST_SUITE_P(Table, EarlyFailureTest, testing::Values(
                  [](const fs::path&, RecordingShell& s) { s.failCommitOf = "VelkoraLirvane.exe"; }},
     EarlyFailure{"the backup's name is a folder",
                  [](const fs::path& f, RecordingShell&) { fs::create_directories(f / "VelkoraLirvane_old.exe" / "x"); }}));
+// clang-format on
 
 TEST_F(InstallerTest, ARunningProgramIsNotSwapped)
 {
@@ -202,7 +207,8 @@ TEST_F(InstallerTest, ABackupThatDoesNotFitKeepsThePreviousOneAndStopsBeforeTheS
     EXPECT_THROW(installer.install(), runtime::RuntimeError);
     EXPECT_EQ(read("VelkoraLirvane_old.exe"), "previous backup");
     EXPECT_EQ(read("VelkoraLirvane.exe"), installed);
-    EXPECT_EQ(files(), (std::set<std::string>{"VelkoraLirvane.exe", "VelkoraLirvane_down.exe", "VelkoraLirvane_old.exe"}));
+    EXPECT_EQ(files(),
+              (std::set<std::string>{"VelkoraLirvane.exe", "VelkoraLirvane_down.exe", "VelkoraLirvane_old.exe"}));
 }
 
 // Signed updates: the kept signature goes before the program, so that a program in place is

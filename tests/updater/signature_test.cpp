@@ -110,10 +110,10 @@ TEST_F(SignatureTest, OnlyTheFourLinesOfTheFormatParse)
     EXPECT_EQ(signature::parseSignature(cut)->trustedComment, signature::parseSignature(text)->trustedComment);
     EXPECT_TRUE(signature::parseSignature(text.substr(0, text.size() - 1)));  // no final line break
     const std::size_t line3 = text.find("trusted comment: ");
-    for (const std::string& bad : {std::string(), text + "fifth line\n", text.substr(0, line3),
-                                   "untrusted: x" + text.substr(text.find('\n')),
-                                   text.substr(0, line3) + "comment: " + text.substr(line3 + 17),
-                                   text + std::string(signature::kMaxSignatureFileSize, '\n')})
+    for (const std::string& bad :
+         {std::string(), text + "fifth line\n", text.substr(0, line3), "untrusted: x" + text.substr(text.find('\n')),
+          text.substr(0, line3) + "comment: " + text.substr(line3 + 17),
+          text + std::string(signature::kMaxSignatureFileSize, '\n')})
         EXPECT_FALSE(signature::parseSignature(bad)) << bad;
     EXPECT_FALSE(signature::parsePublicKey("RWnot a key"));
     EXPECT_TRUE(signature::parsePublicKey(s_vendor.publicLine()));
@@ -152,6 +152,7 @@ TEST_P(UpdateRuleTest, TakesOnlyThisProgramNoOlderThanTheFloors)
 
 constexpr char kFields[] = "\\tfile:VelkoraLirvane_2.0.exe\\tinstall:VelkoraLirvane.exe";
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, UpdateRuleTest, testing::Values(
     RuleCase{"named and bound", std::string("timestamp:2000") + kFields, 0, "", true},
     RuleCase{"another file", "timestamp:2000\\tfile:VelkoraLirvane_3.0.exe\\tinstall:VelkoraLirvane.exe", 0, "", false},
@@ -169,5 +170,6 @@ INSTANTIATE_TEST_SUITE_P(Table, UpdateRuleTest, testing::Values(
              std::string("timestamp:2000") + kFields, true},
     RuleCase{"a kept signature older than the built-in floor", std::string("timestamp:1500") + kFields, 2000,
              std::string("timestamp:1000") + kFields, false}));
+// clang-format on
 
 }  // namespace

@@ -133,11 +133,17 @@ TEST_F(UpdateControllerTest, AnyVersionTextStartsTheDownloadWithTheNameAsRead)
     const std::string down = u8(folder()) + "\\VelkoraLirvane_down.exe";
     const Log expected = {"status İnternet bağlantınız kontrol ediliyor",
                           "Inet1 http://updates.example/lirvane/lirvanesurumPlus2.txt",
-                          "enable btniptal", "disable basla", "disable cmdClose",
+                          "enable btniptal",
+                          "disable basla",
+                          "disable cmdClose",
                           "Inet1 http://updates.example/lirvane/lirvanedosyaPlus2.txt",
-                          "stage VelkoraLirvane_down.exe", "commit VelkoraLirvane_down.exe",
+                          "stage VelkoraLirvane_down.exe",
+                          "commit VelkoraLirvane_down.exe",
                           "put Url http://updates.example/lirvane/VelkoraLirvane.exe\r\n",
-                          "put Port 80", "put ConnectType 0", "put LocalFile " + down, "call RequestInformation",
+                          "put Port 80",
+                          "put ConnectType 0",
+                          "put LocalFile " + down,
+                          "call RequestInformation",
                           "call StartDownload"};
     EXPECT_EQ(log, expected);
 }
@@ -202,8 +208,13 @@ TEST_F(UpdateControllerTest, UrlOkuRetriesOnceAndShowsOneMessage)
 TEST_F(UpdateControllerTest, CancelWhenNothingRunsStillResetsTheWindow)
 {
     controller.btniptal_Click();
-    const Log expected = {"call CancelDownload", "box exclamation [Velkora] Güncelleme iptal edildi", "caption ",
-                          "status Güncelleme iptal edildi", "disable btniptal", "enable basla", "enable cmdClose"};
+    const Log expected = {"call CancelDownload",
+                          "box exclamation [Velkora] Güncelleme iptal edildi",
+                          "caption ",
+                          "status Güncelleme iptal edildi",
+                          "disable btniptal",
+                          "enable basla",
+                          "enable cmdClose"};
     EXPECT_EQ(log, expected);
 }
 
@@ -279,12 +290,16 @@ TEST_P(ProgressTest, ShowsThePercentage)
         EXPECT_TRUE(log.empty());
         return;
     }
-    const Log expected = {"max " + std::to_string(GetParam().size), "value " + std::to_string(GetParam().bytes),
-                          "status Dosya İndiriliyor Lütfen Bekleyiniz", "caption " + GetParam().caption,
-                          "sleep 10", "doEvents"};
+    const Log expected = {"max " + std::to_string(GetParam().size),
+                          "value " + std::to_string(GetParam().bytes),
+                          "status Dosya İndiriliyor Lütfen Bekleyiniz",
+                          "caption " + GetParam().caption,
+                          "sleep 10",
+                          "doEvents"};
     EXPECT_EQ(log, expected);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, ProgressTest, testing::Values(
     ProgressCase{-1, 2048, ""},
     ProgressCase{0, 2048, ""},
@@ -294,6 +309,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ProgressTest, testing::Values(
     ProgressCase{2048, 0, "%0"},
     ProgressCase{200'000'000, 100'000'000, "%50"},
     ProgressCase{2'147'483'647, 2'147'483'647, "%100"}));
+// clang-format on
 
 TEST_F(UpdateControllerTest, DownloadErrorShowsItsDescriptionAndChangesNothing)
 {
@@ -399,10 +415,16 @@ protected:
 TEST_F(CompletionTest, SwapsBacksUpStartsAndEnds)
 {
     raise(ev::DownloadComplete);
-    const Log expected = {"stage VelkoraLirvane.exe", "disable btniptal", "status Güncelleme başarıyla tamamlandı",
-                          kRestartBox, "stage VelkoraLirvane_old.exe", "commit VelkoraLirvane_old.exe",
-                          "commit VelkoraLirvane.exe", "delete VelkoraLirvane_down.exe",
-                          "start VelkoraLirvane.exe", "end"};
+    const Log expected = {"stage VelkoraLirvane.exe",
+                          "disable btniptal",
+                          "status Güncelleme başarıyla tamamlandı",
+                          kRestartBox,
+                          "stage VelkoraLirvane_old.exe",
+                          "commit VelkoraLirvane_old.exe",
+                          "commit VelkoraLirvane.exe",
+                          "delete VelkoraLirvane_down.exe",
+                          "start VelkoraLirvane.exe",
+                          "end"};
     EXPECT_EQ(log, expected);
     EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
     EXPECT_EQ(read("VelkoraLirvane_old.exe"), kOldProgram);
@@ -451,8 +473,12 @@ TEST_F(CompletionTest, ADownloadThatIsNotAWholeProgramIsRefusedAndDropped)
     const Log expected = {
         "stage VelkoraLirvane.exe",
         "box critical [Güncelleme Hatası] İndirilen dosya geçerli bir program değil. Programınız değiştirilmedi.",
-        "delete VelkoraLirvane_down.exe", "status Güncelleme başarısız oldu", "caption ", "disable btniptal",
-        "enable basla", "enable cmdClose"};
+        "delete VelkoraLirvane_down.exe",
+        "status Güncelleme başarısız oldu",
+        "caption ",
+        "disable btniptal",
+        "enable basla",
+        "enable cmdClose"};
     EXPECT_EQ(log, expected);
     EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
     EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
@@ -475,10 +501,10 @@ struct FolderScene {
 struct FolderCase {
     std::string name;
     std::function<void(FolderScene&)> arrange;  // once the folder holds the program
-    std::string box;  // the one box that names the obstacle; empty: the update installs and starts
-    std::string folderTail;       // appended to the test's folder
-    bool withKey = false;         // signed updates, with a kept signature beside the program
-    bool windowsOnly = false;     // a hold or a lock file, which only Windows has
+    std::string box;           // the one box that names the obstacle; empty: the update installs and starts
+    std::string folderTail;    // appended to the test's folder
+    bool withKey = false;      // signed updates, with a kept signature beside the program
+    bool windowsOnly = false;  // a hold or a lock file, which only Windows has
 };
 
 void PrintTo(const FolderCase& c, std::ostream* out)
@@ -543,19 +569,22 @@ TEST_P(FolderTest, NothingReachesTheProgramUncheckedAndEveryObstacleIsNamed)
         // The started program holds its file until it has ended, and it ends at once.
         const auto started = shell::systemShell();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (started->isProgramRunning(app + u"\\VelkoraLirvane.exe") && std::chrono::steady_clock::now() < deadline) {
-        }
+        while (started->isProgramRunning(app + u"\\VelkoraLirvane.exe")
+               && std::chrono::steady_clock::now() < deadline) {}
     } else {
         EXPECT_EQ(only("box"), Log{c.box});
         EXPECT_EQ(contents("VelkoraLirvane.exe"), oldProgram);
         EXPECT_FALSE(fs::exists(scene.folder / "VelkoraLirvane_old.exe"));
         // Idle again, if the buttons changed at all.
-        const auto last = [&](const std::string& line) { return std::find(log.rbegin(), log.rend(), line) - log.rbegin(); };
+        const auto last = [&](const std::string& line) {
+            return std::find(log.rbegin(), log.rend(), line) - log.rbegin();
+        };
         EXPECT_GE(last("disable basla"), last("enable basla"));
     }
     EXPECT_FALSE(fs::exists(scene.folder / "VelkoraLirvane_down.exe"));
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, FolderTest, testing::Values(
     FolderCase{"a leftover download that links to the program",
                [](FolderScene& s) { test_programs::linkTo(s.folder / "VelkoraLirvane.exe", s.folder / "VelkoraLirvane_down.exe"); },
@@ -569,15 +598,16 @@ INSTANTIATE_TEST_SUITE_P(Table, FolderTest, testing::Values(
     FolderCase{"a folder in the lock file's place",
                [](FolderScene& s) { fs::create_directories(s.folder / "updatelirvane.lock"); },
                folderProblemBox("updatelirvane.lock", "bu adda bir klasör var"), "", false, true}));
+// clang-format on
 
 // A folder this run cannot write: the writing part runs with an administrator's rights (the
 // seam stands in for the system's prompt), and only the run that asked starts the program, as
 // its user. A refusal, or rights that still cannot write, is one message and the idle window.
 struct ElevationCase {
     std::string name;
-    bool elevatedRun;                // this run is itself the writing part
-    std::optional<int> answer;       // the writing part's exit status; nullopt: declined
-    Log seen;                        // the prompts, boxes, starts and ends, in order
+    bool elevatedRun;           // this run is itself the writing part
+    std::optional<int> answer;  // the writing part's exit status; nullopt: declined
+    Log seen;                   // the prompts, boxes, starts and ends, in order
 };
 
 void PrintTo(const ElevationCase& c, std::ostream* out)
@@ -613,6 +643,7 @@ TEST_P(ElevationTest, OnlyTheWritingPartIsElevatedAndOnlyTheRunThatAskedStartsTh
     }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, ElevationTest, testing::Values(
     ElevationCase{"declined at the prompt", false, std::nullopt, {"elevate --elevated-update", kNoWriteAccessBox}},
     ElevationCase{"installed by the writing part", false, 0,
@@ -620,11 +651,12 @@ INSTANTIATE_TEST_SUITE_P(Table, ElevationTest, testing::Values(
     ElevationCase{"not installed by the writing part, which said why", false, 1, {"elevate --elevated-update"}},
     ElevationCase{"still not writable with the rights", false, 3, {"elevate --elevated-update", kNoWriteAccessBox}},
     ElevationCase{"the writing part itself cannot write", true, std::nullopt, {"end 3"}}));
+// clang-format on
 
 TEST_F(UpdateControllerTest, TheNextPressSweepsTheStagesOfAnUpdaterThatDied)
 {
-    for (const std::string name : {"VelkoraLirvane.exe.new-99999", "VelkoraLirvane_old.exe.new-1",
-                                   "VelkoraLirvane.exe.minisig.new-42"})
+    for (const std::string name :
+         {"VelkoraLirvane.exe.new-99999", "VelkoraLirvane_old.exe.new-1", "VelkoraLirvane.exe.minisig.new-42"})
         write(name, "half a copy");
     write("VelkoraLirvane.exe.new-other", "not a stage");
     inet1.answers = {u""};

@@ -1,9 +1,9 @@
 #include "platform/inet/internet_posix.h"
 #include "tests/support/minisign.h"
+#include "tests/support/named_widget.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/test_http_server.h"
 #include "tests/support/updater_fakes.h"
-#include "tests/support/named_widget.h"
 #include "updater/frmGuncel_qt.h"
 
 #include <QTest>
@@ -111,7 +111,8 @@ TEST(UpdateOverHttps, ComesOnlyFromAServerOfThePinnedAuthority)
         write(server / "lirvane" / "lirvanesurumPlus2.txt", "2.0\n");
         write(server / "lirvane" / "lirvanedosyaPlus2.txt", "VelkoraLirvane_new.exe");
         write(server / "lirvane" / "VelkoraLirvane_new.exe", kNewProgram);
-        NginxServer nginx(server, testCertificates() / (certificate + ".pem"), testCertificates() / (certificate + ".key"));
+        NginxServer nginx(server, testCertificates() / (certificate + ".pem"),
+                          testCertificates() / (certificate + ".key"));
 
         Log log;
         const inet::TlsTrust trust{pemOf("authority.pem")};
@@ -133,7 +134,8 @@ TEST(UpdateOverHttps, ComesOnlyFromAServerOfThePinnedAuthority)
         } else {
             EXPECT_FALSE(ended);
             EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kOldProgram);
-            EXPECT_EQ(named<StatusBar>(window, "bar1")->panelText(1), QStringLiteral("İnternet bağlantısı sağlanamadı"));
+            EXPECT_EQ(named<StatusBar>(window, "bar1")->panelText(1),
+                      QStringLiteral("İnternet bağlantısı sağlanamadı"));
             EXPECT_EQ(log.size(), 2u);  // the reader's message, then the check's
         }
         fs::remove_all(base);
@@ -198,7 +200,8 @@ std::string scriptWhoseHashIsAScript()
 std::string hashOf(const std::string& bytes)
 {
     unsigned char hash[crypto_generichash_BYTES_MAX];
-    crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), nullptr, 0);
+    crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), nullptr,
+                       0);
     return std::string(reinterpret_cast<const char*>(hash), sizeof hash);
 }
 
@@ -264,7 +267,8 @@ TEST_P(SignedUpdate, InstallsOnlyWhatTheVendorSignedAsTheProgram)
     QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
 
     std::vector<std::string> shown;
-    std::copy_if(log.begin(), log.end(), std::back_inserter(shown), [](const std::string& line) { return line.starts_with("box "); });
+    std::copy_if(log.begin(), log.end(), std::back_inserter(shown),
+                 [](const std::string& line) { return line.starts_with("box "); });
     if (GetParam().box.empty()) {
         EXPECT_TRUE(ended);
         EXPECT_EQ(read(scene.app / "VelkoraLirvane.exe"), served);
@@ -283,6 +287,7 @@ TEST_P(SignedUpdate, InstallsOnlyWhatTheVendorSignedAsTheProgram)
     fs::remove_all(base);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, SignedUpdate, testing::Values(
     Attack{"a good signed update", {}, ""},
     Attack{"an unsigned update to a build without a key", [](Scene& s) { s.withKey = false; fs::remove(s.minisig()); }, ""},
@@ -348,6 +353,7 @@ INSTANTIATE_TEST_SUITE_P(Table, SignedUpdate, testing::Values(
                };
            },
            ""}));
+// clang-format on
 
 // The real window on the real network layer against a scripted server; boxes are answered at
 // once and recorded.

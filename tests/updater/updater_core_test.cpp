@@ -26,8 +26,10 @@ protected:
     {
         UpdaterSetup setup{internet, shell, inet1, browser, u"updates.example", u"www.example"};
         setup.elevated = elevated;
-        return UpdaterCore(setup, UpdaterProgram{boxes, [this](int status) { log.push_back("end " + std::to_string(status)); }, u"/nowhere"},
-                           view, [] {});
+        return UpdaterCore(
+            setup,
+            UpdaterProgram{boxes, [this](int status) { log.push_back("end " + std::to_string(status)); }, u"/nowhere"},
+            view, [] {});
     }
 
     Log log;
@@ -58,8 +60,13 @@ TEST_F(UpdaterCoreTest, TheUsersActionsReachTheProcedure)
     core.pressLink();
     core.press(Button::btniptal);
     core.press(Button::cmdClose);
-    const Log expected = {"open http://www.example", "box exclamation [Velkora] Güncelleme iptal edildi", "caption ",
-                          "status Güncelleme iptal edildi", "disable btniptal", "enable basla", "enable cmdClose",
+    const Log expected = {"open http://www.example",
+                          "box exclamation [Velkora] Güncelleme iptal edildi",
+                          "caption ",
+                          "status Güncelleme iptal edildi",
+                          "disable btniptal",
+                          "enable basla",
+                          "enable cmdClose",
                           "end 0"};
     EXPECT_EQ(log, expected);
 

@@ -42,6 +42,7 @@ TEST_P(VisibleText, IsWhatABrowserShows)
     EXPECT_EQ(page.text, GetParam().text);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, VisibleText, testing::Values(
     PageCase{"blocks, breaks and hidden parts",
              "<html><head><title>T</title><style>p{}</style></head><body><p>First  line</p>"
@@ -55,6 +56,7 @@ INSTANTIATE_TEST_SUITE_P(Table, VisibleText, testing::Values(
     PageCase{"nested beyond the limit", nested(kMaxHtmlDepth, "deep"), false, ""},
     // An update server, or whoever answers for it, must not hold the window with a page.
     PageCase{"nested a million deep", nested(1'000'000, "deep"), false, ""}));
+// clang-format on
 
 TEST(InternetInet1, DecodesUtf8OrWindows1254AndFailsWithoutAServer)
 {

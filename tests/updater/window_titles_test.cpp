@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-
 namespace {
 
 // The title the window manager shows: the window's _NET_WM_NAME, as xprop reads it.

@@ -20,9 +20,9 @@ constexpr double kTwipsPerPixel = 15.0;
 // The layout's font as the updater takes it: MS Sans Serif by its nearest installed kin.
 QFont fontOf(const QJsonObject& spec)
 {
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                QStringLiteral("DejaVu Sans Condensed")});
+    QFont::insertSubstitutions(
+        QStringLiteral("MS Sans Serif"),
+        {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans Condensed")});
     QFont font(spec[QLatin1String("name")].toString());
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(spec[QLatin1String("size")].toDouble());
@@ -36,8 +36,8 @@ void addCaptions(const QJsonArray& controls, const QFont& inherited, QWidget* wi
         const QJsonObject control = value.toObject();
         if (!control[QLatin1String("visible")].toBool(true))
             continue;
-        const QFont font = control.contains(QLatin1String("font")) ? fontOf(control[QLatin1String("font")].toObject())
-                                                                   : inherited;
+        const QFont font =
+            control.contains(QLatin1String("font")) ? fontOf(control[QLatin1String("font")].toObject()) : inherited;
         const QString caption = control[QLatin1String("caption")].toString();
         if (!caption.isEmpty()) {
             auto* label = new QLabel(caption, window);

@@ -16,8 +16,7 @@ constexpr int kStageHeight = 240;
 
 }  // namespace
 
-ContainerForm::ContainerForm(QWidget* parent)
-    : QWidget(parent)
+ContainerForm::ContainerForm(QWidget* parent) : QWidget(parent)
 {
     auto* layout = new QHBoxLayout(this);
     m_stage = new QWidget(this);
@@ -82,7 +81,8 @@ bool ContainerForm::create(QString& error)
     }
     result = factory->CreateInstance(nullptr, com::IID_IEmbeddedControl, m_control.outVoid());
     if (!com::succeeded(result)) {
-        error = QStringLiteral("the control could not be created: %1").arg(QString::fromStdString(com::describe(result)));
+        error =
+            QStringLiteral("the control could not be created: %1").arg(QString::fromStdString(com::describe(result)));
         return false;
     }
     m_control->QueryInterface(com::IID_IDispatch, m_dispatch.outVoid());
@@ -111,9 +111,9 @@ bool ContainerForm::setControlSize(QSize pixels, QString& error)
         error = QString::fromStdString(com::describe(com::E_INVALIDARG));
         return false;
     }
-    const com::HResult result =
-        m_control ? m_control->SetExtent(pixels.width() * controls::kTwipsPerPixel, pixels.height() * controls::kTwipsPerPixel)
-                  : com::E_UNEXPECTED;
+    const com::HResult result = m_control ? m_control->SetExtent(pixels.width() * controls::kTwipsPerPixel,
+                                                                 pixels.height() * controls::kTwipsPerPixel)
+                                          : com::E_UNEXPECTED;
     if (!com::succeeded(result)) {
         error = QString::fromStdString(com::describe(result));
         return false;
@@ -161,7 +161,8 @@ bool ContainerForm::putProperty(const std::u16string& name, const runtime::Varia
     const com::HResult result = m_dispatch->Invoke(property->id, controls::InvokeKind::PropertyPut,
                                                    std::span<runtime::Variant>(&argument, 1), nullptr, &exception);
     if (result == com::DISP_E_EXCEPTION) {
-        error = QStringLiteral("Error %1: %2").arg(exception.number).arg(QString::fromStdU16String(exception.description));
+        error =
+            QStringLiteral("Error %1: %2").arg(exception.number).arg(QString::fromStdU16String(exception.description));
         return false;
     }
     if (!com::succeeded(result)) {
@@ -251,7 +252,8 @@ void ContainerForm::OnChanged(controls::DispId id)
         if (box && value)
             box->setCurrentIndex(box->findData(runtime::toLong(*value)));
     }
-    const QString notice = QStringLiteral("%1 changed (0x%2)").arg(name).arg(static_cast<unsigned>(id), 8, 16, QChar('0'));
+    const QString notice =
+        QStringLiteral("%1 changed (0x%2)").arg(name).arg(static_cast<unsigned>(id), 8, 16, QChar('0'));
     m_notices << notice;
     m_noticeList->addItem(notice);
 }

@@ -30,10 +30,14 @@ struct AtlHost {
         static const AtlHost host = [] {
             AtlHost loaded;
             const HMODULE atl = ::LoadLibraryW(L"atl.dll");
-            const auto init = atl ? reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(::GetProcAddress(atl, "AtlAxWinInit"))) : nullptr;
+            const auto init =
+                atl ? reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(::GetProcAddress(atl, "AtlAxWinInit")))
+                    : nullptr;
             if (init && init()) {
-                loaded.createControl = reinterpret_cast<CreateControl>(reinterpret_cast<void*>(::GetProcAddress(atl, "AtlAxCreateControl")));
-                loaded.getControl = reinterpret_cast<GetControl>(reinterpret_cast<void*>(::GetProcAddress(atl, "AtlAxGetControl")));
+                loaded.createControl = reinterpret_cast<CreateControl>(
+                    reinterpret_cast<void*>(::GetProcAddress(atl, "AtlAxCreateControl")));
+                loaded.getControl =
+                    reinterpret_cast<GetControl>(reinterpret_cast<void*>(::GetProcAddress(atl, "AtlAxGetControl")));
             }
             return loaded;
         }();
@@ -69,9 +73,9 @@ std::wstring nameOf(ITypeInfo* info, MEMBERID member)
 
 HWND child(HWND parent, const wchar_t* type, const wchar_t* text, DWORD style, int id)
 {
-    const HWND made = ::CreateWindowExW(0, type, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
-                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                        ::GetModuleHandleW(nullptr), nullptr);
+    const HWND made =
+        ::CreateWindowExW(0, type, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
     ::SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     return made;
 }
@@ -123,8 +127,8 @@ bool ContainerForm::create(IStream* saved, std::string& error)
         error = "the system's ATL host window (atl.dll) is not available";
         return false;
     }
-    m_host = ::CreateWindowExW(0, L"AtlAxWin", L"", WS_CHILD | WS_VISIBLE, kMargin, kMargin, m_width, m_height,
-                               m_form, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    m_host = ::CreateWindowExW(0, L"AtlAxWin", L"", WS_CHILD | WS_VISIBLE, kMargin, kMargin, m_width, m_height, m_form,
+                               nullptr, ::GetModuleHandleW(nullptr), nullptr);
     com::Ptr<IUnknown> control;
     HRESULT result = m_host ? atl->createControl(m_progId.c_str(), m_host, saved, nullptr) : E_FAIL;
     if (SUCCEEDED(result))
@@ -201,9 +205,10 @@ bool ContainerForm::putProperty(const std::wstring& name, std::int32_t value, st
             exception.pfnDeferredFillIn(&exception);
         const HRESULT code = exception.scode ? exception.scode : static_cast<HRESULT>(exception.wCode);
         const int number = HRESULT_FACILITY(code) == FACILITY_CONTROL ? HRESULT_CODE(code) : code;
-        error = "Error " + std::to_string(number) + ": "
-                + (exception.bstrDescription ? utf8(exception.bstrDescription, ::SysStringLen(exception.bstrDescription))
-                                             : std::string());
+        error =
+            "Error " + std::to_string(number) + ": "
+            + (exception.bstrDescription ? utf8(exception.bstrDescription, ::SysStringLen(exception.bstrDescription))
+                                         : std::string());
         ::SysFreeString(exception.bstrSource);
         ::SysFreeString(exception.bstrDescription);
         ::SysFreeString(exception.bstrHelpFile);
@@ -223,8 +228,8 @@ std::optional<std::int32_t> ContainerForm::propertyValue(const std::wstring& nam
     ::VariantInit(&value);
     DISPPARAMS none{};
     if (FAILED(m_control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))
-        || FAILED(m_control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &value, nullptr,
-                                    nullptr))
+        || FAILED(
+            m_control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr))
         || FAILED(::VariantChangeType(&value, &value, 0, VT_I4)))
         return std::nullopt;
     return value.lVal;
@@ -400,9 +405,7 @@ LRESULT CALLBACK ContainerForm::procedure(HWND window, UINT message, WPARAM wPar
             return 0;
         }
         switch (LOWORD(wParam)) {
-        case kSaveId:
-            self->saveForm();
-            return 0;
+        case kSaveId: self->saveForm(); return 0;
         case kRestoreId: {
             std::string error;
             if (!self->restoreForm(error))

@@ -2,8 +2,8 @@
 // holds, and places a control on a Qt form (commands in container_command.h).
 #include "platform/com/inproc_server.h"
 #include "platform/com/module_resources.h"
-#include "tools/tavorix-container/container_form_qt.h"
 #include "tools/tavorix-container/container_command.h"
+#include "tools/tavorix-container/container_form_qt.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -78,10 +78,8 @@ int main(int argc, char* argv[])
     case ContainerCommand::Kind::Register:
     case ContainerCommand::Kind::Unregister:
         return registration(command->target.c_str(), command->kind == ContainerCommand::Kind::Register);
-    case ContainerCommand::Kind::Info:
-        return info(command->target.c_str());
-    case ContainerCommand::Kind::Place:
-        break;
+    case ContainerCommand::Kind::Info: return info(command->target.c_str());
+    case ContainerCommand::Kind::Place: break;
     }
     // The class is looked up before any window is opened: that answer needs no display.
     const auto registered = com::findClass(command->target);

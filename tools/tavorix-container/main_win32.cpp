@@ -27,7 +27,8 @@ int registration(const std::string& module, bool registering)
 {
     const HMODULE loaded = ::LoadLibraryW(wide(module).c_str());
     const char* exportName = registering ? "DllRegisterServer" : "DllUnregisterServer";
-    const auto entry = loaded ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(::GetProcAddress(loaded, exportName)))
+    const auto entry = loaded ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+                           reinterpret_cast<void*>(::GetProcAddress(loaded, exportName)))
                               : nullptr;
     if (!entry) {
         std::fprintf(stderr, "tavorix-container: %s is no in-process server\n", module.c_str());
@@ -86,9 +87,10 @@ std::string displayNames(const std::wstring& module, const com::TypeLibrary& lib
 {
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     const HMODULE loaded = ::LoadLibraryW(module.c_str());
-    const auto entry = loaded ? reinterpret_cast<GetClassObject>(
-                                    reinterpret_cast<void*>(::GetProcAddress(loaded, "DllGetClassObject")))
-                              : nullptr;
+    const auto entry =
+        loaded
+            ? reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(::GetProcAddress(loaded, "DllGetClassObject")))
+            : nullptr;
     std::string text;
     for (const auto& type : library.types) {
         com::Ptr<IClassFactory> factory;
@@ -128,7 +130,8 @@ int info(const std::string& module)
     std::string error;
     const auto library = com::readTypeLibrary(path, error);
     const std::string version = versionText(path);
-    const HMODULE resources = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    const HMODULE resources =
+        ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     const HRSRC found = resources ? ::FindResourceW(resources, MAKEINTRESOURCEW(30000), MAKEINTRESOURCEW(2)) : nullptr;
     const auto* bitmap = found && ::SizeofResource(resources, found) >= sizeof(BITMAPINFOHEADER)
                              ? static_cast<const BITMAPINFOHEADER*>(::LockResource(::LoadResource(resources, found)))
@@ -202,10 +205,8 @@ int main()
     case ContainerCommand::Kind::Register:
     case ContainerCommand::Kind::Unregister:
         return registration(command->target, command->kind == ContainerCommand::Kind::Register);
-    case ContainerCommand::Kind::Info:
-        return info(command->target);
-    case ContainerCommand::Kind::Place:
-        break;
+    case ContainerCommand::Kind::Info: return info(command->target);
+    case ContainerCommand::Kind::Place: break;
     }
     if (FAILED(::OleInitialize(nullptr))) {
         std::fputs("tavorix-container: OLE cannot be started\n", stderr);

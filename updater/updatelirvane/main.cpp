@@ -16,7 +16,8 @@ int main(int argc, char* argv[])
         return EXIT_FAILURE;
     }
 
-    const auto internet = inet::systemInternet(inet::kDefaultTimeouts, inet::TlsTrust{build_config::kUpdateAuthorities});
+    const auto internet =
+        inet::systemInternet(inet::kDefaultTimeouts, inet::TlsTrust{build_config::kUpdateAuthorities});
     const auto shell = shell::systemShell();
     InternetInet1 inet1(*internet);
     HtmlBrowser browser(*internet);

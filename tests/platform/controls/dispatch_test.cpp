@@ -15,8 +15,9 @@ class Counter : public Dispatch {
 public:
     Counter()
     {
-        m_table.addProperty(1, u"Value", [this] { return Variant(m_value); },
-                            [this](const Variant& v) { m_value = runtime::toInteger(v); });
+        m_table.addProperty(
+            1, u"Value", [this] { return Variant(m_value); },
+            [this](const Variant& v) { m_value = runtime::toInteger(v); });
         m_table.addProperty(2, u"Twice", [this] { return Variant(std::int32_t{m_value * 2}); });
         m_table.addMethod(3, u"Increment", [this] { ++m_value; });
     }

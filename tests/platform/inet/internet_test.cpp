@@ -47,7 +47,8 @@ std::string hostOf(const TestHttpServer& server)
 // the same results on both.
 class InternetTest : public testing::Test {
 protected:
-    std::unique_ptr<Internet> owned = systemInternet(Timeouts{std::chrono::milliseconds(5000), std::chrono::milliseconds(400)});
+    std::unique_ptr<Internet> owned =
+        systemInternet(Timeouts{std::chrono::milliseconds(5000), std::chrono::milliseconds(400)});
     Internet& internet = *owned;
     Handle session = internet.openSession(kAgent, kOpenTypeDirect, std::nullopt, std::nullopt, 0);
 };
@@ -60,10 +61,10 @@ TEST_F(InternetTest, HeadGoesOutAsHttp10WithTheAgentAndNoCache)
         reply.headers.emplace_back("Last-Modified", "Tue, 01 Dec 2026 10:00:00 GMT");
         return reply;
     });
-    const Handle connection = internet.connect(session, hostOf(server), kInvalidPortNumber, std::nullopt,
-                                               std::nullopt, kServiceHttp, 0, 0);
-    const Handle request = internet.openRequest(connection, "HEAD", "/lirvane/a.exe", "HTTP/1.0", std::nullopt,
-                                                kFlagReload, 0);
+    const Handle connection =
+        internet.connect(session, hostOf(server), kInvalidPortNumber, std::nullopt, std::nullopt, kServiceHttp, 0, 0);
+    const Handle request =
+        internet.openRequest(connection, "HEAD", "/lirvane/a.exe", "HTTP/1.0", std::nullopt, kFlagReload, 0);
     ASSERT_NE(request, 0u);
     EXPECT_TRUE(internet.sendRequest(request, std::nullopt, {}));
 
@@ -209,8 +210,8 @@ TEST_F(InternetTest, RedirectsAreFollowed)
 TEST_F(InternetTest, UrlWithALineBreakFetchesTheNamedFile)
 {
     TestHttpServer server([&](const HttpRequest& request) { return HttpReply::file(request, request.target); });
-    const Handle file = internet.openUrl(session, " " + server.url("/lirvane/Velkora\tLirvane.exe") + "\r\n",
-                                         std::nullopt, 0, 0);
+    const Handle file =
+        internet.openUrl(session, " " + server.url("/lirvane/Velkora\tLirvane.exe") + "\r\n", std::nullopt, 0, 0);
     EXPECT_EQ(readAll(internet, file), "/lirvane/VelkoraLirvane.exe");
 }
 
@@ -222,8 +223,8 @@ TEST_F(InternetTest, UnreachableOrUnusableUrlsGiveNoHandle)
         closedPort = gone.port();
     }
     const std::string refused = "http://127.0.0.1:" + std::to_string(closedPort) + "/a";
-    for (const std::string& url : {refused, std::string("not a url"), std::string("ftp://127.0.0.1/x"),
-                                   std::string("http://"), std::string("")})
+    for (const std::string& url :
+         {refused, std::string("not a url"), std::string("ftp://127.0.0.1/x"), std::string("http://"), std::string("")})
         EXPECT_EQ(internet.openUrl(session, url, std::nullopt, 0, 0), 0u) << url;
     EXPECT_EQ(internet.openUrl(0, refused, std::nullopt, 0, 0), 0u);
 }
@@ -337,13 +338,14 @@ TEST_P(HostileAnswerTest, IsNoAnswerOrAFailedReadAndNeverMoreThanTheBody)
     }
     ASSERT_NE(file, 0u);
     // A chunked body is no answer to an HTTP/1.0 request, the form WinINet's layer asks in.
-    const bool chunkedToHttp10 = GetParam().raw.find("chunked") != std::string::npos
-                                 && server.requests().at(0).version == "HTTP/1.0";
+    const bool chunkedToHttp10 =
+        GetParam().raw.find("chunked") != std::string::npos && server.requests().at(0).version == "HTTP/1.0";
     EXPECT_EQ(readAll(internet, file), chunkedToHttp10 ? std::nullopt : GetParam().body);
 }
 
 constexpr char kChunked[] = "Transfer-Encoding: chunked\r\n";
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, HostileAnswerTest, testing::Values(
     HostileAnswer{"a whole chunked body", answer(kChunked, "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n"), "hello world"},
     HostileAnswer{"a chunk cut off", answer(kChunked, "10\r\nabc"), std::nullopt},
@@ -365,6 +367,7 @@ INSTANTIATE_TEST_SUITE_P(Table, HostileAnswerTest, testing::Values(
     HostileAnswer{"40,000 header lines", answer(headerLines(40'000) + "Content-Length: 1\r\n", "x"), std::nullopt, false},
     HostileAnswer{"100,000 header lines", answer(headerLines(100'000) + "Content-Length: 1\r\n", "x"), std::nullopt,
                   false}));
+// clang-format on
 
 TEST_F(InternetTest, ProxyTypeSendsEverythingToTheNamedProxy)
 {
@@ -373,8 +376,8 @@ TEST_F(InternetTest, ProxyTypeSendsEverythingToTheNamedProxy)
         reply.body = "via proxy";
         return reply;
     });
-    const Handle viaProxy = internet.openSession(kAgent, kOpenTypeProxy, "127.0.0.1:" + std::to_string(proxy.port()),
-                                                 std::nullopt, 0);
+    const Handle viaProxy =
+        internet.openSession(kAgent, kOpenTypeProxy, "127.0.0.1:" + std::to_string(proxy.port()), std::nullopt, 0);
     const Handle file = internet.openUrl(viaProxy, "http://update.velkora.example/lirvane/x.txt", std::nullopt, 0, 0);
     EXPECT_EQ(readAll(internet, file), "via proxy");
     // The request line names the whole URL, with or without its scheme's default port.
@@ -391,7 +394,8 @@ TEST_F(InternetTest, ClosingASessionReleasesEverythingOpenedOnIt)
 {
     TestHttpServer server([&](const HttpRequest& request) { return HttpReply::file(request, resource(1000)); });
     const Handle file = internet.openUrl(session, server.url("/a"), std::nullopt, 0, 0);
-    const Handle connection = internet.connect(session, hostOf(server), 0, std::nullopt, std::nullopt, kServiceHttp, 0, 0);
+    const Handle connection =
+        internet.connect(session, hostOf(server), 0, std::nullopt, std::nullopt, kServiceHttp, 0, 0);
     internet.openRequest(connection, "HEAD", "/", "HTTP/1.0", std::nullopt, 0, 0);
     EXPECT_EQ(internet.openHandleCount(), 4u);
     EXPECT_TRUE(internet.closeHandle(session));

@@ -89,6 +89,7 @@ TEST_P(PinnedAuthoritiesTest, TrustOnlyAChainWhoseEveryLinkHolds)
     EXPECT_FALSE(inet::PinnedAuthorities::names(chain, "127.0.0.2"));
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, PinnedAuthoritiesTest, testing::Values(
     PinCase{"server.pem", "authority.pem", true},
     PinCase{"through-intermediate.pem", "authority.pem", true},
@@ -96,5 +97,6 @@ INSTANTIATE_TEST_SUITE_P(Table, PinnedAuthoritiesTest, testing::Values(
     PinCase{"through-leaf.pem", "authority.pem", false},
     PinCase{"through-expired.pem", "authority.pem", false},
     PinCase{"through-intermediate.pem", "no-authority.pem", false}));
+// clang-format on
 
 }  // namespace

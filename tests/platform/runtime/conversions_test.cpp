@@ -36,6 +36,7 @@ TEST_P(ToIntegerTest, ConvertsOrRaises)
     }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, ToIntegerTest, testing::Values(
     IntegerCase{std::int32_t{80}, 80, false},
     IntegerCase{u"81", 81, false},
@@ -58,6 +59,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ToIntegerTest, testing::Values(
     IntegerCase{u"", error::kTypeMismatch, true},
     IntegerCase{u"12abc", error::kTypeMismatch, true},
     IntegerCase{u"--1", error::kTypeMismatch, true}));
+// clang-format on
 
 TEST(ToLong, RangeAndRounding)
 {

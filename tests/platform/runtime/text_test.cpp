@@ -32,9 +32,11 @@ TEST(Encodings, Utf8RoundTripAndValidity)
     const std::u16string text = u"Şimdi Güncelle İptal ığ";
     EXPECT_EQ(fromUtf8(toUtf8(text)), text);
     EXPECT_TRUE(isValidUtf8(toUtf8(text)));
-    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));        // overlong
-    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));    // surrogate
-    EXPECT_FALSE(isValidUtf8("G\xFC" "ncelle"));  // Windows-1254 ü
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));      // overlong
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));  // surrogate
+    EXPECT_FALSE(
+        isValidUtf8("G\xFC"
+                    "ncelle"));  // Windows-1254 ü
 }
 
 TEST(Encodings, Windows1254TurkishLetters)

@@ -38,7 +38,10 @@ std::vector<std::byte> build(const ImageSpec& spec)
     const std::size_t phnum = spec.phnum == 0xFFFF ? 1 : spec.phnum;
     const std::size_t body = header + phnum * phentsize + 100;
     std::vector<std::byte> image(body);
-    std::memcpy(image.data(), "\x7F" "ELF", 4);
+    std::memcpy(image.data(),
+                "\x7F"
+                "ELF",
+                4);
     image[4] = std::byte{static_cast<unsigned char>(w ? 2 : 1)};
     image[5] = std::byte{static_cast<unsigned char>(spec.bigEndian ? 2 : 1)};
     image[6] = std::byte{1};
@@ -46,22 +49,22 @@ std::vector<std::byte> build(const ImageSpec& spec)
         put(image, offset, value, width, spec.bigEndian);
     };
     at(16, spec.type, 2);
-    at(w ? 32 : 28, header, word);                         // e_phoff
-    at(w ? 40 : 32, spec.sections ? body : 0, word);      // e_shoff
+    at(w ? 32 : 28, header, word);                    // e_phoff
+    at(w ? 40 : 32, spec.sections ? body : 0, word);  // e_shoff
     at(w ? 54 : 42, phentsize, 2);
     at(w ? 56 : 44, spec.phnum, 2);
     at(w ? 58 : 46, shentsize, 2);
     at(w ? 60 : 48, spec.sections ? 2 : 0, 2);
     for (std::size_t i = 0; i < phnum; ++i) {
         const std::size_t ph = header + i * phentsize;
-        at(ph, 1, 4);                                       // PT_LOAD
-        at(ph + (w ? 8 : 4), 0, word);                      // p_offset
-        at(ph + (w ? 32 : 16), body, word);                 // p_filesz
+        at(ph, 1, 4);                        // PT_LOAD
+        at(ph + (w ? 8 : 4), 0, word);       // p_offset
+        at(ph + (w ? 32 : 16), body, word);  // p_filesz
     }
     if (spec.sections) {
         image.resize(body + 2 * shentsize);
         if (spec.phnum == 0xFFFF)
-            at(body + (w ? 44 : 28), 1, 4);                 // section 0's sh_info: the real count
+            at(body + (w ? 44 : 28), 1, 4);  // section 0's sh_info: the real count
     }
     if (spec.tamper)
         spec.tamper(image, spec);
@@ -78,9 +81,8 @@ bool whole(const std::vector<std::byte>& image)
     });
 }
 
-std::function<void(std::vector<std::byte>&, const ImageSpec&)> setField(std::size_t wideOffset,
-                                                                          std::size_t narrowOffset,
-                                                                          std::uint64_t value, unsigned width)
+std::function<void(std::vector<std::byte>&, const ImageSpec&)>
+setField(std::size_t wideOffset, std::size_t narrowOffset, std::uint64_t value, unsigned width)
 {
     return [=](std::vector<std::byte>& image, const ImageSpec& spec) {
         put(image, spec.wide ? wideOffset : narrowOffset, value, width == 0 ? (spec.wide ? 8 : 4) : width,
@@ -114,7 +116,9 @@ TEST_P(ElfImage, IsWholeOnlyWhenEverythingItNamesIsInTheFile)
 }
 
 const auto cutOneByte = [](std::vector<std::byte>& image, const ImageSpec&) { image.pop_back(); };
-const auto cutToHeader = [](std::vector<std::byte>& image, const ImageSpec& spec) { image.resize(spec.wide ? 64 : 52); };
+const auto cutToHeader = [](std::vector<std::byte>& image, const ImageSpec& spec) {
+    image.resize(spec.wide ? 64 : 52);
+};
 // e_shnum 0 sends the reader to section 0's sh_size for the count, which names 1000 entries.
 const auto manySections = [](std::vector<std::byte>& image, const ImageSpec& spec) {
     const std::size_t table = image.size() - 2 * (spec.wide ? 64 : 40);
@@ -122,6 +126,7 @@ const auto manySections = [](std::vector<std::byte>& image, const ImageSpec& spe
     put(image, table + (spec.wide ? 32 : 20), 1000, spec.wide ? 8 : 4, spec.bigEndian);
 };
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Table, ElfImage, testing::Values(
     ElfCase{"whole", {}, true},
     ElfCase{"without section table", {.sections = false, .tamper = {}}, true},
@@ -136,5 +141,6 @@ INSTANTIATE_TEST_SUITE_P(Table, ElfImage, testing::Values(
     ElfCase{"no program headers", {.phnum = 0, .tamper = {}}, false},
     ElfCase{"relocatable object", {.type = 1, .tamper = {}}, false},
     ElfCase{"not ELF", {.tamper = setField(1, 1, 'X', 1)}, false}));
+// clang-format on
 
 }  // namespace

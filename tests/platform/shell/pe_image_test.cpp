@@ -29,9 +29,10 @@ TEST(PeImage, AWholeImageOfEitherWidthPassesAndAnyCutFails)
             const auto image = build(wide, certificate);
             EXPECT_TRUE(whole(image)) << wide << certificate;
             // Cut within the headers, the section table, either section, the certificate table.
-            for (const std::size_t size : {std::size_t{2}, std::size_t{0x90}, std::size_t{0x1A0}, std::size_t{0x300},
-                                           image.size() - 1}) {
-                EXPECT_FALSE(whole(std::vector<std::byte>(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(size))))
+            for (const std::size_t size :
+                 {std::size_t{2}, std::size_t{0x90}, std::size_t{0x1A0}, std::size_t{0x300}, image.size() - 1}) {
+                EXPECT_FALSE(
+                    whole(std::vector<std::byte>(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(size))))
                     << "wide " << wide << ", certificate " << certificate << ", cut at " << size;
             }
         }

@@ -32,7 +32,8 @@ protected:
 
     // A folder of the test's own, its name with Turkish letters and a space.
     fs::path m_folder = fs::temp_directory_path()
-                        / fs::path(u"Kabuk Klasörü " + runtime::fromUtf8(testing::UnitTest::GetInstance()->current_test_info()->name()));
+                        / fs::path(u"Kabuk Klasörü "
+                                   + runtime::fromUtf8(testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::unique_ptr<shell::Shell> shell = shell::systemShell();
 };
 

@@ -71,7 +71,8 @@ int main()
     GUITHREADINFO thread{};
     thread.cbSize = sizeof thread;
     if (::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &thread) && thread.hwndFocus)
-        std::printf("focus %s \"%s\"\n", utf8(classOf(thread.hwndFocus)).c_str(), utf8(textOf(thread.hwndFocus)).c_str());
+        std::printf("focus %s \"%s\"\n", utf8(classOf(thread.hwndFocus)).c_str(),
+                    utf8(textOf(thread.hwndFocus)).c_str());
     ::EnumChildWindows(window, describe, 0);
     return 0;
 }

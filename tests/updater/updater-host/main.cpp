@@ -35,13 +35,14 @@ int main(int argc, char* argv[])
             floor = std::strtoull(value.c_str(), nullptr, 10);
     }
     if (updateHost.empty()) {
-        std::fputs("usage: updater-host --update-host HOST [--vendor-host HOST] [--key RW...] [--floor SECONDS]\n", stderr);
+        std::fputs("usage: updater-host --update-host HOST [--vendor-host HOST] [--key RW...] [--floor SECONDS]\n",
+                   stderr);
         return 64;
     }
     const auto internet = inet::systemInternet();
     const auto shell = shell::systemShell();
     InternetInet1 inet1(*internet);
     HtmlBrowser browser(*internet);
-    return runUpdaterWindow(argc, argv,
-                            UpdaterSetup{*internet, *shell, inet1, browser, updateHost, vendorHost, key, floor, elevated});
+    return runUpdaterWindow(
+        argc, argv, UpdaterSetup{*internet, *shell, inet1, browser, updateHost, vendorHost, key, floor, elevated});
 }
