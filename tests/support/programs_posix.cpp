@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -41,7 +42,10 @@ bool filesHavePermissions()
 
 std::filesystem::path testFolder(std::u16string_view name)
 {
-    const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+    // A parameterised test's name ("Name/3") would make the folder a subfolder, which the
+    // test's removal of its folder leaves behind.
+    std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(test.begin(), test.end(), '/', ' ');
     return std::filesystem::temp_directory_path()
            / std::filesystem::path(std::u16string(name) + u" " + std::filesystem::path(test).u16string() + u" "
                                    + std::filesystem::path(std::to_string(::getpid())).u16string());

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace test_programs {
@@ -44,7 +45,10 @@ bool filesHavePermissions()
 
 std::filesystem::path testFolder(std::u16string_view name)
 {
-    const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+    // A parameterised test's name ("Name/3") would make the folder a subfolder, which the
+    // test's removal of its folder leaves behind.
+    std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(test.begin(), test.end(), '/', ' ');
     return std::filesystem::temp_directory_path()
            / std::filesystem::path(std::u16string(name) + u" " + std::filesystem::path(test).u16string() + u" "
                                    + std::filesystem::path(std::to_string(::GetCurrentProcessId())).u16string());
@@ -89,10 +93,37 @@ RunningProgram::~RunningProgram()
     ::CloseHandle(reinterpret_cast<HANDLE>(m_input));
 }
 
+namespace {
+
+// Deletes `path` (in the extended form, which reaches beyond MAX_PATH) and all it holds: the
+// library's remove_all stops at a folder beyond MAX_PATH ("No such file or directory").
+void removeTree(const std::wstring& path)
+{
+    WIN32_FIND_DATAW entry;
+    const HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring inner = path + L"\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeTree(inner);
+            } else {
+                ::SetFileAttributesW(inner.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(inner.c_str());
+            }
+        } while (::FindNextFileW(search, &entry));
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
 void removeFolder(const std::filesystem::path& folder)
 {
-    // The extended form reaches paths beyond MAX_PATH.
-    std::filesystem::remove_all(LR"(\\?\)" + std::filesystem::absolute(folder).wstring());
+    removeTree(LR"(\\?\)" + std::filesystem::absolute(folder).make_preferred().wstring());
 }
 
 void linkTo(const std::filesystem::path& target, const std::filesystem::path& link)
