@@ -2,6 +2,7 @@
 
 #include "clock/clock_window.h"
 #include "platform/controls/window_dpi_win32.h"
+#include "platform/controls/window_owner_win32.h"
 
 namespace {
 
@@ -87,11 +88,7 @@ public:
 private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        if (message == WM_NCCREATE) {
-            const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-            ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-        }
-        auto* self = reinterpret_cast<Win32ClockWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* self = controls::windowOwner<Win32ClockWindow>(window, message, lParam);
         if (!self)
             return ::DefWindowProcW(window, message, wParam, lParam);
         switch (message) {

@@ -2,12 +2,14 @@
 
 #include "platform/controls/twips.h"
 #include "platform/controls/window_dpi_win32.h"
+#include "platform/controls/window_owner_win32.h"
 #include "updater/window_layout.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
 
@@ -129,18 +131,28 @@ HFONT frmGuncel::fontOf(const std::optional<FontLayout>& font)
 HWND frmGuncel::child(const wchar_t* kind, const ControlLayout& spec, DWORD style, HWND container, int originX,
                       int originY)
 {
+    // The controls the window acts on: each has a command id of its own and is kept by name.
+    const struct {
+        std::u16string_view name;
+        ControlId id;
+        HWND frmGuncel::*window;
+    } actedOn[] = {{u"basla", kBasla, &frmGuncel::m_basla},
+                   {u"btniptal", kBtniptal, &frmGuncel::m_btniptal},
+                   {u"cmdClose", kCmdClose, &frmGuncel::m_cmdClose},
+                   {u"lblActive", kLblActive, &frmGuncel::m_lblActive}};
     int id = kOther;
-    if (spec.name == u"basla")
-        id = kBasla;
-    else if (spec.name == u"btniptal")
-        id = kBtniptal;
-    else if (spec.name == u"cmdClose")
-        id = kCmdClose;
-    else if (spec.name == u"lblActive")
-        id = kLblActive;
+    HWND* kept = nullptr;
+    for (const auto& known : actedOn) {
+        if (spec.name == known.name) {
+            id = known.id;
+            kept = &(this->*known.window);
+        }
+    }
     style |= WS_CHILD | (spec.visible ? WS_VISIBLE : 0) | (spec.enabled ? 0 : WS_DISABLED);
     const HWND control = ::CreateWindowExW(0, kind, wide(spec.caption), style, 0, 0, 0, 0, container,
                                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), m_instance, nullptr);
+    if (kept)
+        *kept = control;
     const LONG left = originX + spec.left;
     const LONG top = originY + spec.top;
     m_placed.push_back(
@@ -160,15 +172,9 @@ void frmGuncel::createControl(const ControlLayout& spec, HWND container, int ori
     if (kind == u"VB.CommandButton") {
         const HWND button = child(L"BUTTON", spec, BS_OWNERDRAW | WS_TABSTOP, container, originX, originY);
         m_pictureNames[button] = spec.picture;
-        if (spec.name == u"basla")
-            m_basla = button;
-        else if (spec.name == u"btniptal")
-            m_btniptal = button;
-        else if (spec.name == u"cmdClose")
-            m_cmdClose = button;
     } else if (kind == u"VB.Label" && spec.name == u"lblActive") {
         // A link, which the keyboard reaches and presses as a button, drawn as the label it is.
-        m_lblActive = child(L"BUTTON", spec, BS_OWNERDRAW | WS_TABSTOP, container, originX, originY);
+        child(L"BUTTON", spec, BS_OWNERDRAW | WS_TABSTOP, container, originX, originY);
         // The layout's colour is a Windows colour value: what GDI takes as it is.
         m_linkColour = spec.foreColor.value_or(0);
         if (!spec.mouseIcon.empty()) {
@@ -320,14 +326,11 @@ void frmGuncel::handle(const std::function<void()>& action)
 
 LRESULT CALLBACK frmGuncel::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<frmGuncel*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->m_window = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<frmGuncel*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = controls::windowOwner<frmGuncel>(window, message, lParam);
     if (!self)
         return ::DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCCREATE)
+        self->m_window = window;
     return self->handleMessage(message, wParam, lParam);
 }
 

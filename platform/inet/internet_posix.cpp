@@ -140,18 +140,9 @@ WaitCallback CurlInternet::waitOf(Handle sessionHandle)
 template <typename T>
 T* CurlInternet::find(Handle handle)
 {
-    const auto it = m_objects.find(handle);
+    Object* object = m_objects.find(handle);
     // Every kind is one final type: its tag tells it (read once per chunk, so no dynamic_cast).
-    return it == m_objects.end() || it->second->kind != T::kKind ? nullptr : static_cast<T*>(it->second.get());
-}
-
-Handle CurlInternet::add(std::unique_ptr<Object> object)
-{
-    const Handle handle = m_nextHandle++;
-    if (m_nextHandle == 0)
-        m_nextHandle = 1;
-    m_objects.emplace(handle, std::move(object));
-    return handle;
+    return object == nullptr || object->kind != T::kKind ? nullptr : static_cast<T*>(object);
 }
 
 Handle CurlInternet::openSession(const std::string& agent, std::uint32_t accessType,
@@ -169,7 +160,7 @@ Handle CurlInternet::openSession(const std::string& agent, std::uint32_t accessT
         session->accessType = accessType;
         if (accessType == kOpenTypeProxy)
             session->proxy = proxy;
-        return add(std::move(session));
+        return m_objects.add(std::move(session));
     } catch (const std::bad_alloc&) {
         return 0;
     }
@@ -190,7 +181,7 @@ Handle CurlInternet::connect(Handle sessionHandle, const std::string& server, st
         connection->port = port;
         connection->user = user;
         connection->password = password;
-        return add(std::move(connection));
+        return m_objects.add(std::move(connection));
     } catch (const std::bad_alloc&) {
         return 0;
     }
@@ -211,7 +202,7 @@ Handle CurlInternet::openRequest(Handle connectionHandle, const std::string& ver
         request->secure = (flags & kFlagSecure) != 0;
         request->http10 = version == "HTTP/1.0";
         request->reload = (flags & kFlagReload) != 0;
-        return add(std::move(request));
+        return m_objects.add(std::move(request));
     } catch (const std::bad_alloc&) {
         return 0;
     }
@@ -283,7 +274,7 @@ Handle CurlInternet::openUrl(Handle sessionHandle, const std::string& url, const
             return 0;
         file->statusCode = file->transfer->statusCode();
         file->headerBlock = file->transfer->headerBlock();
-        return add(std::move(file));
+        return m_objects.add(std::move(file));
     } catch (const std::bad_alloc&) {
         return 0;
     }
@@ -349,14 +340,13 @@ bool CurlInternet::readFile(Handle fileHandle, std::span<std::byte> buffer, std:
 
 bool CurlInternet::closeHandle(Handle handle)
 {
-    if (handle == 0 || m_objects.count(handle) == 0)
+    if (handle == 0 || !m_objects.find(handle))
         return false;
-    for (const Handle child : childrenOf(m_objects, handle))
+    for (const Handle child : m_objects.childrenOf(handle))
         closeHandle(child);
-    const auto it = m_objects.find(handle);
+    std::unique_ptr<Object> object = m_objects.take(handle);
     if (m_callDepth > 0)
-        m_closedDuringCall.push_back(std::move(it->second));
-    m_objects.erase(it);
+        m_closedDuringCall.push_back(std::move(object));
     return true;
 }
 

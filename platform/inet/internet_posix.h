@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/inet/handle_table.h"
 #include "platform/inet/internet.h"
 
 #include <chrono>
@@ -7,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace inet {
@@ -51,7 +51,6 @@ public:
 private:
     template <typename T>
     T* find(Handle handle);
-    Handle add(std::unique_ptr<Object> object);
     WaitCallback waitOf(Handle session);
 
     // A wait callback may close handles that a waiting call still works on: while any call
@@ -62,8 +61,7 @@ private:
 
     Timeouts m_timeouts;
     TlsTrust m_trust;
-    std::unordered_map<Handle, std::unique_ptr<Object>> m_objects;
-    Handle m_nextHandle = 0xCC0001;
+    HandleTable<Object> m_objects;
 };
 
 }  // namespace inet

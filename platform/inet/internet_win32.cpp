@@ -3,7 +3,6 @@
 #include "platform/inet/transfer_rules.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace inet {
 
@@ -27,10 +26,7 @@ WinInetInternet::WinInetInternet(Timeouts timeouts, TlsTrust trust)
 
 WinInetInternet::~WinInetInternet()
 {
-    std::vector<Handle> handles;
-    for (const auto& [handle, object] : m_objects)
-        handles.push_back(handle);
-    for (const Handle handle : handles)
+    for (const Handle handle : m_objects.handles())
         closeHandle(handle);
 }
 
@@ -51,7 +47,7 @@ Handle WinInetInternet::openSession(const std::string& agent, std::uint32_t acce
     ::InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
     auto object = std::make_unique<Object>(Kind::Session, 0);
     object->internet = session;
-    return add(std::move(object));
+    return m_objects.add(std::move(object));
 }
 
 bool WinInetInternet::setWaitCallback(Handle session, WaitCallback callback)
@@ -85,7 +81,7 @@ Handle WinInetInternet::connect(Handle session, const std::string& server, std::
     object->port = where->port;
     object->user = user;
     object->password = password;
-    return add(std::move(object));
+    return m_objects.add(std::move(object));
 }
 
 Handle WinInetInternet::openRequest(Handle connection, const std::string& verb, const std::string& object,
@@ -99,7 +95,7 @@ Handle WinInetInternet::openRequest(Handle connection, const std::string& verb, 
     request->object = object.empty() || object.front() != '/' ? "/" + object : object;
     request->version = version;
     request->flags = flags;
-    return add(std::move(request));
+    return m_objects.add(std::move(request));
 }
 
 bool WinInetInternet::sendRequest(Handle requestHandle, const std::optional<std::string>& headers,
@@ -148,7 +144,7 @@ Handle WinInetInternet::openUrl(Handle sessionHandle, const std::string& text,
     auto file = std::make_unique<Object>(Kind::Url, sessionHandle);
     file->url = *url;
     file->extraHeaders = headers.value_or("");
-    const Handle handle = add(std::move(file));
+    const Handle handle = m_objects.add(std::move(file));
     if (!openUrlFile(*find(handle), 0)) {
         closeHandle(handle);
         return 0;
@@ -158,30 +154,18 @@ Handle WinInetInternet::openUrl(Handle sessionHandle, const std::string& text,
 
 bool WinInetInternet::closeHandle(Handle handle)
 {
-    const auto it = m_objects.find(handle);
-    if (handle == 0 || it == m_objects.end())
+    if (handle == 0 || !m_objects.find(handle))
         return false;
-    for (const Handle child : childrenOf(m_objects, handle))
+    for (const Handle child : m_objects.childrenOf(handle))
         closeHandle(child);
-    m_objects.erase(handle);
+    m_objects.take(handle);
     return true;
-}
-
-Handle WinInetInternet::add(std::unique_ptr<Object> object)
-{
-    const Handle handle = m_nextHandle++;
-    if (m_nextHandle == 0)
-        m_nextHandle = 1;
-    m_objects.emplace(handle, std::move(object));
-    return handle;
 }
 
 WinInetInternet::Object* WinInetInternet::find(Handle handle, std::optional<Kind> kind)
 {
-    const auto it = m_objects.find(handle);
-    if (it == m_objects.end() || (kind && it->second->kind != *kind))
-        return nullptr;
-    return it->second.get();
+    Object* object = m_objects.find(handle);
+    return object == nullptr || (kind && object->kind != *kind) ? nullptr : object;
 }
 
 WinInetInternet::Object& WinInetInternet::sessionOf(const Object& object)
@@ -218,15 +202,6 @@ bool WinInetInternet::await(HANDLE done, Handle session, Handle owner, Clock::ti
         if (goOn && !goOn(spent))
             return false;
     }
-}
-
-Handle WinInetInternet::findHandleOf(const Object& object) const
-{
-    for (const auto& [handle, candidate] : m_objects) {
-        if (candidate.get() == &object)
-            return handle;
-    }
-    return 0;
 }
 
 std::unique_ptr<Internet> systemInternet(Timeouts timeouts, TlsTrust trust)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/inet/handle_table.h"
 #include "platform/inet/internet.h"
 #include "platform/inet/operations_win32.h"
 #include "platform/inet/pinned_authorities_win32.h"
@@ -15,7 +16,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 
 namespace inet {
 
@@ -126,8 +126,6 @@ private:
         std::optional<std::string> password;
     };
 
-    Handle add(std::unique_ptr<Object> object);
-
     Object* find(Handle handle, std::optional<Kind> kind = std::nullopt);
 
     Object& sessionOf(const Object& object);
@@ -148,8 +146,6 @@ private:
     // answer's handles and headers in `target`. False when no final answer came or the rules
     // refuse one: a redirect out of HTTPS, too many, an untrusted server.
     bool run(Object& target, Exchange exchange, UrlParts url);
-
-    Handle findHandleOf(const Object& object) const;
 
     // One request and its answer's headers; the answer's handles replace the target's.
     bool sendOnce(Handle targetHandle, const Exchange& exchange, const UrlParts& url, bool withCredentials,
@@ -180,8 +176,7 @@ private:
     Timeouts m_timeouts;
     TlsTrust m_trust;
     PinnedAuthorities m_pinned;
-    std::unordered_map<Handle, std::unique_ptr<Object>> m_objects;
-    Handle m_nextHandle = 0xCC0001;
+    HandleTable<Object> m_objects;
 };
 
 }  // namespace inet

@@ -14,7 +14,7 @@ namespace inet {
 
 bool WinInetInternet::run(Object& target, Exchange exchange, UrlParts url)
 {
-    const Handle targetHandle = findHandleOf(target);
+    const Handle targetHandle = m_objects.handleOf(target);
     const UrlParts first = url;
     auto deadline = Clock::now() + m_timeouts.headers;
     for (long redirects = 0;; ++redirects) {

@@ -5,7 +5,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // The decisions of the internet layer that do not depend on the library it runs on: which
 // server a connection may name, where a redirection leads and what it may carry there, whether
@@ -30,20 +29,6 @@ struct Origin {
     std::string host;
     std::uint16_t port = 0;
 };
-
-// The handles made under `handle` (a session's connections, a connection's requests), which
-// go when it is closed: each backend's handle table maps a handle to its object and the
-// object names its parent.
-template <typename Objects>
-std::vector<typename Objects::key_type> childrenOf(const Objects& objects, typename Objects::key_type handle)
-{
-    std::vector<typename Objects::key_type> children;
-    for (const auto& [child, object] : objects) {
-        if (object->parent == handle)
-            children.push_back(child);
-    }
-    return children;
-}
 
 // Where an answer sends its request on: the Location of a redirection (3xx) that names one;
 // nullopt for any other answer, which is the final one.

@@ -2,6 +2,7 @@
 
 #include "platform/com/type_library_win32.h"
 #include "platform/controls/window_dpi_win32.h"
+#include "platform/controls/window_owner_win32.h"
 #include "platform/runtime/text.h"
 
 #include <olectl.h>
@@ -385,11 +386,7 @@ HRESULT STDMETHODCALLTYPE ContainerForm::OnChanged(DISPID id)
 
 LRESULT CALLBACK ContainerForm::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<ContainerForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = controls::windowOwner<ContainerForm>(window, message, lParam);
     if (!self)
         return ::DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
