@@ -19,6 +19,13 @@ if(WIN32)
     find_path(NLOHMANN_JSON_INCLUDE_DIR nlohmann/json.hpp REQUIRED)
     target_include_directories(nlohmann_json_library SYSTEM INTERFACE ${NLOHMANN_JSON_INCLUDE_DIR})
 
+    # The system's libraries that are no KnownDLLs, delay-loaded: each is loaded at its first
+    # call, by then from System32 alone (shell::loadLibrariesFromSystemOnly), never at the start
+    # from whatever file of its name lies beside the program.
+    project_delay_loaded_library(wininet_library wininet WININET.dll)
+    project_delay_loaded_library(crypt32_library crypt32 CRYPT32.dll)
+    project_delay_loaded_library(version_library version VERSION.dll)
+
     # GoogleTest from Debian's sources, built for this system with the project.
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -75,3 +75,28 @@ function(project_test_hygiene test)
     set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT "TEST_PROCESS_DIR=${PROJECT_TEST_PROCESS_DIR}")
     set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED test_processes)
 endfunction()
+
+# Windows: an INTERFACE target `name` that imports the system library `library` (its import
+# library lib<library>.a of the toolchain) delay-loaded from `dll`: the program starts without
+# it and loads it at its first call. Made when configuring, from the import library's names.
+function(project_delay_loaded_library name library dll)
+    find_library(${name}_IMPORT NAMES lib${library}.a REQUIRED NO_CACHE)
+    find_program(PROJECT_NM NAMES ${CMAKE_CXX_COMPILER_TARGET}-nm x86_64-w64-mingw32-nm REQUIRED)
+    find_program(PROJECT_DLLTOOL NAMES x86_64-w64-mingw32-dlltool REQUIRED)
+    set(folder ${CMAKE_BINARY_DIR}/delay-loaded)
+    set(delayed ${folder}/lib${library}_delayed.a)
+    if(NOT EXISTS ${delayed} OR ${${name}_IMPORT} IS_NEWER_THAN ${delayed})
+        file(MAKE_DIRECTORY ${folder})
+        execute_process(COMMAND ${PROJECT_NM} -g --defined-only ${${name}_IMPORT}
+                        OUTPUT_VARIABLE symbols COMMAND_ERROR_IS_FATAL ANY)
+        string(REGEX MATCHALL "I __imp_[A-Za-z0-9_@]+" imports "${symbols}")
+        list(TRANSFORM imports REPLACE "^I __imp_" "")
+        list(REMOVE_DUPLICATES imports)
+        list(JOIN imports "\n" exports)
+        file(WRITE ${folder}/${library}.def "LIBRARY ${dll}\nEXPORTS\n${exports}\n")
+        execute_process(COMMAND ${PROJECT_DLLTOOL} --input-def ${folder}/${library}.def --dllname ${dll}
+                                --output-delaylib ${delayed} COMMAND_ERROR_IS_FATAL ANY)
+    endif()
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE ${delayed})
+endfunction()

@@ -7,11 +7,13 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -87,6 +89,7 @@ frmGuncel::frmGuncel(UpdaterSetup setup, UpdaterProgram program, QWidget* parent
     connect(btniptal, &PictureButton::clicked, this, [this] { m_core->press(Button::btniptal); });
     connect(cmdClose, &PictureButton::clicked, this, [this] { m_core->press(Button::cmdClose); });
     lblActive->installEventFilter(this);
+    basla->setFocus();  // once the window is active: the first button of the tab order
     if (m_core->startsAtOnce())
         QTimer::singleShot(0, this, [this] { basla->click(); });
 }
@@ -99,15 +102,63 @@ void frmGuncel::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+namespace {
+
+// The window's own key of a key event; nullopt for any other, and for a key held down (only
+// its first press acts).
+std::optional<Key> windowKey(const QKeyEvent& event)
+{
+    if (event.isAutoRepeat())
+        return std::nullopt;
+    switch (event.key()) {
+    case Qt::Key_Escape: return Key::Escape;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return Key::Return;
+    case Qt::Key_Space: return Key::Space;
+    default: return std::nullopt;
+    }
+}
+
+}  // namespace
+
+void frmGuncel::keyPressEvent(QKeyEvent* event)
+{
+    const auto key = windowKey(*event);
+    if (key && act(m_core->keyAction(*key, false)))
+        return event->accept();
+    QWidget::keyPressEvent(event);
+}
+
+bool frmGuncel::act(KeyAction action)
+{
+    switch (action) {
+    case KeyAction::None: return false;
+    case KeyAction::PressCancel: btniptal->click(); break;
+    case KeyAction::Close: close(); break;
+    case KeyAction::PressLink: m_core->pressLink(); break;
+    }
+    return true;
+}
+
 bool frmGuncel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == lblActive && event->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton
+    if (watched != lblActive || !lblActive->isEnabled())
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton
         && lblActive->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
         m_core->pressLink();
         return true;
     }
+    if (event->type() == QEvent::KeyPress) {
+        const auto key = windowKey(*static_cast<QKeyEvent*>(event));
+        return key && act(m_core->keyAction(*key, true));
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void frmGuncel::setLinkEnabled(bool enabled)
+{
+    lblActive->setEnabled(enabled);
 }
 
 void frmGuncel::setStatusText(const std::u16string& text)
@@ -168,7 +219,8 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
         else if (name == u"cmdClose")
             cmdClose = button;
     } else if (kind == u"VB.Label") {
-        auto* label = new QLabel(qt(spec.caption), container);
+        auto* label =
+            name == u"lblActive" ? new LinkLabel(qt(spec.caption), container) : new QLabel(qt(spec.caption), container);
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         if (spec.foreColor) {
@@ -180,8 +232,10 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
             label->setCursor(QCursor(QPixmap(picturePath(spec.mouseIcon, ".png")), spec.mouseIconHotSpot.first,
                                      spec.mouseIconHotSpot.second));
         widget = label;
-        if (name == u"lblActive")
-            lblActive = label;
+        if (auto* link = qobject_cast<LinkLabel*>(label)) {
+            lblActive = link;
+            m_tabbable.insert(name, link);
+        }
     } else if (kind == u"VB.Frame") {
         widget = new QGroupBox(qt(spec.caption), container);
     } else if (kind == u"vbalProgBarLib6.vbalProgressBar") {

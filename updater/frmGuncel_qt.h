@@ -1,5 +1,6 @@
 #pragma once
 
+#include "updater/link_label_qt.h"
 #include "updater/picture_button_qt.h"
 #include "updater/progress_bar_qt.h"
 #include "updater/status_bar_qt.h"
@@ -35,6 +36,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -45,11 +47,14 @@ private:
     void setProgressMax(std::int32_t maximum) override;
     void setProgressValue(std::int32_t value) override;
     void setProgressText(const std::u16string& text) override;
+    void setLinkEnabled(bool enabled) override;
+    // Does what the core says a key does; false when it leaves the key to the focused control.
+    bool act(KeyAction action);
 
     PictureButton* basla = nullptr;
     PictureButton* btniptal = nullptr;
     PictureButton* cmdClose = nullptr;
-    QLabel* lblActive = nullptr;
+    LinkLabel* lblActive = nullptr;
     ProgressBar* pbar = nullptr;
     StatusBar* bar1 = nullptr;
     std::unique_ptr<UpdaterCore> m_core;

@@ -87,6 +87,7 @@ frmGuncel::frmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram prog
         ::DestroyWindow(m_window);
         throw std::logic_error("the window's stored layout lacks one of its working controls");
     }
+    setLinkEnabled(m_linkEnabled);
     applyDpi(m_dpi);
     // The tab order is the layout's: the dialog manager walks the windows in their z-order.
     std::sort(m_tabOrder.begin(), m_tabOrder.end());
@@ -338,14 +339,13 @@ LRESULT frmGuncel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDCANCEL) {
-            // Escape: the download's " İptal" while it runs, else "Kapat", as a dialog's cancel.
-            for (const HWND button : {m_btniptal, m_cmdClose}) {
-                if (::IsWindowEnabled(button)) {
-                    ::SendMessageW(button, BM_CLICK, 0, 0);
-                    break;
-                }
-            }
+        if (LOWORD(wParam) == IDCANCEL) {  // Escape, as the dialog manager reports it
+            // Pressed as by the mouse, so that the focus moves as a click moves it.
+            const KeyAction action = m_core->keyAction(Key::Escape, false);
+            if (action == KeyAction::PressCancel)
+                ::SendMessageW(m_btniptal, BM_CLICK, 0, 0);
+            else if (action == KeyAction::Close)
+                ::SendMessageW(m_window, WM_CLOSE, 0, 0);
             return 0;
         }
         if (HIWORD(wParam) == BN_CLICKED) {
@@ -429,6 +429,13 @@ void frmGuncel::setButtonEnabled(Button button, bool enabled)
     ::EnableWindow(control, enabled);
 }
 
+void frmGuncel::setLinkEnabled(bool enabled)
+{
+    m_linkEnabled = enabled;
+    ::EnableWindow(m_lblActive, enabled);
+    ::InvalidateRect(m_lblActive, nullptr, TRUE);
+}
+
 void frmGuncel::focusOn(HWND preferred)
 {
     if (preferred && ::IsWindowEnabled(preferred) && ::IsWindowVisible(preferred)) {
@@ -454,7 +461,7 @@ void frmGuncel::drawLink(const DRAWITEMSTRUCT& item)
     const HGDIOBJ previous =
         ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, m_linkColour);
+    ::SetTextColor(dc, (item.itemState & ODS_DISABLED) ? ::GetSysColor(COLOR_GRAYTEXT) : m_linkColour);
     RECT extent = area;
     ::DrawTextW(dc, text, -1, &extent, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
     ::DrawTextW(dc, text, -1, &area, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);

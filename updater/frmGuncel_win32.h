@@ -67,6 +67,7 @@ private:
     void setProgressMax(std::int32_t maximum) override;
     void setProgressValue(std::int32_t value) override;
     void setProgressText(const std::u16string& text) override;
+    void setLinkEnabled(bool enabled) override;
 
     HINSTANCE m_instance;
     std::unique_ptr<UpdaterCore> m_core;  // made first: the windows' messages reach it
@@ -84,6 +85,7 @@ private:
     HFONT m_windowFont = nullptr;
     HCURSOR m_linkCursor = nullptr;
     COLORREF m_linkColour = 0;
+    bool m_linkEnabled = true;  // as the core set it, also before the link was made
     int m_dpi = USER_DEFAULT_SCREEN_DPI;
     std::vector<Placed> m_placed;
     std::vector<HFONT> m_fonts;  // of the resolution in force

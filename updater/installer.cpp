@@ -51,7 +51,8 @@ Installer::Verdict Installer::check(const Candidate& candidate, const inet::Wait
     // size the server gave must be met exactly; without one the program must prove itself
     // whole.
     const std::uint64_t size = stage->contents().size();
-    if (size == 0 || (candidate.announcedSize >= 0 && size != static_cast<std::uint64_t>(candidate.announcedSize))
+    // A length of 0 announces nothing: no program is empty.
+    if (size == 0 || (candidate.announcedSize > 0 && size != static_cast<std::uint64_t>(candidate.announcedSize))
         || !m_env.shell.isWholeProgram(stage->contents()))
         return Verdict::NotAProgram;
 
@@ -104,6 +105,34 @@ bool Installer::installedEqualsStage(shell::InputFile* installed)
     return true;
 }
 
+void Installer::refuseRunningProgram()
+{
+    if (m_env.shell.isProgramRunning(path(files::kApplication)))
+        throw RuntimeError(runtime::error::kPermissionDenied);
+}
+
+void Installer::prepareInstall()
+{
+    if (!m_program)
+        throw RuntimeError(runtime::error::kPathFileAccessError);
+    try {
+        refuseRunningProgram();
+        // Everything that can fail for want of room or rights is written before the program
+        // moves. The backup is whole or not made at all; without it nothing is swapped. A first
+        // install has no program to keep, and a program installed again keeps the backup of the
+        // one before it.
+        if (m_signature)
+            m_signatureStage = m_env.shell.stageText(*m_signature, path(files::kKeptSignature));
+        const auto installed = m_env.shell.openFile(path(files::kApplication));
+        if (installed && !installedEqualsStage(installed.get()))
+            m_backupStage = m_env.shell.stageCopy(*installed, path(files::kBackup), installed.get());
+    } catch (const RuntimeError&) {
+        // Stages that will not be used are no files to leave behind.
+        release();
+        throw;
+    }
+}
+
 void Installer::install()
 {
     if (!m_program)
@@ -112,9 +141,7 @@ void Installer::install()
         putInPlace();
     } catch (const RuntimeError&) {
         if (!m_program->committed()) {
-            // Stages that will not be used are no files to leave behind.
-            m_program.reset();
-            m_signatureStage.reset();
+            release();
             throw;
         }
         // In place, only the folder's flush failed: the update has happened.
@@ -123,23 +150,10 @@ void Installer::install()
 
 void Installer::putInPlace()
 {
-    const std::u16string application = path(files::kApplication);
-    // A running program would go on running beside its replacement: that is a swap that
-    // cannot be made, before anything is touched.
-    if (m_env.shell.isProgramRunning(application))
-        throw RuntimeError(runtime::error::kPermissionDenied);
-
-    // Everything that can fail for want of room or rights is written before the program moves.
-    if (m_signature)
-        m_signatureStage = m_env.shell.stageText(*m_signature, path(files::kKeptSignature));
-    {
-        // The backup is whole or not made at all; without it nothing is swapped. A first
-        // install has no program to keep, and a program installed again keeps the backup of
-        // the one before it.
-        const auto installed = m_env.shell.openFile(application);
-        if (installed && !installedEqualsStage(installed.get()))
-            m_env.shell.stageCopy(*installed, path(files::kBackup), installed.get())->commit();
-    }
+    // The program may have been started while the user read the box.
+    refuseRunningProgram();
+    if (const std::unique_ptr<shell::StagedFile> backup = std::move(m_backupStage))
+        backup->commit();
     // The program is never in place beside the signature of the one before it: its own goes
     // first. Should the program then not move, the floor is at worst the newer one's.
     commitKeptSignature();
@@ -188,6 +202,7 @@ void Installer::release() noexcept
 {
     m_program.reset();
     m_signatureStage.reset();
+    m_backupStage.reset();
     m_signature.reset();
     m_keptBefore.reset();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/inet/internet.h"
+#include "platform/runtime/binary_file.h"
 #include "platform/shell/shell.h"
 #include "updater/signature.h"
 #include "updater/signature_reader.h"
@@ -11,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-// The files of the updater's folder, appended to the folder with their leading "\".
+// The files of the updater's folder, named with their leading "\" (runtime::inFolder).
 namespace update_files {
 inline constexpr std::u16string_view kDownload = u"\\VelkoraLirvane_down.exe";
 inline constexpr std::u16string_view kApplication = u"\\VelkoraLirvane.exe";
@@ -32,7 +33,7 @@ struct InstallerEnvironment {
 
 // The finished download, as the update procedure knows it.
 struct Candidate {
-    std::int32_t announcedSize = -1;  // the size the server gave, -1 for none
+    std::int32_t announcedSize = -1;  // the size the server gave; 0 or less: none
     std::u16string fileName;          // the program's name, as the file-name text gave it
     std::u16string signatureUrl;      // where its signature lies on the update server
 };
@@ -75,11 +76,16 @@ public:
     // read from the server.
     Verdict check(const Candidate& candidate, const inet::WaitCallback& wait);
 
-    // Puts the checked program in place: the backup of the installed program (unless it
-    // already is this program), then the program's kept signature (the new one, or none without
-    // a key), then the program, each in one step. Raises the file error when the program cannot
-    // be put in place (it runs, it cannot be looked at, the backup or the signature cannot be
-    // written); the program is untouched then, and its own kept signature back where it can be.
+    // Readies all that install() writes, so that only renames are left: refuses a running
+    // program (70), and stages the program's kept signature and the backup of the installed
+    // program (unless it already is this program). Raises the file error when a stage cannot be
+    // written or the program cannot be looked at; nothing of the folder has changed then.
+    void prepareInstall();
+
+    // Puts the checked and prepared program in place: the backup, then the program's kept
+    // signature (the new one, or none without a key), then the program, each in one step.
+    // Raises when the program cannot be put in place (it was started meanwhile, a rename
+    // fails); the program is untouched then, and its own kept signature back where it can be.
     // Once the program is in place nothing is raised: the update has happened.
     void install();
 
@@ -91,7 +97,9 @@ public:
 
 private:
     bool signatureAccepted(const Candidate& candidate, const inet::WaitCallback& wait);
-    // The steps up to the program's rename; raises when the program is not in place.
+    // A running program would go on running beside its replacement: a swap that cannot be made.
+    void refuseRunningProgram();
+    // The renames up to the program's; raises when the program is not in place.
     void putInPlace();
     // Puts the kept signature of the program to come in place; raises, changing nothing.
     void commitKeptSignature();
@@ -99,11 +107,12 @@ private:
     // lower than it; errors are passed over.
     void restoreKeptSignature() noexcept;
     bool installedEqualsStage(shell::InputFile* installed);
-    std::u16string path(std::u16string_view name) const { return m_env.appFolder + std::u16string(name); }
+    std::u16string path(std::u16string_view name) const { return runtime::inFolder(m_env.appFolder, name); }
 
     InstallerEnvironment m_env;
     std::unique_ptr<shell::StagedFile> m_program;
     std::optional<std::string> m_signature;   // accepted, to keep beside the program
     std::optional<std::string> m_keptBefore;  // the installed program's, as check() read it
     std::unique_ptr<shell::StagedFile> m_signatureStage;
+    std::unique_ptr<shell::StagedFile> m_backupStage;
 };

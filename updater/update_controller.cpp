@@ -39,6 +39,9 @@ constexpr std::u16string_view kAnotherUpdateRunning = u"Bu klasörde başka bir 
 constexpr std::u16string_view kNoWriteAccess =
     u"Programın kurulu olduğu klasöre yazma izniniz yok ve yönetici izni alınamadı. Güncelleme yapılmadı, programınız "
     u"değiştirilmedi.";
+// Where the system never asks for an administrator's consent.
+constexpr std::u16string_view kNoWriteRights =
+    u"Programın kurulu olduğu klasöre yazma izniniz yok. Güncelleme yapılmadı, programınız değiştirilmedi.";
 constexpr std::u16string_view kFolderProblem = u"Güncelleme klasöründe bir sorun var:";
 constexpr std::u16string_view kProgramUnchanged = u"Programınız değiştirilmedi.";
 
@@ -112,13 +115,26 @@ std::u16string UpdateController::baseUrl() const
 void UpdateController::Form_Load()
 {
     iptaledildi = false;
+    // A run with an administrator's rights starts nothing a user could take them from: a
+    // browser opened here would be one "Open" away from an administrator's shell.
+    if (m_env.setup.elevated)
+        m_env.view.setLinkEnabled(false);
 }
 
 void UpdateController::basla_Click()
 {
+    // The button stays enabled while the version text is read: a press then is this update's
+    // own, and the folder stays locked until it has ended.
+    if (m_folderLock)
+        return;
     if (!m_env.setup.shell.canWriteIn(m_env.program.appFolder)) {
         if (m_env.setup.elevated)
             return m_env.program.endProgram(updater_exit::kCannotWrite);  // the run that asked says so
+        if (!m_env.setup.shell.offersElevation()) {
+            m_env.program.boxes.show(text(kNoWriteRights), text(kUpdateErrorTitle), MessageIcon::Exclamation);
+            m_env.view.setStatusText(text(kUpdateFailed));
+            return;
+        }
         return updateElevated();
     }
     // A second updater in this folder would write the same download and swap the same
@@ -205,6 +221,8 @@ void UpdateController::updateElevated()
     for (const Button button : {Button::basla, Button::btniptal, Button::cmdClose})
         m_env.view.setButtonEnabled(button, false);
     const std::optional<int> status = m_env.setup.shell.runElevated(kElevatedUpdateFlag, m_env.doEvents);
+    if (m_windowClosed)
+        return;  // the user closed this window meanwhile: nothing more is shown or started
     if (status == updater_exit::kInstalled) {
         ProgramiBaslat();  // as this user, never as the administrator
         return m_env.program.endProgram(updater_exit::kInstalled);
@@ -288,6 +306,8 @@ void UpdateController::Form_QueryUnload()
 
 void UpdateController::lblActive_Click()
 {
+    if (m_env.setup.elevated)
+        return;
     m_env.setup.shell.openDocument(runtime::trimSpaces(origin(m_env.setup.vendorHost)));
 }
 
@@ -350,6 +370,9 @@ void UpdateController::ctlIFile_DownloadComplete()
                 return m_installer.removeDownload();
             break;
         }
+        // Whatever can stop the swap without a file of the folder touched stops it here,
+        // before the box says the update is done.
+        installer.prepareInstall();
         // The install cannot be cancelled: " İptal" goes before anything may press it.
         m_env.view.setButtonEnabled(Button::btniptal, false);
         m_env.view.setStatusText(text(kCompleted));

@@ -5,6 +5,14 @@
 
 // What the update procedure sees of its window.
 enum class Button { basla, btniptal, cmdClose };
+// The keys the window itself answers, and what each does there.
+enum class Key { Escape, Return, Space };
+enum class KeyAction {
+    None,         // the key is the focused control's own
+    PressCancel,  // " İptal" is pressed, as by the mouse
+    Close,        // the window closes as by its close box: its close request runs
+    PressLink,    // the link is pressed
+};
 
 class UpdateView {
 public:
@@ -17,6 +25,8 @@ public:
     virtual void setProgressValue(std::int32_t value) = 0;
     // The caption text shown over the progress bar.
     virtual void setProgressText(const std::u16string& text) = 0;
+    // The link label lblActive: whether a click, Return or Space on it does anything.
+    virtual void setLinkEnabled(bool enabled) = 0;
 };
 
 enum class MessageIcon { Information, Exclamation, Critical };

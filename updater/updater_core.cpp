@@ -10,21 +10,33 @@
 
 namespace {
 
-const ControlLayout* findKind(const std::vector<ControlLayout>& controls, std::u16string_view kind)
+// The stored control of which `matches` holds.
+const ControlLayout* findControl(const std::vector<ControlLayout>& controls,
+                                 const std::function<bool(const ControlLayout&)>& matches)
 {
     for (const ControlLayout& control : controls) {
-        if (control.kind == kind)
+        if (matches(control))
             return &control;
-        if (const ControlLayout* inner = findKind(control.controls, kind))
+        if (const ControlLayout* inner = findControl(control.controls, matches))
             return inner;
     }
     return nullptr;
 }
 
+// Whether a button can be pressed as the window shows: as its stored layout has it.
+bool storedEnabled(std::u16string_view name)
+{
+    const ControlLayout* button =
+        findControl(storedWindowLayout().controls, [&](const ControlLayout& c) { return c.name == name; });
+    return button && button->enabled;
+}
+
 // The download control as the window's stored layout has it, with its stored properties.
 std::unique_ptr<InternetFile> storedDownloadControl(inet::Internet& internet, std::function<void()> doEvents)
 {
-    const ControlLayout* spec = findKind(storedWindowLayout().controls, u"updatelirvanePlus.InternetFile");
+    const ControlLayout* spec = findControl(storedWindowLayout().controls, [](const ControlLayout& c) {
+        return c.kind == u"updatelirvanePlus.InternetFile";
+    });
     if (!spec)
         throw std::logic_error("the window's stored layout has no download control");
     auto control = std::make_unique<InternetFile>(internet, std::move(doEvents));
@@ -36,11 +48,23 @@ std::unique_ptr<InternetFile> storedDownloadControl(inet::Internet& internet, st
 
 }  // namespace
 
+UpdaterCore::ShownView::ShownView(UpdateView& view)
+    : m_view(view), m_enabled{storedEnabled(u"basla"), storedEnabled(u"btniptal"), storedEnabled(u"cmdClose")}
+{
+}
+
+void UpdaterCore::ShownView::setButtonEnabled(Button button, bool enabled)
+{
+    m_enabled[static_cast<int>(button)] = enabled;
+    m_view.setButtonEnabled(button, enabled);
+}
+
 UpdaterCore::UpdaterCore(UpdaterSetup setup, UpdaterProgram program, UpdateView& view, std::function<void()> doEvents)
-    : m_boxes(program.boxes)
+    : m_view(view)
+    , m_boxes(program.boxes)
     , m_signatures(setup.internet)
     , m_ctlIFile(storedDownloadControl(setup.internet, doEvents))
-    , m_controller(UpdaterEnvironment{std::move(setup), std::move(program), view, std::move(doEvents), m_signatures},
+    , m_controller(UpdaterEnvironment{std::move(setup), std::move(program), m_view, std::move(doEvents), m_signatures},
                    *m_ctlIFile)
     , m_site(m_controller.downloadHandlers())
 {
@@ -70,6 +94,16 @@ void UpdaterCore::pressLink()
 void UpdaterCore::closeRequested()
 {
     handle([this] { m_controller.Form_QueryUnload(); });
+}
+
+KeyAction UpdaterCore::keyAction(Key key, bool onLink) const
+{
+    switch (key) {
+    case Key::Escape: return m_view.enabled(Button::btniptal) ? KeyAction::PressCancel : KeyAction::Close;
+    case Key::Return:
+    case Key::Space: return onLink ? KeyAction::PressLink : KeyAction::None;
+    }
+    return KeyAction::None;
 }
 
 void UpdaterCore::handle(const std::function<void()>& step)

@@ -29,6 +29,10 @@ public:
     void press(Button button);
     void pressLink();  // lblActive
     void closeRequested();
+    // What a key pressed in the window does, as both views answer it: Escape presses " İptal"
+    // while it can be pressed and otherwise closes the window as its close box does; Return or
+    // Space on the link (`onLink`) presses it; any other key is the focused control's.
+    KeyAction keyAction(Key key, bool onLink) const;
 
     // The elevated writing part starts its update as soon as its window shows.
     bool startsAtOnce() const { return m_controller.startsAtOnce(); }
@@ -37,8 +41,26 @@ public:
     const InternetFile& downloadControl() const { return *m_ctlIFile; }
 
 private:
+    // The view, as the procedure changes it: which buttons can be pressed now.
+    class ShownView : public UpdateView {
+    public:
+        explicit ShownView(UpdateView& view);
+        bool enabled(Button button) const { return m_enabled[static_cast<int>(button)]; }
+        void setStatusText(const std::u16string& text) override { m_view.setStatusText(text); }
+        void setButtonEnabled(Button button, bool enabled) override;
+        void setProgressMax(std::int32_t maximum) override { m_view.setProgressMax(maximum); }
+        void setProgressValue(std::int32_t value) override { m_view.setProgressValue(value); }
+        void setProgressText(const std::u16string& text) override { m_view.setProgressText(text); }
+        void setLinkEnabled(bool enabled) override { m_view.setLinkEnabled(enabled); }
+
+    private:
+        UpdateView& m_view;
+        bool m_enabled[3];  // by Button
+    };
+
     void handle(const std::function<void()>& step);
 
+    ShownView m_view;
     MessageBoxes& m_boxes;
     InternetSignatureReader m_signatures;
     std::unique_ptr<InternetFile> m_ctlIFile;

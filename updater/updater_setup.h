@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,18 @@ struct UpdaterProgram {
     std::function<void(int status)> endProgram;  // ends the process at once with an updater_exit status
     std::u16string appFolder;                    // without a trailing separator
 };
+
+// The folder an updater run works in, held for the run: its own file's folder, resolved once.
+// nullptr for the elevated writing part when it was not started by that folder's final path:
+// a link that its user may point elsewhere during the run would then choose where an
+// administrator's rights write.
+inline std::unique_ptr<shell::ProgramFolder> updaterFolder(bool elevated)
+{
+    auto folder = shell::holdProgramFolder();
+    if (elevated && !folder->startedByFinalPath())
+        return nullptr;
+    return folder;
+}
 
 // Whether the program's arguments make it the elevated writing part of another run's update.
 inline bool isElevatedRun(int argc, char* argv[])

@@ -8,6 +8,9 @@
 
 int runUpdaterWindow(int argc, char* argv[], const UpdaterSetup& setup)
 {
+    const auto folder = updaterFolder(setup.elevated);
+    if (!folder)
+        return updater_exit::kCannotWrite;
     QApplication application(argc, argv);
     QtMessageBoxes boxes;
     const auto endProgram = [](int status) {
@@ -15,7 +18,7 @@ int runUpdaterWindow(int argc, char* argv[], const UpdaterSetup& setup)
         std::fflush(nullptr);
         std::_Exit(status);
     };
-    frmGuncel window(setup, UpdaterProgram{boxes, endProgram, QCoreApplication::applicationDirPath().toStdU16String()});
+    frmGuncel window(setup, UpdaterProgram{boxes, endProgram, folder->path()});
     boxes.setParent(&window);
     window.show();
     application.exec();

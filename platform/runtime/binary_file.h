@@ -10,9 +10,18 @@
 
 namespace runtime {
 
-// A path of the behaviour's form ("\" separators, as the updater composes them) in the form
-// of this operating system.
+// A path as this operating system takes it: on Windows in the extended form beyond MAX_PATH.
+// Every character stays what it is: on POSIX a backslash is a letter of a name.
 std::filesystem::path nativePath(std::u16string_view path);
+
+// A file of `folder` named with its leading "\" (as the updater names its files), joined with
+// the separator of this system: only the separator the code writes is the system's.
+inline std::u16string inFolder(std::u16string_view folder, std::u16string_view name)
+{
+    if (name.starts_with(u'\\'))
+        name.remove_prefix(1);
+    return (std::filesystem::path(folder) / std::filesystem::path(name)).u16string();
+}
 
 // FileLen: the length of a file in bytes. Raises 53 "File not found" when it does not exist,
 // 52 for an empty name, 6 "Overflow" beyond the 32-bit range.

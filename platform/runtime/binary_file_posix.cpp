@@ -49,12 +49,7 @@ int writeError(int errnoValue)
 
 std::filesystem::path nativePath(std::u16string_view path)
 {
-    std::string native = toUtf8(path);
-    for (auto& c : native) {
-        if (c == '\\')
-            c = '/';
-    }
-    return native;
+    return toUtf8(path);
 }
 
 std::int32_t fileLength(std::u16string_view path)

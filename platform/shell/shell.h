@@ -50,6 +50,24 @@ public:
     virtual ~FolderLock() = default;
 };
 
+// The folder of this running program's own file, held while the object lives: on Windows it
+// cannot be renamed, moved or removed meanwhile (nor can a folder above it), so that every path
+// built from it names the same folder at every step of a run.
+class ProgramFolder {
+public:
+    virtual ~ProgramFolder() = default;
+    // Its final path, without a trailing separator: every link and junction on the way resolved.
+    virtual const std::u16string& path() const = 0;
+    // False when the program was started through a link or junction, or its folder could not be
+    // resolved at all: the path it was started by may lead elsewhere by the next look.
+    virtual bool startedByFinalPath() const = 0;
+};
+
+// Resolves and holds the folder of this program's own file (see ProgramFolder). Never fails:
+// what cannot be resolved is the folder as the system names the program, not started by its
+// final path.
+std::unique_ptr<ProgramFolder> holdProgramFolder();
+
 class Shell {
 public:
     virtual ~Shell() = default;
@@ -84,10 +102,14 @@ public:
     // access, a read-only medium); any other trouble is left to the steps that follow.
     virtual bool canWriteIn(const std::u16string& folder) = 0;
 
-    // Runs this program again, with its own arguments and `flag` after them, with the rights
-    // of an administrator, which the system asks the user for; waits for it to end, running
-    // `wait` whenever the window has events. Its exit status; nullopt when the user declined or
-    // the system has no such rights to give (POSIX).
+    // Whether the system gives a program an administrator's rights when the user consents
+    // (Windows); a POSIX desktop never asks.
+    virtual bool offersElevation() const = 0;
+
+    // Runs this program again, by the final path of its own file, with its own arguments and
+    // `flag` after them, with the rights of an administrator, which the system asks the user
+    // for; waits for it to end, running `wait` whenever the window has events. Its exit status;
+    // nullopt when the user declined or the system has no such rights to give.
     virtual std::optional<int> runElevated(std::u16string_view flag, const std::function<void()>& wait) = 0;
 
     // Starts a program with a normal, focused window and does not wait for it. Raises
@@ -118,6 +140,14 @@ public:
 
 // The shell of the system this program was built for.
 std::unique_ptr<Shell> systemShell();
+
+// Makes this process load every library it loads from now on from the system's own folder
+// alone, never from the program's folder or the current one, where anyone may have put a file
+// of the library's name beside a program an administrator runs (Windows; nothing on POSIX,
+// where a program's folder is never searched). The first call of every program that ships,
+// before anything loads a library: the system's libraries that are no KnownDLLs are linked
+// delay-loaded for this.
+void loadLibrariesFromSystemOnly();
 
 // Puts a file holding `contents` in place of `target` in one step, as a committed stage does
 // (for stores of the platform layer that name their files natively). Raises the file error.

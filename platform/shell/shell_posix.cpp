@@ -232,6 +232,25 @@ private:
     Descriptor m_fd;  // the lock goes with the descriptor
 };
 
+// The system names a running program by its file's own path ("/proc/self/exe"), every link
+// resolved. Nothing here runs with rights its user has not, so nothing needs holding.
+class PosixProgramFolder : public ProgramFolder {
+public:
+    PosixProgramFolder()
+    {
+        std::error_code error;
+        const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+        m_path = self.parent_path().u16string();
+        m_startedByFinalPath = !error;
+    }
+    const std::u16string& path() const override { return m_path; }
+    bool startedByFinalPath() const override { return m_startedByFinalPath; }
+
+private:
+    std::u16string m_path;
+    bool m_startedByFinalPath = false;
+};
+
 // Starts a program detached from this process: it is not waited for, outlives the updater and
 // leaves no zombie behind (the intermediate child exits at once and is reaped here).
 bool spawnDetached(const std::string& program, const std::vector<std::string>& args, bool search)
@@ -355,6 +374,8 @@ public:
         return true;
     }
 
+    bool offersElevation() const override { return false; }
+
     std::optional<int> runElevated(std::u16string_view, const std::function<void()>&) override
     {
         return std::nullopt;  // a desktop user's program is not given an administrator's rights
@@ -413,6 +434,13 @@ std::unique_ptr<Shell> systemShell()
 {
     return std::make_unique<PosixShell>();
 }
+
+std::unique_ptr<ProgramFolder> holdProgramFolder()
+{
+    return std::make_unique<PosixProgramFolder>();
+}
+
+void loadLibrariesFromSystemOnly() {}
 
 void writeFileAtomically(const std::filesystem::path& target, std::string_view contents)
 {

@@ -9,6 +9,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -281,6 +282,87 @@ void removeName(const std::wstring& path)
         raise(::GetLastError(), path);
 }
 
+// The path this program's file was started by.
+std::wstring modulePath()
+{
+    std::wstring path(32768, L'\0');
+    path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return path;
+}
+
+// The final path of an open file or folder, every link and junction resolved, in the form a
+// user reads (without the extended form's prefix); nullopt when the system cannot tell.
+std::optional<std::wstring> finalPathOf(HANDLE handle)
+{
+    std::wstring path(32768, L'\0');
+    const DWORD length = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= path.size())
+        return std::nullopt;
+    path.resize(length);
+    if (path.starts_with(LR"(\\?\UNC\)"))
+        return LR"(\\)" + path.substr(8);
+    if (path.starts_with(LR"(\\?\)"))
+        return path.substr(4);
+    return path;
+}
+
+std::wstring folderOf(const std::wstring& path)
+{
+    const auto separator = path.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
+}
+
+// Two paths of one file system name the same thing: Windows compares names without case.
+bool samePath(const std::wstring& a, const std::wstring& b)
+{
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE)
+           == CSTR_EQUAL;
+}
+
+// The final path of this program's own file, its image opened; nullopt when it cannot be told.
+std::optional<std::wstring> ownFinalPath()
+{
+    const Handle image(::CreateFileW(modulePath().c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    return image.valid() ? finalPathOf(image.get()) : std::nullopt;
+}
+
+class Win32ProgramFolder : public ProgramFolder {
+public:
+    Win32ProgramFolder()
+    {
+        // The folder as the program was started, short names made long: a short name is no link.
+        std::wstring started = folderOf(modulePath());
+        std::wstring longForm(32768, L'\0');
+        const DWORD length = ::GetLongPathNameW(started.c_str(), longForm.data(), static_cast<DWORD>(longForm.size()));
+        if (length > 0 && length < longForm.size())
+            started = longForm.substr(0, length);
+        m_path = std::u16string(started.begin(), started.end());
+        const auto image = ownFinalPath();
+        if (!image)
+            return;
+        const std::wstring folder = folderOf(*image);
+        // Opened without leave to delete: neither this folder nor one above it can be renamed
+        // while it is held. What was opened must be the folder resolved, or it changed between.
+        m_held.reset(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        const auto held = m_held.valid() ? finalPathOf(m_held.get()) : std::nullopt;
+        if (!held || !samePath(*held, folder))
+            return;
+        m_path = std::u16string(folder.begin(), folder.end());
+        m_startedByFinalPath = samePath(started, folder);
+    }
+    const std::u16string& path() const override { return m_path; }
+    bool startedByFinalPath() const override { return m_startedByFinalPath; }
+
+private:
+    std::u16string m_path;
+    bool m_startedByFinalPath = false;
+    Handle m_held;
+};
+
 class Win32FolderLock : public FolderLock {
 public:
     explicit Win32FolderLock(HANDLE handle) : m_handle(handle) {}
@@ -397,10 +479,13 @@ public:
         return code != ERROR_ACCESS_DENIED && code != ERROR_WRITE_PROTECT;
     }
 
+    bool offersElevation() const override { return true; }
+
     std::optional<int> runElevated(std::u16string_view flag, const std::function<void()>& wait) override
     {
-        std::wstring self(32768, L'\0');
-        self.resize(::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+        // Started by its final path: the run with an administrator's rights works in the folder
+        // that holds this very file, whatever a link on the way leads to later.
+        const std::wstring self = ownFinalPath().value_or(modulePath());
         // The arguments this program was given, its own name taken off the command line.
         int count = 0;
         LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
@@ -510,6 +595,17 @@ public:
 std::unique_ptr<Shell> systemShell()
 {
     return std::make_unique<Win32Shell>();
+}
+
+std::unique_ptr<ProgramFolder> holdProgramFolder()
+{
+    return std::make_unique<Win32ProgramFolder>();
+}
+
+void loadLibrariesFromSystemOnly()
+{
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    ::SetDllDirectoryW(L"");  // nor the current folder, for a call that names its own search
 }
 
 void writeFileAtomically(const std::filesystem::path& target, std::string_view contents)

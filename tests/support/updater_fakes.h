@@ -39,6 +39,7 @@ public:
     void setProgressMax(std::int32_t maximum) override { m_log.push_back("max " + std::to_string(maximum)); }
     void setProgressValue(std::int32_t value) override { m_log.push_back("value " + std::to_string(value)); }
     void setProgressText(const std::u16string& text) override { m_log.push_back("caption " + u8(text)); }
+    void setLinkEnabled(bool enabled) override { m_log.push_back(enabled ? "enable lblActive" : "disable lblActive"); }
 
 private:
     Log& m_log;
@@ -70,9 +71,11 @@ public:
     bool failDelete = false;
     bool startForReal = false;
     bool writable = true;  // whether the folder lets this run write
+    bool elevates = true;  // whether the system asks for an administrator's consent
     // Stands in for the system's prompt: the elevated run's exit status, nullopt for declined.
     std::optional<int> elevatedStatus;
-    std::function<void()> onSleep;  // runs in place of each pause
+    std::function<void()> onElevate;  // runs while the elevated run runs, as window events may
+    std::function<void()> onSleep;    // runs in place of each pause
 
     void deleteFile(const std::u16string& path) override
     {
@@ -104,9 +107,12 @@ public:
         return m_real->lockFolder(folder);
     }
     bool canWriteIn(const std::u16string& folder) override { return writable && m_real->canWriteIn(folder); }
+    bool offersElevation() const override { return elevates; }
     std::optional<int> runElevated(std::u16string_view flag, const std::function<void()>&) override
     {
         m_log.push_back("elevate " + u8(std::u16string(flag)));
+        if (onElevate)
+            onElevate();
         return elevatedStatus;
     }
     void startProgram(const std::u16string& path) override

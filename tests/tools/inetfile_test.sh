@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # inetfile from the shell against nginx and tinyproxy on loopback: each outcome with its lines
 # and exit status, the same on both systems (a Windows program runs under Wine).
-#   usage: inetfile_test.sh INETFILE[.exe] SOURCE_DIR
+#   usage: inetfile_test.sh INETFILE[.exe] SOURCE_DIR [PLANTED_LIBRARY.dll]
 set -uo pipefail
 inetfile=$1
 source_dir=$2
+planted=${3:-}
 support=$source_dir/tests/support
 work=$(mktemp -d)
 stop() { [[ -s "$1" ]] && "$support/test-processes" stop "$(cat "$1")" "${2:-QUIT}"; }
@@ -94,6 +95,20 @@ same "$work/s.out" "$work/root/a.bin" https
 check https-other-authority 1 'DownloadError Could not find Url' \
     -- get --quiet --ca-file "$(native "$work/certificates/other-authority.pem")" "https://127.0.0.1:$tls/a.bin" "$(native "$work/x.out")"
 [[ -e "$work/x.out" ]] && { failed=$((failed + 1)); echo "FAILED https-other-authority: a file was made"; }
+
+# Libraries of the system's names planted beside the program are never loaded: it loads them
+# from System32 alone (Wine searches as Windows does with the override).
+if [[ -n "$planted" ]]; then
+    mkdir -p "$work/planted"
+    cp "$inetfile" "$work/planted/"
+    for library in crypt32 wininet; do cp "$planted" "$work/planted/$library.dll"; done
+    run() { WINEDLLOVERRIDES="crypt32,wininet=n,b" wine "$work/planted/${inetfile##*/}" "$@"; }
+    check planted-libraries 0 'DownloadComplete' \
+        -- get --quiet --ca-file "$(native "$work/certificates/authority.pem")" "https://127.0.0.1:$tls/a.bin" "$(native "$work/l.out")"
+    loaded=$(ls "$work/planted" | grep '\.loaded$')
+    [[ -z "$loaded" ]] || { failed=$((failed + 1)); echo "FAILED planted-libraries: loaded $loaded"; }
+    run() { wine "$inetfile" "$@"; }
+fi
 
 # A full disk ends the download with its file error alone, also when a cancel is pending:
 # the bytes counted reach the file before the cancel's event could be raised.

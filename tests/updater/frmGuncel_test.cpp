@@ -38,7 +38,7 @@ protected:
     PictureButton* btniptal = named<PictureButton>(window, "btniptal");
     PictureButton* cmdClose = named<PictureButton>(window, "cmdClose");
     QLabel* lblBilgi = named<QLabel>(window, "lblBilgi");
-    QLabel* lblActive = named<QLabel>(window, "lblActive");
+    LinkLabel* lblActive = named<LinkLabel>(window, "lblActive");
     QGroupBox* Frame2 = named<QGroupBox>(window, "Frame2");
     ProgressBar* pbar = named<ProgressBar>(window, "pbar");
     StatusBar* bar1 = named<StatusBar>(window, "bar1");
@@ -175,14 +175,27 @@ TEST_F(FrmGuncelTest, TabOrderFollowsTheStoredIndexes)
     };
     EXPECT_EQ(nextTabStop(basla), cmdClose);
     EXPECT_EQ(nextTabStop(cmdClose), btniptal);
-    EXPECT_EQ(nextTabStop(btniptal), basla);
+    EXPECT_EQ(nextTabStop(btniptal), lblActive);
+    EXPECT_EQ(nextTabStop(lblActive), basla);
 }
 
-TEST_F(FrmGuncelTest, LinkLabelOpensTheVendorSite)
+TEST_F(FrmGuncelTest, LinkLabelOpensTheVendorSiteByMouseAndByKeyboard)
 {
     window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_TRUE(basla->hasFocus());
     QTest::mouseClick(lblActive, Qt::LeftButton);
     EXPECT_EQ(log, Log{"open http://www.example"});
+    basla->setFocus();
+    const QImage unfocused = lblActive->grab().toImage();
+    QTest::keyClick(&window, Qt::Key_Tab);
+    QTest::keyClick(&window, Qt::Key_Tab);  // " İptal" cannot take it
+    ASSERT_TRUE(lblActive->hasFocus());
+    EXPECT_NE(lblActive->grab().toImage(), unfocused);
+    QTest::keyClick(lblActive, Qt::Key_Return);
+    QTest::keyClick(lblActive, Qt::Key_Space);
+    EXPECT_EQ(log, (Log{"open http://www.example", "open http://www.example", "open http://www.example"}));
 }
 
 TEST_F(FrmGuncelTest, ClosingAfterACancelDeletesThePartialDownload)
@@ -194,7 +207,8 @@ TEST_F(FrmGuncelTest, ClosingAfterACancelDeletesThePartialDownload)
     EXPECT_EQ(bar1->panelText(1), QStringLiteral("Güncelleme iptal edildi"));
     EXPECT_FALSE(btniptal->isEnabled());
     EXPECT_TRUE(std::filesystem::exists(m_folder / "VelkoraLirvane_down.exe"));
-    window.close();
+    QTest::keyClick(&window, Qt::Key_Escape);  // as the close box
+    EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(std::filesystem::exists(m_folder / "VelkoraLirvane_down.exe"));
 }
 

@@ -55,6 +55,12 @@ protected:
     {
         return {size, u"VelkoraLirvane_2.0.exe", u"http://updates.example/lirvane/VelkoraLirvane_2.0.exe.minisig"};
     }
+    // What the update procedure does once the box has been answered.
+    static void prepareAndInstall(Installer& installer)
+    {
+        installer.prepareInstall();
+        installer.install();
+    }
     Installer makeInstaller(std::optional<signature::PublicKey> key = std::nullopt)
     {
         return Installer(InstallerEnvironment{shell, signatures, m_folder.u16string(), key, 0});
@@ -71,7 +77,9 @@ TEST_F(InstallerTest, BacksUpThenSwapsWithTheProgramsPermissions)
     write("VelkoraLirvane_old.exe", "previous backup", fs::perms::owner_read);
     Installer installer = makeInstaller();
     ASSERT_EQ(installer.check(candidate(), {}), Installer::Verdict::Accepted);
-    EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);  // checked, not yet touched
+    installer.prepareInstall();
+    EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);  // checked and prepared, not yet touched
+    EXPECT_EQ(read("VelkoraLirvane_old.exe"), "previous backup");
     installer.install();
     EXPECT_EQ(log, (Log{"stage VelkoraLirvane.exe", "stage VelkoraLirvane_old.exe", "commit VelkoraLirvane_old.exe",
                         "commit VelkoraLirvane.exe"}));
@@ -90,7 +98,7 @@ TEST_F(InstallerTest, TheSameProgramAgainKeepsTheBackupOfTheOneBefore)
     for (int update = 0; update < 2; ++update) {
         Installer installer = makeInstaller();
         ASSERT_EQ(installer.check(candidate(), {}), Installer::Verdict::Accepted);
-        installer.install();
+        prepareAndInstall(installer);
     }
     EXPECT_EQ(read("VelkoraLirvane_old.exe"), kOldProgram);
     EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
@@ -102,8 +110,14 @@ TEST_F(InstallerTest, WhatWasCheckedIsWhatIsInstalled)
     ASSERT_EQ(installer.check(candidate(), {}), Installer::Verdict::Accepted);
     // Another writer rewrites the download between the check and the swap.
     write("VelkoraLirvane_down.exe", kOldProgram.substr(0, 10));
-    installer.install();
+    prepareAndInstall(installer);
     EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
+}
+
+TEST_F(InstallerTest, ALengthOfZeroAnnouncesNothing)
+{
+    Installer installer = makeInstaller();
+    EXPECT_EQ(installer.check(candidate(0), {}), Installer::Verdict::Accepted);
 }
 
 struct NotAProgram {
@@ -160,7 +174,7 @@ TEST_P(EarlyFailureTest, LeavesTheProgramAsItWas)
     EXPECT_THROW(
         {
             if (installer.check(candidate(), {}) == Installer::Verdict::Accepted)
-                installer.install();
+                prepareAndInstall(installer);
         },
         runtime::RuntimeError);
     EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
@@ -187,7 +201,7 @@ TEST_F(InstallerTest, ARunningProgramIsNotSwapped)
     const test_programs::RunningProgram running(m_folder / "VelkoraLirvane.exe");
     Installer installer = makeInstaller();
     ASSERT_EQ(installer.check(candidate(-1), {}), Installer::Verdict::Accepted);
-    EXPECT_THROW(installer.install(), runtime::RuntimeError);
+    EXPECT_THROW(installer.prepareInstall(), runtime::RuntimeError);
     EXPECT_EQ(files(), (std::set<std::string>{"VelkoraLirvane.exe", "VelkoraLirvane_down.exe"}));
 }
 
@@ -204,7 +218,7 @@ TEST_F(InstallerTest, ABackupThatDoesNotFitKeepsThePreviousOneAndStopsBeforeTheS
 
     Installer installer = makeInstaller();
     ASSERT_EQ(installer.check(candidate(static_cast<std::int32_t>(download.size())), {}), Installer::Verdict::Accepted);
-    EXPECT_THROW(installer.install(), runtime::RuntimeError);
+    EXPECT_THROW(installer.prepareInstall(), runtime::RuntimeError);
     EXPECT_EQ(read("VelkoraLirvane_old.exe"), "previous backup");
     EXPECT_EQ(read("VelkoraLirvane.exe"), installed);
     EXPECT_EQ(files(),
@@ -230,6 +244,7 @@ TEST_F(InstallerTest, TheKeptSignatureGoesBeforeTheProgram)
         shell.failCommitOf = failing;
         Installer installer = makeInstaller(signature::parsePublicKey(vendor.publicLine()));
         ASSERT_EQ(installer.check(candidate(), {}), Installer::Verdict::Accepted);
+        installer.prepareInstall();
         if (failing.empty()) {
             installer.install();
             EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);

@@ -130,7 +130,7 @@ TEST_F(UpdateControllerTest, AnyVersionTextStartsTheDownloadWithTheNameAsRead)
 {
     inet1.answers = {u"no", u"  VelkoraLirvane.exe\r\n"};
     controller.basla_Click();
-    const std::string down = u8(folder()) + "\\VelkoraLirvane_down.exe";
+    const std::string down = u8(runtime::inFolder(folder(), u"\\VelkoraLirvane_down.exe"));
     const Log expected = {"status İnternet bağlantınız kontrol ediliyor",
                           "Inet1 http://updates.example/lirvane/lirvanesurumPlus2.txt",
                           "enable btniptal",
@@ -263,10 +263,39 @@ TEST_F(UpdateControllerTest, ClosingDuringTheCheckStartsNoDownload)
     EXPECT_FALSE(logged("call StartDownload"));
 }
 
-TEST_F(UpdateControllerTest, LinkOpensTheVendorSite)
+TEST_F(UpdateControllerTest, LinkOpensTheVendorSiteButNeverWithAnAdministratorsRights)
 {
     controller.lblActive_Click();
     EXPECT_EQ(log, Log{"open http://www.example"});
+
+    log.clear();
+    UpdateController writingPart{environment(setupWith(std::nullopt, true), folder()), control};
+    writingPart.Form_Load();
+    writingPart.lblActive_Click();
+    EXPECT_EQ(log, Log{"disable lblActive"});
+}
+
+TEST_F(UpdateControllerTest, APressDuringItsOwnCheckDoesNothingAndTheFolderStaysLocked)
+{
+    inet1.answers = {u""};
+    inet1.onOpen = [this] {
+        controller.basla_Click();
+        EXPECT_EQ(shell::systemShell()->lockFolder(folder()), nullptr);
+    };
+    controller.basla_Click();
+    EXPECT_EQ(only("Inet1"), Log{"Inet1 http://updates.example/lirvane/lirvanesurumPlus2.txt"});
+    EXPECT_EQ(only("box"), Log{kCheckMessage});
+    EXPECT_NE(shell::systemShell()->lockFolder(folder()), nullptr);
+}
+
+TEST_F(UpdateControllerTest, AFolderThatCannotBeWrittenWhereNoOneIsAskedSaysJustThat)
+{
+    shell.writable = false;
+    shell.elevates = false;
+    controller.basla_Click();
+    EXPECT_EQ(log, (Log{"box exclamation [Güncelleme Hatası] Programın kurulu olduğu klasöre yazma izniniz yok. "
+                        "Güncelleme yapılmadı, programınız değiştirilmedi.",
+                        "status Güncelleme başarısız oldu"}));
 }
 
 struct ProgressCase {
@@ -416,10 +445,10 @@ TEST_F(CompletionTest, SwapsBacksUpStartsAndEnds)
 {
     raise(ev::DownloadComplete);
     const Log expected = {"stage VelkoraLirvane.exe",
+                          "stage VelkoraLirvane_old.exe",
                           "disable btniptal",
                           "status Güncelleme başarıyla tamamlandı",
                           kRestartBox,
-                          "stage VelkoraLirvane_old.exe",
                           "commit VelkoraLirvane_old.exe",
                           "commit VelkoraLirvane.exe",
                           "delete VelkoraLirvane_down.exe",
@@ -463,6 +492,17 @@ TEST_F(CompletionTest, AFailedSwapShowsUpdt01AndDropsTheDownload)
     EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
     EXPECT_FALSE(logged("start VelkoraLirvane.exe"));
     EXPECT_FALSE(logged("end"));
+}
+
+TEST_F(CompletionTest, ARunningProgramIsRefusedBeforeTheUpdateIsSaidToBeDone)
+{
+    fs::remove(m_folder / "VelkoraLirvane.exe");
+    const test_programs::RunningProgram running(m_folder / "VelkoraLirvane.exe");
+    const std::string installed = read("VelkoraLirvane.exe");
+    raise(ev::DownloadComplete);
+    EXPECT_EQ(only("box"), Log{kUnexpectedBox});
+    EXPECT_EQ(read("VelkoraLirvane.exe"), installed);
+    EXPECT_FALSE(exists("VelkoraLirvane_old.exe"));
 }
 
 TEST_F(CompletionTest, ADownloadThatIsNotAWholeProgramIsRefusedAndDropped)
@@ -549,7 +589,7 @@ TEST_P(FolderTest, NothingReachesTheProgramUncheckedAndEveryObstacleIsNamed)
         return std::string(std::istreambuf_iterator<char>(in), {});
     };
     control.onStartDownload = [&] {
-        runtime::BinaryFile download(app + u"\\VelkoraLirvane_down.exe");
+        runtime::BinaryFile download(runtime::inFolder(app, u"\\VelkoraLirvane_down.exe"));
         download.write(std::as_bytes(std::span(newProgram)));
         download.close();
         if (scene.holds.empty()) {  // a held program cannot be read here either
@@ -569,7 +609,7 @@ TEST_P(FolderTest, NothingReachesTheProgramUncheckedAndEveryObstacleIsNamed)
         // The started program holds its file until it has ended, and it ends at once.
         const auto started = shell::systemShell();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (started->isProgramRunning(app + u"\\VelkoraLirvane.exe")
+        while (started->isProgramRunning(runtime::inFolder(app, u"\\VelkoraLirvane.exe"))
                && std::chrono::steady_clock::now() < deadline) {}
     } else {
         EXPECT_EQ(only("box"), Log{c.box});
@@ -652,6 +692,16 @@ INSTANTIATE_TEST_SUITE_P(Table, ElevationTest, testing::Values(
     ElevationCase{"still not writable with the rights", false, 3, {"elevate --elevated-update", kNoWriteAccessBox}},
     ElevationCase{"the writing part itself cannot write", true, std::nullopt, {"end 3"}}));
 // clang-format on
+
+TEST_F(UpdateControllerTest, AWindowClosedWhileTheWritingPartRunsStartsNothing)
+{
+    shell.writable = false;
+    shell.elevatedStatus = updater_exit::kInstalled;
+    shell.onElevate = [this] { controller.Form_QueryUnload(); };
+    controller.basla_Click();
+    EXPECT_FALSE(logged("start VelkoraLirvane.exe"));
+    EXPECT_TRUE(only("box").empty());
+}
 
 TEST_F(UpdateControllerTest, TheNextPressSweepsTheStagesOfAnUpdaterThatDied)
 {

@@ -58,7 +58,7 @@ std::string waitForLine(const fs::path& fifo)
 TEST(UpdateEndToEnd, OneClickReplacesAndRestartsTheApplication)
 {
     const fs::path base = fs::temp_directory_path() / ("e2e " + std::to_string(::getpid()));
-    const fs::path app = base / "Uygulama Klasörü Şimdi";
+    const fs::path app = base / "Uygulama\\Klasörü Şimdi";  // a backslash is a letter here
     const fs::path server = base / "sunucu";
     write(app / "VelkoraLirvane.exe", kOldProgram);
     fs::permissions(app / "VelkoraLirvane.exe", fs::perms::owner_all);

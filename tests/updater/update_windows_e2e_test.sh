@@ -2,9 +2,9 @@
 # The updater's real window under Wine on a virtual display, against nginx on loopback, driven
 # with xdotool and seen as a screen reader sees it (window-probe): one update per case of the
 # table, each in a folder of its own with version 1.0 of the demo application installed.
-#   usage: update_windows_e2e_test.sh UPDATER_HOST.EXE DEMO_1.0.EXE DEMO_2.0.EXE SOURCE_DIR WINDOW_PROBE.EXE
+#   usage: update_windows_e2e_test.sh UPDATER_HOST.EXE DEMO_1.0.EXE DEMO_2.0.EXE SOURCE_DIR WINDOW_PROBE.EXE PLANTED.DLL
 set -uo pipefail
-host_exe=$1 demo1=$2 demo2=$3 source_dir=$4 probe_exe=$5
+host_exe=$1 demo1=$2 demo2=$3 source_dir=$4 probe_exe=$5 planted=$6
 support=$source_dir/tests/support
 work=$(mktemp -d)
 chmod 755 "$work"  # a standard user's updater reads its folder here
@@ -35,6 +35,9 @@ probe_shows() {
 # after the last box is done then.
 close_updater() {
     xdotool windowfocus "$updater" key alt+F4
+    wait_ended
+}
+wait_ended() {
     (sleep 30 && kill "$program" 2>/dev/null) &  # a guard: a program that does not end fails
     local guard=$!
     wait "$program" 2>/dev/null
@@ -64,10 +67,11 @@ run() {
     nginx_config=""
     options=(--key "$key")
     launch=(wine)
+    app_exe="$app/updater-host.exe"
     $arrange
     local port
     port=$(NGINX_SERVER_CONFIG="$nginx_config" "$support/nginx-on-loopback" "$server" "$work/$case/nginx") || { fail "no nginx"; return; }
-    "${launch[@]}" "$app/updater-host.exe" --update-host "127.0.0.1:$port" "${options[@]}" >/dev/null 2>&1 &
+    "${launch[@]}" "$app_exe" --update-host "127.0.0.1:$port" "${options[@]}" >/dev/null 2>&1 &
     program=$!
     updater=$(window "Velkora Lirvane Güncelleme") || { fail "the window did not show with its exact title"; return; }
     # "Şimdi Güncelle" lies at 8,104 with a size of 113 x 49 in the window.
@@ -76,7 +80,7 @@ run() {
     # Every program of the case ends with Wine's server (the test runs alone: RUN_SERIAL).
     kill "$program" 2>/dev/null
     wineserver -k 2>/dev/null
-    [[ "${launch[0]}" == wine ]] || "${launch[@]/%wine/wineserver}" -k 2>/dev/null
+    [[ "${launch[0]}" == wine || "${launch[0]}" == env ]] || "${launch[@]/%wine/wineserver}" -k 2>/dev/null
     wine cmd /c exit </dev/null >/dev/null 2>&1
     "$support/test-processes" stop "$(cat "$work/$case/nginx/nginx.pid")" QUIT || fail "nginx did not stop"
 }
@@ -114,7 +118,8 @@ cancelled_at_once() {
 
 # By keyboard alone, and read as a screen reader reads it: the focus goes on from a button that
 # went off, the link is a stop of the tab order, the bar is the system's progress control with
-# its position, Escape cancels, and after the box the focus is on the first button again.
+# its position, Escape cancels, and after the box the focus is on the first button again; then
+# Escape closes the window as its close box does.
 by_keyboard_and_screen_reader() {
     probe_shows 'focus Button " İptal"' || return 1
     probe_shows 'control msctls_progress32 "%[0-9]*" position [1-9][0-9]* of [1-9]' || return 1
@@ -126,6 +131,9 @@ by_keyboard_and_screen_reader() {
     answer "$box"
     probe_shows 'focus Button "Şimdi Güncelle"' || return 1
     same "$app/VelkoraLirvane.exe" "$demo1" || { fail "the program changed"; return 1; }
+    keys Escape  # now the close box's: the cancelled part goes with the window
+    wait_ended
+    [[ ! -e "$app/VelkoraLirvane_down.exe" ]] || { fail "Escape left the cancelled part"; return 1; }
 }
 
 signed() { :; }
@@ -159,7 +167,42 @@ cannot_write_and_says_so() {
     [[ $(ls "$app" | wc -l) == 2 ]] || { fail "files were left: $(ls "$app")"; return 1; }
 }
 
+# Libraries of the system's names planted beside the updater (Wine searches as Windows does with
+# the override): the updater loads its own from System32 and none of these.
+planted_libraries() {
+    for library in crypt32 wininet; do cp "$planted" "$app/$library.dll"; done
+    launch=(env WINEDLLOVERRIDES="crypt32,wininet=n,b" wine)
+}
+installs_and_loads_none() {
+    installs_and_starts || return 1
+    local loaded
+    loaded=$(ls "$app" | grep '\.loaded$')
+    [[ -z "$loaded" ]] || { fail "loaded $loaded"; return 1; }
+}
+# The folder reached through a link its user can point elsewhere (a junction on Windows, a
+# Unix link under Wine): the writing part refuses to run from it, and a run started through it
+# works in the folder resolved at its start, wherever the link leads meanwhile.
+through_a_link() {
+    mkdir -p "$work/$case/elsewhere"
+    ln -s "$app" "$work/$case/link"
+    local link
+    link=$(winepath -w "$work/$case/link")
+    timeout 60 wine "$link\\updater-host.exe" --update-host 127.0.0.1:1 --key "$key" --elevated-update >/dev/null 2>&1
+    status=$?
+    launch=(wine)
+    app_exe="$link\\updater-host.exe"
+    nginx_config="location /lirvane/VelkoraLirvane_2.0.exe { limit_rate 100k; }"
+}
+refused_there_and_installed_here() {
+    ((status == 3)) || { fail "the writing part ran through the link (status $status)"; return 1; }
+    ln -sfn "$work/$case/elsewhere" "$work/$case/link"  # while the download runs
+    installs_and_starts || return 1
+    [[ -z "$(ls "$work/$case/elsewhere")" ]] || { fail "written elsewhere: $(ls "$work/$case/elsewhere")"; return 1; }
+}
+
 run "a-signed-update" signed installs_and_starts
+run "planted-system-libraries" planted_libraries installs_and_loads_none
+run "a-folder-reached-through-a-link" through_a_link refused_there_and_installed_here
 run "a-tampered-program" tampered refused
 run "a-cut-program-without-a-key" cut_unsigned refused
 run "a-version-page-in-html" html_version installs_and_starts

@@ -1,4 +1,5 @@
 #include "tests/support/fake_internet.h"
+#include "tests/support/programs.h"
 #include "tests/support/updater_fakes.h"
 #include "updater/updater_core.h"
 
@@ -22,16 +23,19 @@ public:
 // The window's logic with no view of either system: the user's actions as the core takes them.
 class UpdaterCoreTest : public testing::Test {
 protected:
+    ~UpdaterCoreTest() override { test_programs::removeFolder(m_folder); }
     UpdaterCore make(bool elevated = false)
     {
         UpdaterSetup setup{internet, shell, inet1, browser, u"updates.example", u"www.example"};
         setup.elevated = elevated;
-        return UpdaterCore(
-            setup,
-            UpdaterProgram{boxes, [this](int status) { log.push_back("end " + std::to_string(status)); }, u"/nowhere"},
-            view, [] {});
+        return UpdaterCore(setup,
+                           UpdaterProgram{boxes, [this](int status) { log.push_back("end " + std::to_string(status)); },
+                                          m_folder.u16string()},
+                           view, [] {});
     }
 
+    std::filesystem::path m_folder = test_programs::testFolder(u"Çekirdek");
+    bool m_made = std::filesystem::create_directories(m_folder);
     Log log;
     Log internetCalls;
     FakeInternet internet{internetCalls};
@@ -73,6 +77,21 @@ TEST_F(UpdaterCoreTest, TheUsersActionsReachTheProcedure)
     const UpdaterCore writingPart = make(true);
     EXPECT_TRUE(writingPart.startsAtOnce());
     EXPECT_EQ(writingPart.closedStatus(), 1);
+}
+
+TEST_F(UpdaterCoreTest, EscapeCancelsWhileCancelCanBePressedAndClosesTheWindowOtherwise)
+{
+    UpdaterCore core = make();
+    std::vector<KeyAction> escapes;
+    inet1.answers = {u"2.0", u"a.exe"};
+    inet1.onOpen = [&] { escapes.push_back(core.keyAction(Key::Escape, false)); };
+    core.press(Button::basla);
+    // While the version text is read, " İptal" cannot be pressed; while the name is, it can.
+    EXPECT_EQ(escapes, (std::vector<KeyAction>{KeyAction::Close, KeyAction::PressCancel}));
+    core.press(Button::btniptal);
+    EXPECT_EQ(core.keyAction(Key::Escape, false), KeyAction::Close);
+    EXPECT_EQ(core.keyAction(Key::Return, false), KeyAction::None);  // the focused button's own
+    EXPECT_EQ(core.keyAction(Key::Space, true), KeyAction::PressLink);
 }
 
 TEST_F(UpdaterCoreTest, AnErrorNoStepTrapsIsShownAsTheRunTimeReportsItAndTheWindowGoesOn)

@@ -11,6 +11,7 @@
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
+#include "platform/shell/shell.h"
 
 #include <charconv>
 #include <cstdio>
@@ -231,6 +232,7 @@ int run(const Options& options)
 
 int main(int argc, char* argv[])
 {
+    shell::loadLibrariesFromSystemOnly();
     const auto options = parse(argc, argv);
     if (!options) {
         std::fputs(kUsage, stderr);

@@ -4,6 +4,7 @@
 #include "platform/com/com_ptr.h"
 #include "platform/com/type_library_win32.h"
 #include "platform/runtime/text.h"
+#include "platform/shell/shell.h"
 #include "tools/tavorix-container/container_command.h"
 #include "tools/tavorix-container/container_form_win32.h"
 
@@ -184,6 +185,7 @@ int place(const ContainerCommand& command)
 
 int main()
 {
+    shell::loadLibrariesFromSystemOnly();
     ::SetConsoleOutputCP(CP_UTF8);  // the texts printed are UTF-8, as on Linux
     // The arguments as the system holds them, in UTF-16: module paths may leave the ANSI code page.
     int argc = 0;

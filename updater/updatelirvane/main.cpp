@@ -9,6 +9,7 @@
 
 int main(int argc, char* argv[])
 {
+    shell::loadLibrariesFromSystemOnly();
     // A key that was meant to be built in but cannot be read must not turn into no key at all.
     const auto updateKey = signature::parsePublicKey(build_config::kUpdatePublicKey);
     if (build_config::kUpdatePublicKey[0] != '\0' && !updateKey) {

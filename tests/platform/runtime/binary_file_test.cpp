@@ -3,6 +3,7 @@
 #include "platform/runtime/text.h"
 
 #include "tests/support/error_of.h"
+#include "tests/support/programs.h"
 
 #include <gtest/gtest.h>
 
@@ -68,13 +69,15 @@ TEST_F(BinaryFileTest, TruncateCutsAtTheWritePosition)
     EXPECT_EQ(contents(file), "new");
 }
 
-TEST_F(BinaryFileTest, BackslashesAreSeparators)
+TEST_F(BinaryFileTest, AFileNamedWithItsBackslashIsJoinedAsTheSystemJoins)
 {
-    const auto file = fromUtf8(m_dir.string()) + u"\\c.bin";
-    BinaryFile out(file);
+    // On POSIX a backslash is a letter of the folder's name, and stays one.
+    const fs::path folder = m_dir / (test_programs::onWindows() ? "Uygulama Klasörü" : "Uygulama\\Klasörü");
+    fs::create_directories(folder);
+    BinaryFile out(inFolder(folder.u16string(), u"\\c.bin"));
     out.write(bytes("x"));
     out.close();
-    EXPECT_TRUE(fs::exists(m_dir / "c.bin"));
+    EXPECT_TRUE(fs::exists(folder / "c.bin"));
 }
 
 TEST_F(BinaryFileTest, FailuresAreTheRuntimeFileErrors)

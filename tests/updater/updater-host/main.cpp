@@ -14,6 +14,7 @@
 
 int main(int argc, char* argv[])
 {
+    shell::loadLibrariesFromSystemOnly();
     std::u16string updateHost;
     std::u16string vendorHost = u"www.velkora.example";
     std::optional<signature::PublicKey> key;
