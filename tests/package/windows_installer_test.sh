@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, in both of its modes. For all users (as the administrator,
-# into a folder of its choice), built as a vendor builds it with its program, that program's
-# release signature and an Authenticode certificate: every program of ours and the installer
-# are signed, the control is registered for the machine and works. For the current user (a
+# into Program Files; a folder elsewhere is refused), built as a vendor builds it with its
+# program, that program's release signature and an Authenticode certificate: every program of
+# ours and the installer are signed, the control is registered for the machine and works; its
+# uninstaller, started by the folder's short name, is the one for all users all the same, and
+# removes what a killed update left there too. For the current user (a
 # standard Unix user with a Western prefix of its own), as the build makes it: it goes into that
 # user's %LOCALAPPDATA%\Programs and registers below HKEY_CURRENT_USER. Both put the updater
 # (and the vendor's program) in that Start menu. Each uninstall leaves neither a file, nor a
@@ -12,9 +14,10 @@ set -uo pipefail
 build=$1 source_dir=$2 updater=$3 control=$4 vendor_program=$5 strip=$6 makensis=$7
 standard_user=$source_dir/tests/support/standard-user
 work=$(mktemp -d)
-folder_name="VelkoraTest$$"
-folder="C:\\$folder_name"
-trap 'rm -rf "$work" "$WINEPREFIX/drive_c/$folder_name"; "$standard_user" wineserver -k >/dev/null 2>&1' EXIT
+folder='C:\Program Files\Velkora Lirvane'
+installed="$WINEPREFIX/drive_c/Program Files/Velkora Lirvane"
+elsewhere="VelkoraTest$$"
+trap 'rm -rf "$work" "$installed" "$WINEPREFIX/drive_c/$elsewhere"; "$standard_user" wineserver -k >/dev/null 2>&1' EXIT
 failed=0
 fail() { failed=$((failed + 1)); echo "FAILED: $*"; }
 programs=(tavorix.ocx updatelirvane.exe)
@@ -61,11 +64,12 @@ exported() {
     [[ -n "${3:-}" ]] && run=("$standard_user" wine)
     "${run[@]}" reg export "$1" "$2" /y >/dev/null 2>&1 || : >"$2"
 }
-# Only the uninstaller is left in FOLDER (a Unix path) once it ran in place (_?=).
+# Only the uninstaller and FILE... are left in FOLDER (a Unix path) once it ran in place (_?=).
 only_uninstaller_left() {
     local left
-    left=$(ls "$1" 2>/dev/null)
-    [[ "$left" == "Uninstall.exe" ]] || fail "files left behind in $1: $left"
+    left=$(ls "$1" 2>/dev/null | tr '\n' ' ')
+    [[ "$left" == "$(printf '%s ' "${@:2}" Uninstall.exe | tr ' ' '\n' | sort | tr '\n' ' ')" ]] ||
+        fail "files left behind in $1: $left"
 }
 # The uninstall entry of KEY_ROOT names the version, publisher, size and numbers Windows reads.
 entry_is_whole() {
@@ -77,10 +81,14 @@ entry_is_whole() {
     done
 }
 
-# For all users, as the administrator, from the vendor's package.
+# For all users, as the administrator, from the vendor's package: into a folder any user could
+# change, refused, and into Program Files.
 exported 'HKEY_CLASSES_ROOT' "$work/before.reg"
-wine "$vendor_installer" /S /AllUsers "/D=$folder" || fail "the installer for all users failed"
-installed=$WINEPREFIX/drive_c/$folder_name
+wine "$vendor_installer" /S /AllUsers "/D=C:\\$elsewhere"
+status=$?
+((status == 87)) || fail "an install for all users outside Program Files was not refused ($status)"
+[[ ! -e "$WINEPREFIX/drive_c/$elsewhere" ]] || fail "the refused install left $(ls "$WINEPREFIX/drive_c/$elsewhere")"
+wine "$vendor_installer" /S /AllUsers || fail "the installer for all users failed"
 for program in "${programs[@]}" "${vendor_files[@]}" Uninstall.exe; do
     [[ -f "$installed/$program" ]] || fail "$program was not installed for all users"
 done
@@ -99,8 +107,15 @@ printf 'WScript.Echo "Style " & CreateObject("Tavorix.UserControl1").Style\n' >"
 [[ "$(wine cscript //nologo "$(winepath -w "$work/style.vbs")" 2>/dev/null | tr -d '\r')" == "Style 0" ]] ||
     fail "the installed control cannot be created by its program id"
 entry_is_whole HKLM wine
-wine "$folder\\Uninstall.exe" /S "_?=$folder" || fail "the uninstaller for all users failed"
-only_uninstaller_left "$WINEPREFIX/drive_c/$folder_name"
+# What an updater killed mid-way leaves beside the program, and a file of the user's own.
+for name in VelkoraLirvane.exe.new-1234 VelkoraLirvane.exe.minisig.new-77 VelkoraLirvane_down.exe.new-9 \
+            VelkoraLirvane.exe.new-x; do
+    echo "half a copy" > "$installed/$name"
+done
+short=$(winepath -s "$folder")
+[[ "$short" != "$folder" ]] || fail "no short name for $folder"
+wine "$short\\Uninstall.exe" /S "_?=$short" || fail "the uninstaller for all users failed"
+only_uninstaller_left "$installed" VelkoraLirvane.exe.new-x
 [[ ! -e "$machine_menu" ]] || fail "Start menu entries left behind: $(ls "$machine_menu")"
 exported 'HKEY_CLASSES_ROOT' "$work/after.reg"
 cmp -s "$work/before.reg" "$work/after.reg" || fail "keys left behind in HKEY_CLASSES_ROOT"
