@@ -63,7 +63,10 @@ function(project_add_test name)
         NO_PROXY=127.0.0.1,localhost TEST_PROCESS_DIR=${PROJECT_TEST_PROCESS_DIR} ${ARG_ENVIRONMENT}
         ${ARG_RUN_WITH} ${display} ${CMAKE_CROSSCOMPILING_EMULATOR})
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${runner}")
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES FIXTURES_REQUIRED test_processes)
+    # Listing the tests starts the program once (under Wine, on a loaded machine, in far more
+    # than googletest's 5 s): the limit is the one for a whole test, not a guess at the load.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300
+                         PROPERTIES FIXTURES_REQUIRED test_processes)
 endfunction()
 
 include(GoogleTest)

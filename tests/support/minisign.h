@@ -1,22 +1,14 @@
 #pragma once
 
-#include <cstdlib>
+#include "tests/support/programs.h"
+
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
 
-// Whether the minisign program can be run here: on Linux; not from a Windows program.
-inline bool minisignAvailable()
-{
-#ifdef _WIN32
-    return false;
-#else
-    return true;
-#endif
-}
-
-// Keys and signatures made at test time by the minisign program, as a vendor makes them.
+// Keys and signatures made at test time by the minisign program, as a vendor makes them: on the
+// machine the tests run on (under Wine, its Unix side).
 struct MinisignKey {
     std::filesystem::path publicFile;
     std::filesystem::path secretFile;
@@ -26,7 +18,7 @@ struct MinisignKey {
     {
         std::filesystem::create_directories(folder);
         MinisignKey key{folder / (name + ".pub"), folder / (name + ".key")};
-        run("minisign -G -W -p '" + key.publicFile.string() + "' -s '" + key.secretFile.string() + "'");
+        run("minisign -G -W -p " + quoted(key.publicFile) + " -s " + quoted(key.secretFile));
         return key;
     }
 
@@ -45,15 +37,16 @@ struct MinisignKey {
     void sign(const std::filesystem::path& file, const std::filesystem::path& signatureFile, bool legacy = false,
               const std::string& trustedComment = "") const
     {
-        run("minisign -S " + std::string(legacy ? "-l " : "") + "-s '" + secretFile.string() + "' -m '" + file.string()
-            + "' -x '" + signatureFile.string() + "'"
+        run("minisign -S " + std::string(legacy ? "-l " : "") + "-s " + quoted(secretFile) + " -m " + quoted(file)
+            + " -x " + quoted(signatureFile)
             + (trustedComment.empty() ? "" : " -t \"$(printf '" + trustedComment + "')\""));
     }
 
 private:
+    static std::string quoted(const std::filesystem::path& path) { return "'" + test_programs::hostPath(path) + "'"; }
     static void run(const std::string& command)
     {
-        if (std::system((command + " >/dev/null 2>&1 </dev/null").c_str()) != 0)
+        if (test_programs::runOnHost(command + " >/dev/null 2>&1 </dev/null") != 0)
             throw std::runtime_error("minisign failed: " + command);
     }
 };

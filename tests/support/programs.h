@@ -46,6 +46,12 @@ private:
     std::intptr_t m_input = 0;  // what the program waits on, where it waits on input
 };
 
+// Runs `command` in the shell of the machine the tests run on, whose tools it may name: under
+// Wine the Unix machine's (for tools only that side has, such as minisign). Its exit status.
+int runOnHost(const std::string& command);
+// `path` as the shell of runOnHost names it (under Wine its Unix path).
+std::string hostPath(const std::filesystem::path& path);
+
 // Removes a folder and all it holds, also beyond MAX_PATH on Windows.
 void removeFolder(const std::filesystem::path& folder);
 

@@ -73,6 +73,16 @@ RunningProgram::~RunningProgram()
     ::waitpid(static_cast<pid_t>(m_process), nullptr, 0);
 }
 
+int runOnHost(const std::string& command)
+{
+    return std::system(command.c_str());
+}
+
+std::string hostPath(const std::filesystem::path& path)
+{
+    return path.string();
+}
+
 void removeFolder(const std::filesystem::path& folder)
 {
     std::filesystem::remove_all(folder);

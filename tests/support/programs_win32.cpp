@@ -95,6 +95,69 @@ RunningProgram::~RunningProgram()
 
 namespace {
 
+// Wine's own conversions between the two systems' file names; nullptr on Windows itself.
+using UnixName = char*(CDECL*)(LPCWSTR);
+using DosName = WCHAR*(CDECL*)(LPCSTR);
+template <typename Function>
+Function wineFunction(const char* name)
+{
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+}  // namespace
+
+std::string hostPath(const std::filesystem::path& path)
+{
+    static const auto unixName = wineFunction<UnixName>("wine_get_unix_file_name");
+    if (!unixName)
+        return path.string();
+    char* name = unixName(std::filesystem::absolute(path).wstring().c_str());
+    const std::string converted = name ? name : "";
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return converted;
+}
+
+int runOnHost(const std::string& command)
+{
+    static const auto dosName = wineFunction<DosName>("wine_get_dos_file_name");
+    if (!dosName)
+        return std::system(command.c_str());
+    // Under Wine a Unix program starts as any other, but its end cannot be waited on: the shell
+    // runs a script holding the command and leaves its status in a file of a folder of its own,
+    // which is watched for it.
+    static int count = 0;
+    const auto folder = std::filesystem::temp_directory_path()
+                        / ("host-command-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++count));
+    std::filesystem::create_directories(folder);
+    const std::string unixFolder = hostPath(folder);
+    std::ofstream(folder / "command.sh", std::ios::binary)
+        << "PATH=/usr/local/bin:/usr/bin:/bin\n(\n"
+        << command << "\n)\necho $? > '" << unixFolder << "/status.new'\nmv '" << unixFolder << "/status.new' '"
+        << unixFolder << "/status'\n";
+    const HANDLE changed = ::FindFirstChangeNotificationW(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+    WCHAR* shell = dosName("/bin/sh");
+    std::wstring line = L"/bin/sh \"" + std::filesystem::path(unixFolder).wstring() + L"/command.sh\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    int status = 127;
+    if (changed != INVALID_HANDLE_VALUE && shell
+        && ::CreateProcessW(shell, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+        while (!std::filesystem::exists(folder / "status") && ::WaitForSingleObject(changed, 60'000) == WAIT_OBJECT_0)
+            ::FindNextChangeNotification(changed);
+        std::ifstream(folder / "status") >> status;
+    }
+    ::FindCloseChangeNotification(changed);
+    ::HeapFree(::GetProcessHeap(), 0, shell);
+    std::filesystem::remove_all(folder);
+    return status;
+}
+
+namespace {
+
 // Deletes `path` (in the extended form, which reaches beyond MAX_PATH) and all it holds: the
 // library's remove_all stops at a folder beyond MAX_PATH ("No such file or directory").
 void removeTree(const std::wstring& path)

@@ -22,8 +22,6 @@ class SignatureTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        if (!minisignAvailable())
-            return;
         s_folder = fs::temp_directory_path()
                    / ("signature-test-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         s_vendor = MinisignKey::make(s_folder, "vendor");
@@ -31,12 +29,7 @@ protected:
     }
     static void TearDownTestSuite() { fs::remove_all(s_folder); }
 
-    void SetUp() override
-    {
-        if (!minisignAvailable())
-            GTEST_SKIP() << "minisign runs on Linux only";
-        std::ofstream(program, std::ios::binary) << std::string(100'000, 'p') << "end";
-    }
+    void SetUp() override { std::ofstream(program, std::ios::binary) << std::string(100'000, 'p') << "end"; }
     signature::PublicKey key() const { return *signature::parsePublicKey(s_vendor.publicLine()); }
 
     inline static fs::path s_folder;
