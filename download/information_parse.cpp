@@ -1,5 +1,6 @@
 #include "download/information_parse.h"
 
+#include "platform/inet/http_headers.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
@@ -47,7 +48,11 @@ void parseInformation(const std::u16string& headers, Information& values, const 
     const auto length = valueOf(headers, lower, kContentLength);
     values.FileSize = length ? runtime::toLong(runtime::Variant(*length)) : -1;
     yield();
-    values.FileExists = runtime::Bool16(runtime::findText(headers, kFileNotFoundStatus) == 0);
+    // Servers write the reason as they like ("Not Found"): the status itself says the file is
+    // missing (404) or gone for good (410).
+    const auto status = inet::answerStatus(runtime::toAnsi(headers));
+    values.FileExists =
+        runtime::Bool16(runtime::findText(headers, kFileNotFoundStatus) == 0 && status != 404 && status != 410);
 }
 
 }  // namespace internet_file

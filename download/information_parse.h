@@ -19,7 +19,7 @@ struct Information {
 // CR LF, and whatever follows the block in the buffer) into `values`, in this order:
 // LastModified (the first "last-modified: " in any case, its value up to CR LF, or "Not
 // Available"), FileSize (the first "content-length: " as a 32-bit number, or -1), FileExists
-// (False only for "HTTP/1.1 404 File Not Found"). `yield` runs between the steps. Raises 13
+// (False only for the status 404 or 410, whatever its reason). `yield` runs between the steps. Raises 13
 // "Type mismatch" or 6 "Overflow" for a length that is no 32-bit number and 5 for a value
 // without its line end; what was set before the error stays set.
 void parseInformation(const std::u16string& headers, Information& values, const std::function<void()>& yield);

@@ -2,6 +2,8 @@
 
 #include "download/information_parse.h"
 #include "download/url_helpers.h"
+#include "platform/inet/http_headers.h"
+#include "platform/inet/transfer_rules.h"
 #include "platform/runtime/binary_file.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
@@ -99,6 +101,23 @@ private:
     bool m_ownsSession = false;
 };
 
+// The status line and header lines of the answer a URL handle holds; nullopt when it has none.
+std::optional<std::string> answerOf(inet::Internet& internet, inet::Handle url)
+{
+    std::string block(4096, '\0');
+    std::uint32_t length = static_cast<std::uint32_t>(block.size());
+    std::uint32_t index = 0;
+    if (!internet.queryInfo(url, inet::kQueryRawHeadersCrlf, block, length, index)) {
+        if (length <= block.size())
+            return std::nullopt;
+        block.resize(length);  // the size it needs
+        if (!internet.queryInfo(url, inet::kQueryRawHeadersCrlf, block, length, index))
+            return std::nullopt;
+    }
+    block.resize(length);
+    return block;
+}
+
 std::int32_t addChecked(std::int32_t total, std::uint32_t count)
 {
     const std::int64_t sum = static_cast<std::int64_t>(total) + count;
@@ -145,6 +164,9 @@ InternetFile::InternetFile(inet::Internet& internet, std::function<void()> doEve
     m_members.addProperty(
         dispid::ProxyPassword, u"ProxyPassword", [this] { return Variant(m_ProxyPassword); },
         [this](const Variant& v) { setProxyPassword(toText(v)); });
+    m_members.addProperty(
+        dispid::ResumeValidator, u"ResumeValidator", [this] { return Variant(m_ResumeValidator); },
+        [this](const Variant& v) { setResumeValidator(toText(v)); });
     m_members.addMethod(dispid::StartDownload, u"StartDownload", [this] { StartDownload(); });
     m_members.addMethod(dispid::ResumeDownload, u"ResumeDownload", [this] { ResumeDownload(); });
     m_members.addMethod(dispid::CancelDownload, u"CancelDownload", [this] { CancelDownload(); });
@@ -220,6 +242,12 @@ void InternetFile::setProxyPassword(std::u16string New_ProxyPassword)
 {
     m_ProxyPassword = std::move(New_ProxyPassword);
     propertyChanged(u"ProxyPassword");
+}
+
+void InternetFile::setResumeValidator(std::u16string New_ResumeValidator)
+{
+    m_ResumeValidator = std::move(New_ResumeValidator);
+    propertyChanged(u"ResumeValidator");
 }
 
 void InternetFile::initProperties()
@@ -302,6 +330,7 @@ void InternetFile::openSessionOfConnectType()
 void InternetFile::RequestInformation()
 {
     m_InfoRequested = true;
+    m_InfoUrl = m_Url;
     // A cancel request gives up a waiting request; one made before a direct call is stale.
     if (!m_Downloading)
         m_CancelRequested = false;
@@ -459,14 +488,28 @@ void InternetFile::RunDownload()
         raiseEvent(event::DownloadError, args);
     };
 
-    held.holdUrl(m_internet.openUrl(session, address(m_Url), std::nullopt, inet::kFlagExistingConnect, 0));
-    if (held.url() == 0) {
+    // A resumed download takes the rest only of the resource whose bytes the file holds.
+    const bool ifRange = m_ResumePosition != 0 && !m_ResumeValidator.empty();
+    const std::optional<std::string> headers =
+        ifRange ? std::optional<std::string>("If-Range: " + ansi(m_ResumeValidator) + "\r\n") : std::nullopt;
+    held.holdUrl(m_internet.openUrl(session, address(m_Url), headers, inet::kFlagExistingConnect, 0));
+    // An error answer (a missing file, a server's failure, a proxy's refusal) is no file: its
+    // page is never written as one.
+    std::optional<std::string> answer = held.url() != 0 ? answerOf(m_internet, held.url()) : std::nullopt;
+    if (held.url() == 0 || !answer || inet::answerStatus(*answer).value_or(0) >= 400) {
         if (m_CancelRequested)
             return cancelled();
+        m_internet.closeHandle(held.url());
+        held.holdUrl(0);
         held.leaveSessionOpen();
         return error(kCouldNotFindUrl);
     }
 
+    // The validator of what the file will hold: this answer's when all of it comes from this
+    // answer, the one sent when the server confirmed it, none when the old bytes are unknown.
+    std::u16string validator = m_ResumePosition == 0 ? runtime::fromAnsi(inet::rangeValidator(*answer).value_or(""))
+                               : ifRange             ? m_ResumeValidator
+                                                     : std::u16string();
     if (m_ResumePosition != 0) {
         m_doEvents();
         const std::uint32_t position =
@@ -478,24 +521,36 @@ void InternetFile::RunDownload()
             held.closeHandles();
             return;
         }
+        if (position == 0) {
+            // The resource changed: the answer is the whole new one, from its first byte.
+            answer = answerOf(m_internet, held.url());
+            validator = runtime::fromAnsi(inet::rangeValidator(answer.value_or("")).value_or(""));
+        }
         total = static_cast<std::int32_t>(position);
     }
 
     m_doEvents();
     held.file.emplace(runtime::toText(m_LocalFile));
-    if (m_ResumePosition == 0) {
+    if (total == 0) {
         // A fresh download replaces the whole file: a longer old file must not keep its tail.
         held.file->truncateHere();
     } else {
-        held.file->seek(m_ResumePosition);
+        held.file->seek(total);
     }
+    m_ResumeValidator = std::move(validator);
 
+    // A body without a length of its own ends where its connection does, and so does one a relay
+    // cut off (HTTP/1.0, as WinINet asks, has no other framing): it is whole only when it is as
+    // long as the information request about this same address said.
+    const std::int32_t expected = !inet::bodyLength(answer.value_or("")) && m_InfoUrl == m_Url ? m_FileSize : -1;
     std::array<std::byte, kChunkSize> chunk{};
     bool moreToRead = true;
     while (moreToRead) {
         m_doEvents();
         std::uint32_t count = 0;
-        if (!m_internet.readFile(held.url(), chunk, count)) {
+        bool read = m_internet.readFile(held.url(), chunk, count);
+        read = read && !(count == 0 && total < expected);
+        if (!read) {
             if (m_CancelRequested)
                 return cancelled();
             m_doEvents();

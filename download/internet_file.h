@@ -37,6 +37,11 @@ public:
     std::u16string ProxyServer() const { return m_ProxyServer; }
     std::u16string ProxyUser() const { return m_ProxyUser; }
     std::u16string ProxyPassword() const { return m_ProxyPassword; }
+    // The validator (a strong ETag, else Last-Modified) of the answer whose bytes LocalFile holds:
+    // set by each download, "" when that answer gave none or the bytes are not all of one known
+    // answer. ResumeDownload sends it with its range ("If-Range"): a changed resource then comes
+    // whole, from its first byte, instead of its tail after the old bytes. Not stored.
+    std::u16string ResumeValidator() const { return m_ResumeValidator; }
 
     // Each setter stores without validation, then sends the property-changed notice.
     void setLocalFile(runtime::Variant New_LocalFile);
@@ -49,12 +54,16 @@ public:
     void setProxyServer(std::u16string New_ProxyServer);
     void setProxyUser(std::u16string New_ProxyUser);
     void setProxyPassword(std::u16string New_ProxyPassword);
+    // For a host that resumes a file of an earlier run with the validator it recorded then.
+    void setResumeValidator(std::u16string New_ResumeValidator);
 
     // Downloads Url into LocalFile from the first byte. Returns when the download has ended
     // with one of its events; a local file error, a count overflow or an error of the
-    // information request ends it without an event and is thrown as runtime::RuntimeError.
+    // information request ends it without an event and is thrown as runtime::RuntimeError. An
+    // answer of status 400 or more is no file: DownloadError "Could not find Url", no file made.
     void StartDownload();
-    // Continues after the bytes already in LocalFile; never throws a run-time error.
+    // Continues after the bytes already in LocalFile (from the first byte when the resource
+    // changed, see ResumeValidator); never throws a run-time error.
     void ResumeDownload();
     // Marks a cancel request that a running download sees after its current chunk, or at once
     // when it is waiting on the network; it then ends with DownloadCancelled.
@@ -99,11 +108,13 @@ private:
     std::u16string m_ProxyServer;
     std::u16string m_ProxyUser;
     std::u16string m_ProxyPassword;
+    std::u16string m_ResumeValidator;
 
     inet::Handle m_SessionHandle = 0;
     bool m_CancelRequested = false;
     std::int32_t m_ResumePosition = 0;
     bool m_InfoRequested = false;
+    std::u16string m_InfoUrl;  // the address FileSize describes
     bool m_CloseSessionAfterInfo = false;
     bool m_Downloading = false;
 };

@@ -2,7 +2,7 @@
 
 namespace internet_file {
 
-const std::array<PropertyInfo, 13> kProperties = {{
+const std::array<PropertyInfo, 14> kProperties = {{
     {u"FileExists", dispid::FileExists, u"Boolean", Access::ReadOnly, u"", u"", false},
     {u"LastModified", dispid::LastModified, u"String", Access::ReadOnly, u"", u"", false},
     {u"FileSize", dispid::FileSize, u"Long", Access::ReadOnly, u"", u"", false},
@@ -18,6 +18,8 @@ const std::array<PropertyInfo, 13> kProperties = {{
      u"IP or Domainname of Proxyserver", true},
     {u"ProxyUser", dispid::ProxyUser, u"String", Access::ReadWrite, u"Connection", u"", false},
     {u"ProxyPassword", dispid::ProxyPassword, u"String", Access::ReadWrite, u"Connection", u"", false},
+    {u"ResumeValidator", dispid::ResumeValidator, u"String", Access::ReadWrite, u"Download",
+     u"Validator (ETag or Last-Modified) of the bytes LocalFile holds", false},
 }};
 
 }  // namespace internet_file

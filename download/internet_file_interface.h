@@ -38,6 +38,8 @@ inline constexpr controls::DispId UserControl_ReadProperties = 0x60030012;
 inline constexpr controls::DispId UserControl_WriteProperties = 0x60030013;
 inline constexpr controls::DispId RunDownload = 0x60030014;
 inline constexpr controls::DispId RequestInformation = 0x60030015;
+// Added after the members above, in the next slot.
+inline constexpr controls::DispId ResumeValidator = 0x68030016;
 }  // namespace dispid
 
 namespace event {
@@ -60,6 +62,6 @@ struct PropertyInfo {
     bool persisted;
 };
 
-extern const std::array<PropertyInfo, 13> kProperties;
+extern const std::array<PropertyInfo, 14> kProperties;
 
 }  // namespace internet_file

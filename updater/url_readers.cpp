@@ -16,12 +16,13 @@ std::u16string decodeDocument(const std::string& bytes)
     return runtime::isValidUtf8(bytes) ? runtime::fromUtf8(bytes) : runtime::fromWindows1254(bytes);
 }
 
-// A page or text at `url`, whatever the server's status: a reader shows what it is given.
+// A page or text at `url`; nullopt for an answer of status 400 or more, whose page is the
+// server's word that there is no such document, not the document.
 std::optional<std::string> documentAt(inet::Internet& internet, const std::u16string& url,
                                       const inet::WaitCallback& wait)
 {
     auto document = inet::readDocument(internet, internet_file::kUserAgent, runtime::toAnsi(url), wait);
-    if (!document)
+    if (!document || document->status >= 400)
         return std::nullopt;
     return std::move(document->body);
 }

@@ -26,7 +26,8 @@ public:
 };
 
 // Inet1 on the internet layer: bytes that are valid UTF-8 are read as UTF-8, others as
-// Windows-1254. `internet` must outlive the reader.
+// Windows-1254; an answer of status 400 or more cannot be read. `internet` must outlive the
+// reader.
 class InternetInet1 : public Inet1Control {
 public:
     explicit InternetInet1(inet::Internet& internet) : m_internet(internet) {}

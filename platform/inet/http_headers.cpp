@@ -58,7 +58,7 @@ bool contentLengthIsSound(std::string_view block)
     std::optional<std::string_view> first;
     while (!block.empty()) {
         const auto end = block.find("\r\n");
-        std::string_view line = block.substr(0, end);
+        const std::string_view line = block.substr(0, end);
         constexpr std::string_view kName = "content-length:";
         if (line.size() >= kName.size() && sameNoCase(line.substr(0, kName.size()), kName)) {
             std::string_view value = line.substr(kName.size());
@@ -87,16 +87,32 @@ std::optional<int> answerStatus(std::string_view block)
         return std::nullopt;
     const std::string_view line = block.substr(0, end);
     const auto digit = [&](std::size_t i) { return i < line.size() && line[i] >= '0' && line[i] <= '9'; };
-    if (line.size() < 12 || line.substr(0, 5) != "HTTP/" || !digit(5) || line[6] != '.' || !digit(7) || line[8] != ' '
-        || !digit(9) || !digit(10) || !digit(11) || (line.size() > 12 && line[12] != ' '))
+    // The version: "HTTP/D.D", or "HTTP/2" and "HTTP/3", which have no minor number.
+    std::size_t code = 9;
+    if (line.starts_with("HTTP/2 ") || line.starts_with("HTTP/3 "))
+        code = 7;
+    else if (line.size() < 9 || line.substr(0, 5) != "HTTP/" || !digit(5) || line[6] != '.' || !digit(7)
+             || line[8] != ' ')
         return std::nullopt;
-    const int status = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
+    if (!digit(code) || !digit(code + 1) || !digit(code + 2) || (line.size() > code + 3 && line[code + 3] != ' '))
+        return std::nullopt;
+    const int status = (line[code] - '0') * 100 + (line[code + 1] - '0') * 10 + (line[code + 2] - '0');
     // A header line follows: the block goes on past the status line's end with more than the
     // block's own end.
     const std::string_view headers = block.substr(end + 2);
     if (status < 100 || status > 599 || headers.empty() || headers.starts_with("\r\n"))
         return std::nullopt;
     return status;
+}
+
+std::optional<std::string> rangeValidator(std::string_view block)
+{
+    // A weak ETag ("W/...") names equal content, not equal bytes: a range may not hang on it.
+    if (auto tag = headerValue(block, "ETag"); tag && tag->starts_with('"'))
+        return tag;
+    if (auto date = headerValue(block, "Last-Modified"); date && !date->empty())
+        return date;
+    return std::nullopt;
 }
 
 std::optional<std::int64_t> contentRangeStart(std::string_view contentRange)

@@ -1,5 +1,6 @@
 #include "platform/inet/internet_posix.h"
 
+#include "platform/inet/http_headers.h"
 #include "platform/inet/transfer_posix.h"
 #include "platform/inet/transfer_rules.h"
 
@@ -257,7 +258,7 @@ bool CurlInternet::queryInfo(Handle handle, std::uint32_t infoLevel, std::span<c
     }
 }
 
-Handle CurlInternet::openUrl(Handle sessionHandle, const std::string& url, const std::optional<std::string>&,
+Handle CurlInternet::openUrl(Handle sessionHandle, const std::string& url, const std::optional<std::string>& headers,
                              std::uint32_t, std::uintptr_t)
 {
     const CallScope call(*this);
@@ -269,6 +270,7 @@ Handle CurlInternet::openUrl(Handle sessionHandle, const std::string& url, const
         file->url = cleanUrl(url);
         file->settings = settingsOf(*session, m_trust);
         file->settings.wait = waitOf(sessionHandle);
+        file->settings.headers = headers.value_or("");
         file->transfer = std::make_unique<CurlTransfer>(file->url, file->settings, m_timeouts);
         if (!file->transfer->waitForHeaders() || !find<Session>(sessionHandle))
             return 0;
@@ -297,19 +299,26 @@ std::uint32_t CurlInternet::setFilePointer(Handle fileHandle, std::int32_t dista
         auto transfer = std::make_unique<CurlTransfer>(file->url, settings, m_timeouts);
         if (!transfer->waitForHeaders())
             return kInvalidSetFilePointer;
-        switch (rangeAnswerOf(transfer->statusCode(), transfer->headerBlock(), distance)) {
+        std::uint32_t position = static_cast<std::uint32_t>(distance);
+        switch (rangeAnswerOf(transfer->statusCode(), transfer->headerBlock(), distance, bodyLength(file->headerBlock),
+                              headerValue(settings.headers, "If-Range").has_value())) {
         case RangeAnswer::FromPosition: break;
         case RangeAnswer::NothingLeft: transfer.reset(); break;
         case RangeAnswer::WholeResource:
             if (!transfer->skip(distance))
                 return kInvalidSetFilePointer;
             break;
+        case RangeAnswer::Changed: position = 0; break;
         case RangeAnswer::Refused: return kInvalidSetFilePointer;
         }
         if (!find<UrlFile>(fileHandle))
             return kInvalidSetFilePointer;  // closed while waiting
+        if (transfer) {
+            file->statusCode = transfer->statusCode();
+            file->headerBlock = transfer->headerBlock();
+        }
         file->transfer = std::move(transfer);
-        return static_cast<std::uint32_t>(distance);
+        return position;
     } catch (const std::bad_alloc&) {
         return kInvalidSetFilePointer;
     }

@@ -4,6 +4,7 @@
 #include "platform/inet/internet.h"
 #include "platform/inet/operations_win32.h"
 #include "platform/inet/pinned_authorities_win32.h"
+#include "platform/inet/transfer_rules.h"
 #include "platform/inet/urls_win32.h"
 
 #include <windows.h>
@@ -106,8 +107,7 @@ private:
         bool readStarted = false;
         bool failed = false;
         bool atEnd = false;
-        Clock::time_point windowStart;
-        std::uint64_t windowBytes = 0;
+        std::optional<StallRule> stall;
         std::optional<std::uint64_t> announced;  // the body's Content-Length, when it gave one
         std::uint64_t received = 0;
         std::unique_ptr<std::byte[]> ahead;  // read from WinINet: the caller's from aheadAt to aheadEnd

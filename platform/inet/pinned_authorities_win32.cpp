@@ -1,3 +1,7 @@
+// Windows' sockets go before the rest of its headers, which would declare the old ones.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
 #include "platform/inet/pinned_authorities_win32.h"
 
 #include <algorithm>
@@ -5,24 +9,29 @@
 #include <cctype>
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 namespace inet {
 
 namespace {
 
-std::optional<std::array<BYTE, 4>> ipv4(const std::string& host)
+// The address a host names, as a certificate holds it (4 bytes for IPv4, 16 for IPv6, bracketed
+// or not); nullopt for a name.
+std::optional<std::vector<BYTE>> ipAddress(const std::string& host)
 {
-    std::array<BYTE, 4> bytes{};
     unsigned parts[4] = {};
     char end = 0;
-    if (std::sscanf(host.c_str(), "%u.%u.%u.%u%c", &parts[0], &parts[1], &parts[2], &parts[3], &end) != 4)
-        return std::nullopt;
-    for (int i = 0; i < 4; ++i) {
-        if (parts[i] > 255)
+    if (std::sscanf(host.c_str(), "%u.%u.%u.%u%c", &parts[0], &parts[1], &parts[2], &parts[3], &end) == 4) {
+        if (std::any_of(std::begin(parts), std::end(parts), [](unsigned part) { return part > 255; }))
             return std::nullopt;
-        bytes[i] = static_cast<BYTE>(parts[i]);
+        return std::vector<BYTE>(std::begin(parts), std::end(parts));
     }
-    return bytes;
+    const std::string bare =
+        host.size() > 2 && host.front() == '[' && host.back() == ']' ? host.substr(1, host.size() - 2) : host;
+    IN6_ADDR address{};
+    if (bare.find(':') == std::string::npos || ::InetPtonA(AF_INET6, bare.c_str(), &address) != 1)
+        return std::nullopt;
+    return std::vector<BYTE>(address.u.Byte, address.u.Byte + sizeof address.u.Byte);
 }
 
 bool dnsMatches(const wchar_t* pattern, const std::string& host)
@@ -139,12 +148,13 @@ bool PinnedAuthorities::names(const CERT_CHAIN_CONTEXT& chain, const std::string
     if (!::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData, extension->Value.cbData,
                                CRYPT_DECODE_ALLOC_FLAG, nullptr, &altNames, &size))
         return false;
-    const std::optional<std::array<BYTE, 4>> address = ipv4(host);
+    const std::optional<std::vector<BYTE>> address = ipAddress(host);
     bool named = false;
     for (DWORD i = 0; i < altNames->cAltEntry && !named; ++i) {
         const CERT_ALT_NAME_ENTRY& entry = altNames->rgAltEntry[i];
         if (entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && address)
-            named = entry.IPAddress.cbData == 4 && std::equal(address->begin(), address->end(), entry.IPAddress.pbData);
+            named = entry.IPAddress.cbData == address->size()
+                    && std::equal(address->begin(), address->end(), entry.IPAddress.pbData);
         else if (entry.dwAltNameChoice == CERT_ALT_NAME_DNS_NAME && !address)
             named = dnsMatches(entry.pwszDNSName, host);
     }

@@ -1,5 +1,6 @@
 #include "platform/inet/internet_win32.h"
 
+#include "platform/inet/http_headers.h"
 #include "platform/inet/transfer_rules.h"
 
 #include <algorithm>
@@ -27,10 +28,13 @@ std::uint32_t WinInetInternet::setFilePointer(Handle fileHandle, std::int32_t di
         return 0;
     // The platform's own move is not to be relied on: the rest is asked for again with a
     // range, and the answer must really start at `distance`.
+    const std::optional<std::uint64_t> wholeLength = file->announced;
     if (!openUrlFile(*file, distance) || !find(fileHandle, Kind::Url))
         return kInvalidSetFilePointer;
-    switch (rangeAnswerOf(file->statusCode, file->headerBlock, distance)) {
+    switch (rangeAnswerOf(file->statusCode, file->headerBlock, distance, wholeLength,
+                          headerValue(file->extraHeaders, "If-Range").has_value())) {
     case RangeAnswer::FromPosition: break;
+    case RangeAnswer::Changed: return 0;
     case RangeAnswer::NothingLeft: file->atEnd = true; break;
     case RangeAnswer::WholeResource: {
         // Drop what is already held.
@@ -76,15 +80,8 @@ bool WinInetInternet::readFile(Handle fileHandle, std::span<std::byte> buffer, s
 bool WinInetInternet::bodyFlows(Handle fileHandle, Clock::duration hostTime)
 {
     Object* file = find(fileHandle, Kind::Url);
-    file->windowStart += hostTime;
-    const auto now = Clock::now();
-    if (now - file->windowStart >= m_timeouts.stall) {
-        if (file->windowBytes < std::max<std::uint64_t>(m_timeouts.stallBytes, 1))
-            return false;
-        file->windowStart = now;
-        file->windowBytes = 0;
-    }
-    return true;
+    file->stall->pause(hostTime);
+    return !file->stall->stalled(Clock::now());
 }
 
 bool WinInetInternet::readSome(Handle fileHandle, std::span<std::byte> buffer, std::uint32_t& got)
@@ -138,7 +135,7 @@ bool WinInetInternet::readAhead(Handle fileHandle)
     }
     const DWORD count = std::min<DWORD>(read.dwBufferLength, static_cast<DWORD>(want));
     file->aheadEnd = count;
-    file->windowBytes += count;
+    file->stall->received(count, Clock::now());
     file->received += count;
     // A body that ends before the length its answer gave was cut off, not completed.
     if (count == 0 && file->announced && file->received < *file->announced) {

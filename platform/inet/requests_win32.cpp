@@ -172,8 +172,7 @@ bool WinInetInternet::openUrlFile(Object& file, std::int64_t from)
     if (from > 0)
         exchange.headers += "Range: bytes=" + std::to_string(from) + "-\r\n";
     file.atEnd = false;
-    file.windowStart = Clock::now();
-    file.windowBytes = 0;
+    file.stall.emplace(m_timeouts, Clock::now());
     file.received = 0;
     file.announced.reset();
     file.aheadAt = file.aheadEnd = 0;

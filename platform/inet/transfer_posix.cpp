@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace inet {
 
@@ -48,7 +49,7 @@ CurlTransfer::CurlTransfer(const std::string& url, const TransferSettings& setti
     , m_buffer(kTransferBufferSize)
     , m_started(Clock::now())
     , m_lastWait(m_started)
-    , m_windowStart(m_started)
+    , m_stall(timeouts, m_started)
 {
     m_multi = curl().multi_init();
     if (!m_multi || !m_first || !startHop(*m_first))
@@ -111,9 +112,13 @@ bool CurlTransfer::startHop(const ParsedUrl& url)
     const std::string proxy = s.accessType == kOpenTypeProxy ? s.proxy.value_or("") : environment.proxy;
     option(CURLOPT_PROXY, proxy.c_str());
     option(CURLOPT_NOPROXY, environment.noProxy.c_str());
-    if (s.proxyUser) {
-        option(CURLOPT_PROXYUSERNAME, s.proxyUser->c_str());
-        option(CURLOPT_PROXYPASSWORD, s.proxyPassword.value_or("").c_str());
+    // The session's proxy credentials, else those the environment's proxy URL held.
+    const auto& proxyUser = s.proxyUser ? s.proxyUser : environment.user;
+    const auto& proxyPassword = s.proxyUser ? s.proxyPassword : environment.password;
+    m_proxyCredentials = proxyUser.has_value();
+    if (proxyUser) {
+        option(CURLOPT_PROXYUSERNAME, proxyUser->c_str());
+        option(CURLOPT_PROXYPASSWORD, proxyPassword.value_or("").c_str());
         option(CURLOPT_PROXYAUTH, static_cast<unsigned long>(CURLAUTH_ANY));
     }
     // Pinned authorities replace the system's store: no file or folder of it is read.
@@ -127,7 +132,8 @@ bool CurlTransfer::startHop(const ParsedUrl& url)
 
     // The site's credentials are for the server they were given for, never for another that
     // a redirect names.
-    if (s.user && carriesCredentials(m_first->origin, url.origin)) {
+    m_siteCredentials = s.user && carriesCredentials(m_first->origin, url.origin);
+    if (m_siteCredentials) {
         option(CURLOPT_USERNAME, s.user->c_str());
         option(CURLOPT_PASSWORD, s.password.value_or("").c_str());
     }
@@ -139,16 +145,29 @@ bool CurlTransfer::startHop(const ParsedUrl& url)
         // caller whatever its Content-Length says.
         option(CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     }
-    if (s.http10)
+    if (s.http10) {
         option(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-    if (s.reload) {
-        for (const char* line : {"Cache-Control: no-cache", "Pragma: no-cache"}) {
-            curl_slist* more = curl().slist_append(m_headers, line);
-            accepted = accepted && more;
-            m_headers = more ? more : m_headers;
-        }
-        option(CURLOPT_HTTPHEADER, m_headers);
+        // Over TLS curl would offer "http/1.0" alone by ALPN, which Apache answers with a
+        // protocol it was not offered: the handshake fails. A request of 1.0 offers none.
+        option(CURLOPT_SSL_ENABLE_ALPN, 0L);
     }
+    const auto header = [&](const std::string& line) {
+        curl_slist* more = curl().slist_append(m_headers, line.c_str());
+        accepted = accepted && more;
+        m_headers = more ? more : m_headers;
+    };
+    if (s.reload) {
+        header("Cache-Control: no-cache");
+        header("Pragma: no-cache");
+    }
+    for (std::string_view lines = s.headers; !lines.empty();) {
+        const auto end = std::min(lines.find("\r\n"), lines.size());
+        if (end > 0)
+            header(std::string(lines.substr(0, end)));
+        lines.remove_prefix(std::min(end + 2, lines.size()));
+    }
+    if (m_headers)
+        option(CURLOPT_HTTPHEADER, m_headers);
     if (s.rangeFrom) {
         const std::string range = std::to_string(*s.rangeFrom) + "-";
         option(CURLOPT_RANGE, range.c_str());  // copied by curl
@@ -157,11 +176,10 @@ bool CurlTransfer::startHop(const ParsedUrl& url)
         endHop();
         return false;
     }
-    m_finished = m_failed = false;
+    m_finished = m_failed = m_challenged = false;
     m_currentBlock.clear();
     m_redirect.reset();
-    m_windowStart = Clock::now();
-    m_windowBytes = 0;
+    m_stall.restart(Clock::now());
     return true;
 }
 
@@ -206,8 +224,13 @@ std::size_t CurlTransfer::headerLine(std::string_view line)
                 fail();
                 return 0;
             }
+            // A first demand for credentials that this hop has is curl's to answer with them
+            // (by the scheme it asks for): its answer comes next. It is final only if none does.
+            const bool answered = (code == 401 && m_siteCredentials) || (code == 407 && m_proxyCredentials);
             m_headerBlock = m_currentBlock + "\r\n";
             m_statusCode = code;
+            if (answered && !std::exchange(m_challenged, true))
+                return line.size();
             m_headersDone = true;
         }
     } else {
@@ -228,7 +251,7 @@ std::size_t CurlTransfer::body(std::span<const std::byte> bytes)
         m_paused = true;
         return CURL_WRITEFUNC_PAUSE;  // curl keeps these bytes and offers them again on resume
     }
-    m_windowBytes += bytes.size();
+    m_stall.received(bytes.size(), Clock::now());
     std::memcpy(m_buffer.data() + m_end, bytes.data(), bytes.size());
     m_end += bytes.size();
     return bytes.size();
@@ -247,7 +270,7 @@ bool CurlTransfer::keepWaiting(Clock::time_point now)
     // The callback may have run for long (a modal box): that time is the host's, and counts
     // neither as a stall nor against the header limit.
     m_lastWait = Clock::now();
-    m_windowStart += m_lastWait - now;
+    m_stall.pause(m_lastWait - now);
     m_started += m_lastWait - now;
     return keep;
 }
@@ -255,7 +278,7 @@ bool CurlTransfer::keepWaiting(Clock::time_point now)
 void CurlTransfer::resume()
 {
     if (m_suspended)
-        m_windowStart += Clock::now() - *m_suspended;
+        m_stall.pause(Clock::now() - *m_suspended);
     m_suspended.reset();
 }
 
@@ -275,17 +298,14 @@ bool CurlTransfer::pump()
     }
     now = Clock::now();
     // A server that sends nothing, or trickles, for the stall time has failed.
-    if (now - m_windowStart >= m_timeouts.stall) {
-        if (m_windowBytes < std::max<std::uint64_t>(m_timeouts.stallBytes, 1)) {
-            fail();
-            return false;
-        }
-        m_windowStart = now;
-        m_windowBytes = 0;
+    if (m_stall.stalled(now)) {
+        fail();
+        return false;
     }
     // The wait ends as soon as a socket is ready or curl's own timer is due, at once when bytes
     // are already waiting: each arrival costs one wait and one step, as in curl's own loop.
-    long wait = std::min<long>(m_timeouts.stall.count() - millisecondsBetween(m_windowStart, now), kWaitSlice.count());
+    long wait = std::min<long>(
+        static_cast<long>(std::chrono::ceil<std::chrono::milliseconds>(m_stall.left(now)).count()), kWaitSlice.count());
     if (!m_headersDone)
         wait = std::min(wait, static_cast<long>(m_timeouts.headers.count()) - millisecondsBetween(m_started, now));
     if (curl().multi_poll(m_multi, nullptr, 0, static_cast<int>(std::max(wait, 1L)), nullptr) != CURLM_OK) {
@@ -313,6 +333,8 @@ bool CurlTransfer::waitForHeaders()
     resume();
     for (;;) {
         while (!m_headersDone && pump()) {}
+        // A demand for credentials that curl did not answer again was the final answer.
+        m_headersDone = m_headersDone || (m_challenged && m_finished && !m_failed);
         if (m_headersDone || !m_redirect)
             break;
         if (!followRedirect()) {

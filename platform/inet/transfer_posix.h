@@ -3,6 +3,7 @@
 #include "platform/inet/internet_posix.h"
 
 #include "platform/inet/curl_library_posix.h"
+#include "platform/inet/transfer_rules.h"
 #include "platform/inet/urls_posix.h"
 
 #include <chrono>
@@ -29,6 +30,7 @@ struct TransferSettings {
     bool http10 = false;
     bool reload = false;
     std::optional<std::int64_t> rangeFrom;
+    std::string headers;  // more header lines, each ended by CR LF
     WaitCallback wait;
 };
 
@@ -109,14 +111,15 @@ private:
     std::optional<std::string> m_redirect;  // where the last block sent the transfer
     bool m_headersDone = false;
     long m_statusCode = 0;
+    bool m_siteCredentials = false;   // this hop offers the site's credentials
+    bool m_proxyCredentials = false;  // and the proxy's
+    bool m_challenged = false;        // a demand for them came, which curl answers
 
     bool m_finished = false;
     bool m_failed = false;
     std::chrono::steady_clock::time_point m_started;
     std::chrono::steady_clock::time_point m_lastWait;
-    // The stall rule: the bytes that came since the window began.
-    std::chrono::steady_clock::time_point m_windowStart;
-    std::uint64_t m_windowBytes = 0;
+    StallRule m_stall;
     std::optional<std::chrono::steady_clock::time_point> m_suspended;
 };
 

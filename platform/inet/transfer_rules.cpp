@@ -73,19 +73,37 @@ bool carriesCredentials(const Origin& first, const Origin& to)
     return first.scheme == to.scheme && sameNoCase(first.host, to.host) && first.port == to.port;
 }
 
-RangeAnswer rangeAnswerOf(long status, std::string_view headerBlock, std::int64_t from)
+RangeAnswer rangeAnswerOf(long status, std::string_view headerBlock, std::int64_t from,
+                          std::optional<std::uint64_t> wholeLength, bool ifRange)
 {
     const auto contentRange = headerValue(headerBlock, "Content-Range");
     switch (status) {
     case 206:
         return contentRange && contentRangeStart(*contentRange) == from ? RangeAnswer::FromPosition
                                                                         : RangeAnswer::Refused;
-    case 416:
-        return contentRange && unsatisfiedRangeLength(*contentRange) == from ? RangeAnswer::NothingLeft
-                                                                             : RangeAnswer::Refused;
-    case 200: return RangeAnswer::WholeResource;
+    case 416: {
+        // Apache and lighttpd say it without the length: then the length the whole answer gave.
+        const auto length = contentRange  ? unsatisfiedRangeLength(*contentRange)
+                            : wholeLength ? std::optional<std::int64_t>(*wholeLength)
+                                          : std::nullopt;
+        return length == from ? RangeAnswer::NothingLeft : RangeAnswer::Refused;
+    }
+    case 200: return ifRange ? RangeAnswer::Changed : RangeAnswer::WholeResource;
     default: return RangeAnswer::Refused;
     }
+}
+
+void StallRule::restart(Clock::time_point now)
+{
+    m_windowStart = now;
+    m_windowBytes = 0;
+}
+
+void StallRule::received(std::uint64_t bytes, Clock::time_point now)
+{
+    m_windowBytes += bytes;
+    if (m_windowBytes >= std::max<std::uint64_t>(m_timeouts.stallBytes, 1))
+        restart(now);
 }
 
 std::optional<std::uint64_t> bodyLength(std::string_view headerBlock)

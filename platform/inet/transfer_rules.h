@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/inet/internet.h"
+
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -43,13 +46,41 @@ bool mayFollow(const Origin& first, const Origin& next, long redirects);
 bool carriesCredentials(const Origin& first, const Origin& to);
 
 // What the answer to a request for a resource from byte `from` on ("Range: bytes=from-") means.
+// `wholeLength` is the resource's length as the answer without a range gave it, if it did;
+// `ifRange` tells whether the request made the range hang on the resource being unchanged
+// ("If-Range" with its validator).
 enum class RangeAnswer {
     FromPosition,   // 206 whose Content-Range starts at `from`: the body is the rest
     NothingLeft,    // 416 for a resource exactly `from` bytes long: no byte lies beyond
     WholeResource,  // 200: the server ignored the range; the first `from` bytes are to be dropped
+    Changed,        // 200 to an "If-Range": the resource changed, the body is the whole new one
     Refused,        // anything else: the position cannot be reached
 };
-RangeAnswer rangeAnswerOf(long status, std::string_view headerBlock, std::int64_t from);
+RangeAnswer rangeAnswerOf(long status, std::string_view headerBlock, std::int64_t from,
+                          std::optional<std::uint64_t> wholeLength = std::nullopt, bool ifRange = false);
+
+// The stall rule of a transfer's body: it has failed once fewer than the limits' `stallBytes`
+// of it came within their stall time, counted from the moment that many last came (or from its
+// start). Time the host holds the thread (a wait callback that shows a box, a reader that does
+// not read) is none of the server's. Its clock is the caller's.
+class StallRule {
+public:
+    using Clock = std::chrono::steady_clock;
+    StallRule(const Timeouts& timeouts, Clock::time_point start) : m_timeouts(timeouts), m_windowStart(start) {}
+    // Begins again at `now`, nothing received: a new request.
+    void restart(Clock::time_point now);
+    void received(std::uint64_t bytes, Clock::time_point now);
+    // The host held the thread for `duration`.
+    void pause(Clock::duration duration) { m_windowStart += duration; }
+    bool stalled(Clock::time_point now) const { return now - m_windowStart >= m_timeouts.stall; }
+    // How long a wait may last from `now` before the rule must be asked again.
+    Clock::duration left(Clock::time_point now) const { return m_windowStart + m_timeouts.stall - now; }
+
+private:
+    Timeouts m_timeouts;
+    Clock::time_point m_windowStart;
+    std::uint64_t m_windowBytes = 0;
+};
 
 // The body's length as the answer gives it (a sound Content-Length, see contentLengthIsSound);
 // nullopt when it gives none.

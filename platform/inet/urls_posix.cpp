@@ -62,8 +62,33 @@ EnvironmentProxy environmentProxy(std::string_view scheme)
         }
         return std::string();
     };
-    return {scheme == "https" ? variable("https_proxy", "HTTPS_PROXY") : variable("http_proxy", "HTTP_PROXY"),
-            variable("no_proxy", "NO_PROXY")};
+    EnvironmentProxy named{scheme == "https" ? variable("https_proxy", "HTTPS_PROXY")
+                                             : variable("http_proxy", "HTTP_PROXY"),
+                           variable("no_proxy", "NO_PROXY"), std::nullopt, std::nullopt};
+    const UrlHandle handle(curl().url(), curl().url_cleanup);
+    if (named.proxy.empty() || !handle
+        || curl().url_set(handle.get(), CURLUPART_URL, named.proxy.c_str(), CURLU_GUESS_SCHEME) != CURLUE_OK)
+        return named;  // no URL of a proxy: curl reads it as it is
+    const auto part = [&](CURLUPart which) -> std::optional<std::string> {
+        char* text = nullptr;
+        if (curl().url_get(handle.get(), which, &text, CURLU_URLDECODE) != CURLUE_OK || !text)
+            return std::nullopt;
+        std::string value(text);
+        curl().free(text);
+        return value;
+    };
+    named.user = part(CURLUPART_USER);
+    if (!named.user)
+        return named;
+    named.password = part(CURLUPART_PASSWORD);
+    char* bare = nullptr;
+    if (curl().url_set(handle.get(), CURLUPART_USER, nullptr, 0) != CURLUE_OK
+        || curl().url_set(handle.get(), CURLUPART_PASSWORD, nullptr, 0) != CURLUE_OK
+        || curl().url_get(handle.get(), CURLUPART_URL, &bare, 0) != CURLUE_OK || !bare)
+        return {};  // credentials that cannot be taken out are sent to no one
+    named.proxy = bare;
+    curl().free(bare);
+    return named;
 }
 
 }  // namespace inet

@@ -21,10 +21,13 @@ std::optional<ParsedUrl> resolveUrl(const std::string& base, const std::string& 
 
 // The proxy that the environment names for URLs of `scheme` ("http_proxy", "https_proxy", and
 // "no_proxy" for hosts that are reached directly; lower case first, then upper case), as curl
-// takes a proxy: "" for none.
+// takes a proxy: "" for none. Credentials written in the proxy's URL are taken out of it, to be
+// offered to the proxy by whatever scheme it asks for (curl would send them as Basic alone).
 struct EnvironmentProxy {
     std::string proxy;
     std::string noProxy;
+    std::optional<std::string> user;
+    std::optional<std::string> password;
 };
 EnvironmentProxy environmentProxy(std::string_view scheme);
 

@@ -13,4 +13,9 @@ std::u16string fromAnsi(std::string_view bytes)
     return fromUtf8(bytes);
 }
 
+std::vector<std::string> programArguments(int argc, char* argv[])
+{
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 }  // namespace runtime

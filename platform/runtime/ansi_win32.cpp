@@ -1,6 +1,7 @@
 #include "platform/runtime/text.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <climits>
 
@@ -16,6 +17,17 @@ std::string toAnsi(std::u16string_view text)
     std::string out(static_cast<std::size_t>(size), '\0');
     ::WideCharToMultiByte(CP_ACP, 0, wide, length, out.data(), size, nullptr, nullptr);
     return out;
+}
+
+std::vector<std::string> programArguments(int, char*[])
+{
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 0; wide && i < count; ++i)
+        arguments.push_back(toUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide[i]))));
+    ::LocalFree(wide);
+    return arguments;
 }
 
 std::u16string fromAnsi(std::string_view bytes)

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Text helpers in the terms the behaviour is written in: wide (UTF-16) texts, 1-based positions.
 namespace runtime {
@@ -29,5 +30,9 @@ std::u16string fromWindows1254(std::string_view bytes);
 // on a Turkish Windows; UTF-8 on Linux). A character the code page lacks becomes "?".
 std::string toAnsi(std::u16string_view text);
 std::u16string fromAnsi(std::string_view bytes);
+
+// The program's arguments in UTF-8 as the system holds them: on Windows from the wide command
+// line (a narrow argv has lost every letter its code page lacks), elsewhere argv as it is.
+std::vector<std::string> programArguments(int argc, char* argv[]);
 
 }  // namespace runtime

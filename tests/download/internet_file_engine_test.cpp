@@ -84,7 +84,8 @@ TEST_F(InternetFileEngine, FirstDownloadRunsStepByStepWithItsYields)
                                                "close 200",              // request, connection; the session stays
                                                "yield",                  // 3
                                                "openUrl 100 536870912",  // 4
-                                               "yield",                  // 7
+                                               "queryInfo 22",
+                                               "yield",  // 7
                                                "yield",
                                                "readFile 2048",
                                                "yield",

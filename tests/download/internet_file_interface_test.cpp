@@ -221,8 +221,9 @@ TEST(InternetFileIdentifiers, AreThoseOfTheInterface)
     EXPECT_EQ(internet_file::event::DownloadCancelled.number, 4);
 
     // Slot order: property identifiers count down from FileExists to ProxyPassword.
-    for (std::size_t i = 0; i < internet_file::kProperties.size(); ++i)
+    for (std::size_t i = 0; i + 1 < internet_file::kProperties.size(); ++i)
         EXPECT_EQ(internet_file::kProperties[i].id, 0x6803000C - static_cast<int>(i));
+    EXPECT_EQ(internet_file::kProperties.back().id, 0x68030016);
     EXPECT_EQ(internet_file::kProperties[9].description, u"Port of Proxyserver. Default is 8080");
     EXPECT_EQ(internet_file::kProperties[10].description, u"IP or Domainname of Proxyserver");
     EXPECT_EQ(internet_file::kProperties[11].category, u"Connection");

@@ -567,7 +567,7 @@ TEST_P(FolderTest, NothingReachesTheProgramUncheckedAndEveryObstacleIsNamed)
     const FolderCase& c = GetParam();
     if (c.windowsOnly && !test_programs::onWindows())
         GTEST_SKIP() << "Windows only";
-    FolderScene scene{m_folder / c.folderTail, {}};
+    FolderScene scene{c.folderTail.empty() ? m_folder : m_folder / c.folderTail, {}};
     const std::string oldProgram = test_programs::wholeProgram("old");
     const std::string newProgram = test_programs::startableProgram();
     fs::create_directories(scene.folder);

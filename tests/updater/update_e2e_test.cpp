@@ -480,6 +480,11 @@ TEST_F(UpdateAgainstAScriptedServer, ASecondPressAsksTheSizeAgain)
     };
     QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
     EXPECT_FALSE(ended);
+    // The server's error page is no download: nothing was written, and " İptal" leads back.
+    EXPECT_EQ(boxes(),
+              std::vector<std::string>{"box exclamation [] Dosya İndirme Hatası Oluştu:\r\nCould not find Url"});
+    EXPECT_EQ(read(m_app / "VelkoraLirvane_down.exe"), "");
+    QTest::mouseClick(named<PictureButton>(window, "btniptal"), Qt::LeftButton);
     fileName = "VelkoraLirvane_new.exe";
     QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
     EXPECT_TRUE(ended);

@@ -58,17 +58,22 @@ INSTANTIATE_TEST_SUITE_P(Table, VisibleText, testing::Values(
     PageCase{"nested a million deep", nested(1'000'000, "deep"), false, ""}));
 // clang-format on
 
-TEST(InternetInet1, DecodesUtf8OrWindows1254AndFailsWithoutAServer)
+TEST(InternetInet1, DecodesUtf8OrWindows1254AndFailsWithoutAServerOrWithAnErrorPage)
 {
     TestHttpServer server([](const HttpRequest& request) {
         HttpReply reply;
         reply.body = request.target == "/utf8" ? "Şimdi" : "\xDE\x69mdi";
+        if (request.target == "/missing") {
+            reply.status = 404;
+            reply.reason = "Not Found";
+        }
         return reply;
     });
     const auto internet = inet::systemInternet();
     InternetInet1 inet1(*internet);
     EXPECT_EQ(inet1.OpenURL(runtime::fromUtf8(server.url("/utf8")), {}), u"Şimdi");
     EXPECT_EQ(inet1.OpenURL(runtime::fromUtf8(server.url("/1254")), {}), u"Şimdi");
+    EXPECT_THROW(inet1.OpenURL(runtime::fromUtf8(server.url("/missing")), {}), runtime::RuntimeError);
 
     std::uint16_t closed = 0;
     {

@@ -15,6 +15,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <limits>
@@ -43,6 +44,8 @@ constexpr char kUsage[] =
     "  --site-user U        user name for the information request\n"
     "  --site-password P    password for the information request\n"
     "  --ca-file FILE       trust only the authorities in FILE (PEM) for HTTPS\n"
+    "  --validator-file F   where the validator of the file's bytes is kept: resume sends it\n"
+    "                       (If-Range, so a changed file comes whole), get and resume record it\n"
     "  --cancel-after K     cancel inside the K-th progress event\n"
     "  --quiet              print only the line of the final event\n";
 
@@ -57,6 +60,7 @@ struct Options {
     std::optional<std::string> proxyUser;
     std::optional<std::string> proxyPassword;
     std::optional<std::string> caFile;
+    std::optional<std::string> validatorFile;
     std::optional<long> cancelAfter;
     bool quiet = false;
 };
@@ -85,18 +89,21 @@ std::optional<std::string>* textOption(Options& options, std::string_view arg)
         return &options.sitePassword;
     if (arg == "--ca-file")
         return &options.caFile;
+    if (arg == "--validator-file")
+        return &options.validatorFile;
     return nullptr;
 }
 
-std::optional<Options> parse(int argc, char* argv[])
+// The arguments in UTF-8, the program's name first.
+std::optional<Options> parse(const std::vector<std::string>& arguments)
 {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string_view arg = arguments[i];
         const auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= argc)
+            if (i + 1 >= arguments.size())
                 return std::nullopt;
-            return std::string(argv[++i]);
+            return arguments[++i];
         };
         if (arg == "--quiet") {
             options.quiet = true;
@@ -172,7 +179,7 @@ int run(const Options& options)
 {
     inet::TlsTrust trust;
     if (options.caFile) {
-        std::ifstream in(*options.caFile);
+        std::ifstream in(std::filesystem::path(runtime::fromUtf8(*options.caFile)));
         trust.authoritiesPem.assign(std::istreambuf_iterator<char>(in), {});
         if (!in || trust.authoritiesPem.empty()) {
             std::fprintf(stderr, "inetfile: cannot read %s\n", options.caFile->c_str());
@@ -186,21 +193,21 @@ int run(const Options& options)
     control.initNew();
 
     try {
-        control.setUrl(runtime::fromAnsi(options.operands[0]));
+        control.setUrl(runtime::fromUtf8(options.operands[0]));
         if (options.connectType)
             control.setConnectType(*options.connectType);
         if (options.proxyServer)
-            control.setProxyServer(runtime::fromAnsi(*options.proxyServer));
+            control.setProxyServer(runtime::fromUtf8(*options.proxyServer));
         if (options.proxyPort)
             control.setProxyPort(runtime::toInteger(static_cast<double>(*options.proxyPort)));
         if (options.proxyUser)
-            control.setProxyUser(runtime::fromAnsi(*options.proxyUser));
+            control.setProxyUser(runtime::fromUtf8(*options.proxyUser));
         if (options.proxyPassword)
-            control.setProxyPassword(runtime::fromAnsi(*options.proxyPassword));
+            control.setProxyPassword(runtime::fromUtf8(*options.proxyPassword));
         if (options.siteUser)
-            control.setSiteUser(runtime::fromAnsi(*options.siteUser));
+            control.setSiteUser(runtime::fromUtf8(*options.siteUser));
         if (options.sitePassword)
-            control.setSitePassword(runtime::fromAnsi(*options.sitePassword));
+            control.setSitePassword(runtime::fromUtf8(*options.sitePassword));
 
         if (options.command == "info") {
             control.RequestInformation();
@@ -210,11 +217,18 @@ int run(const Options& options)
             return kExitComplete;
         }
 
-        control.setLocalFile(runtime::fromAnsi(options.operands[1]));
+        control.setLocalFile(runtime::fromUtf8(options.operands[1]));
+        const std::filesystem::path validatorFile = runtime::fromUtf8(options.validatorFile.value_or(""));
+        if (options.validatorFile && options.command == "resume") {
+            std::ifstream in(validatorFile, std::ios::binary);
+            control.setResumeValidator(runtime::fromUtf8(std::string(std::istreambuf_iterator<char>(in), {})));
+        }
         if (options.command == "get")
             control.StartDownload();
         else
             control.ResumeDownload();
+        if (options.validatorFile)
+            std::ofstream(validatorFile, std::ios::binary) << runtime::toUtf8(control.ResumeValidator());
     } catch (const runtime::RuntimeError& error) {
         std::fflush(stdout);
         std::fprintf(stderr, "Error %d: %s\n", error.number(), runtime::toAnsi(error.description()).c_str());
@@ -233,7 +247,7 @@ int run(const Options& options)
 int main(int argc, char* argv[])
 {
     shell::loadLibrariesFromSystemOnly();
-    const auto options = parse(argc, argv);
+    const auto options = parse(runtime::programArguments(argc, argv));
     if (!options) {
         std::fputs(kUsage, stderr);
         return kExitUsage;

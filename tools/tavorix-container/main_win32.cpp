@@ -187,13 +187,9 @@ int main()
 {
     shell::loadLibrariesFromSystemOnly();
     ::SetConsoleOutputCP(CP_UTF8);  // the texts printed are UTF-8, as on Linux
-    // The arguments as the system holds them, in UTF-16: module paths may leave the ANSI code page.
-    int argc = 0;
-    wchar_t** wideArgv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-    std::vector<std::string> arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.push_back(runtime::toUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wideArgv[i]))));
-    ::LocalFree(wideArgv);
+    // The arguments as the system holds them: module paths may leave the ANSI code page.
+    const std::vector<std::string> arguments = runtime::programArguments(0, nullptr);
+    const int argc = static_cast<int>(arguments.size());
     std::vector<const char*> argv;
     for (const auto& argument : arguments)
         argv.push_back(argument.c_str());

@@ -85,8 +85,10 @@ TEST_P(PinnedAuthoritiesTest, TrustOnlyAChainWhoseEveryLinkHolds)
     ASSERT_FALSE(pinned.empty());
     const CERT_CHAIN_CONTEXT& chain = *sent.get();
     EXPECT_EQ(pinned.trust(chain), GetParam().trusted);
-    EXPECT_TRUE(inet::PinnedAuthorities::names(chain, "127.0.0.1"));
-    EXPECT_FALSE(inet::PinnedAuthorities::names(chain, "127.0.0.2"));
+    for (const char* named : {"127.0.0.1", "::1", "[::1]", "localhost"})
+        EXPECT_TRUE(inet::PinnedAuthorities::names(chain, named)) << named;
+    for (const char* other : {"127.0.0.2", "::2", "[::1", "otherhost"})
+        EXPECT_FALSE(inet::PinnedAuthorities::names(chain, other)) << other;
 }
 
 // clang-format off

@@ -1,5 +1,6 @@
 #include "platform/inet/transfer_rules.h"
 
+#include "platform/inet/http_headers.h"
 #include "platform/inet/internet.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +86,51 @@ TEST(TransferRules, ARangeAnswerReachesThePositionOrIsRefused)
             block += std::string("Content-Range: ") + c.contentRange + "\r\n";
         EXPECT_EQ(rangeAnswerOf(c.status, block, 3000), c.answer) << block;
     }
+    // A 416 without its length (Apache, lighttpd) ends a file as long as the whole answer was.
+    EXPECT_EQ(rangeAnswerOf(416, "HTTP/1.1 416 X\r\n", 3000, 3000), RangeAnswer::NothingLeft);
+    EXPECT_EQ(rangeAnswerOf(416, "HTTP/1.1 416 X\r\n", 3000, 5000), RangeAnswer::Refused);
+    EXPECT_EQ(rangeAnswerOf(416, "HTTP/1.1 416 X\r\n", 3000), RangeAnswer::Refused);
+    // A 200 to a range that hung on the resource being unchanged: it changed.
+    EXPECT_EQ(rangeAnswerOf(200, "HTTP/1.1 200 OK\r\n", 3000, 5000, true), RangeAnswer::Changed);
+
+    EXPECT_EQ(rangeValidator("HTTP/1.1 200 OK\r\nETag: \"a1\"\r\nLast-Modified: Mon\r\n"), "\"a1\"");
+    EXPECT_EQ(rangeValidator("HTTP/1.1 200 OK\r\nETag: W/\"a1\"\r\nLast-Modified: Mon\r\n"), "Mon");
+    EXPECT_EQ(rangeValidator("HTTP/1.1 200 OK\r\n"), std::nullopt);
+}
+
+TEST(TransferRules, AnAnswerOfEveryVersionCurlSpeaksIsOne)
+{
+    const std::pair<const char*, std::optional<int>> cases[] = {
+        {"HTTP/1.1 200 OK\r\nA: b\r\n", 200},     {"HTTP/2 404\r\na: b\r\n", 404},
+        {"HTTP/3 200\r\na: b\r\n", 200},          {"HTTP/1 200\r\nA: b\r\n", std::nullopt},
+        {"HTTP/4 200\r\nA: b\r\n", std::nullopt}, {"HTTP/2 2000\r\nA: b\r\n", std::nullopt},
+        {"HTTP/2 200\r\n\r\n", std::nullopt},
+    };
+    for (const auto& [block, status] : cases)
+        EXPECT_EQ(answerStatus(block), status) << block;
+}
+
+TEST(TransferRules, AStallIsTheStallTimeWithTooFewBytesHoweverLongTheyFlowedBefore)
+{
+    using namespace std::chrono_literals;
+    const Timeouts limits{30s, 60s, 60s, 60};
+    const auto t0 = StallRule::Clock::time_point() + 1h;
+    StallRule flowing(limits, t0);
+    for (int second = 1; second <= 59; ++second)
+        flowing.received(1000, t0 + std::chrono::seconds(second));
+    EXPECT_FALSE(flowing.stalled(t0 + 59s + 59s));
+    EXPECT_TRUE(flowing.stalled(t0 + 59s + 60s));  // a minute after the last bytes, not two
+
+    StallRule trickling(limits, t0);
+    for (int second = 2; second < 60; second += 2)
+        trickling.received(1, t0 + std::chrono::seconds(second));
+    EXPECT_TRUE(trickling.stalled(t0 + 60s));
+
+    StallRule held(limits, t0);
+    held.pause(30s);  // the host's time, a box it showed
+    EXPECT_FALSE(held.stalled(t0 + 89s));
+    EXPECT_EQ(held.left(t0 + 89s), 1s);
+    EXPECT_TRUE(held.stalled(t0 + 90s));
 }
 
 TEST(TransferRules, ABodyIsAsLongAsASoundLengthSays)
