@@ -1,10 +1,12 @@
 # The libraries of each system, under one name each for the targets that use them:
-# sodium_library (signature checks), libxml2_library (HTML text) and GoogleTest's targets.
+# sodium_library (signature checks), libxml2_library (HTML text), zstd_library (the smaller
+# forms of a release) and GoogleTest's targets.
 # Linux takes Debian's packages, with Qt and libcurl; Windows takes the platform's own APIs
 # and the libraries that scripts/windows-libraries cross-built into the build tree.
 add_library(sodium_library INTERFACE)
 add_library(libxml2_library INTERFACE)
 add_library(nlohmann_json_library INTERFACE)  # header-only: the window layout's JSON
+add_library(zstd_library INTERFACE)
 if(WIN32)
     find_path(SODIUM_INCLUDE_DIR sodium.h REQUIRED)
     find_library(SODIUM_LIBRARY NAMES libsodium.a REQUIRED)
@@ -16,6 +18,10 @@ if(WIN32)
     target_include_directories(libxml2_library SYSTEM INTERFACE ${LIBXML2_INCLUDE_DIR})
     target_link_libraries(libxml2_library INTERFACE ${LIBXML2_LIBRARY} ws2_32 bcrypt)
     target_compile_definitions(libxml2_library INTERFACE LIBXML_STATIC)
+    find_path(ZSTD_INCLUDE_DIR zstd.h REQUIRED)
+    find_library(ZSTD_LIBRARY NAMES libzstd.a REQUIRED)
+    target_include_directories(zstd_library SYSTEM INTERFACE ${ZSTD_INCLUDE_DIR})
+    target_link_libraries(zstd_library INTERFACE ${ZSTD_LIBRARY})
     find_path(NLOHMANN_JSON_INCLUDE_DIR nlohmann/json.hpp REQUIRED)
     target_include_directories(nlohmann_json_library SYSTEM INTERFACE ${NLOHMANN_JSON_INCLUDE_DIR})
 
@@ -37,6 +43,8 @@ else()
     find_package(PkgConfig REQUIRED)
     pkg_check_modules(LIBXML2 REQUIRED IMPORTED_TARGET libxml-2.0)
     pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
+    pkg_check_modules(ZSTD REQUIRED IMPORTED_TARGET libzstd)
+    target_link_libraries(zstd_library INTERFACE PkgConfig::ZSTD)
     find_package(GTest REQUIRED)
     target_link_libraries(sodium_library INTERFACE PkgConfig::SODIUM)
     target_link_libraries(libxml2_library INTERFACE PkgConfig::LIBXML2)

@@ -9,6 +9,9 @@
   x11-timing.py update-windows UPDATER.EXE TITLE
                                        the same under Wine, to the started program's window
                                        titled TITLE
+  x11-timing.py update-until UPDATER TITLE
+                                       the same for a program of this system (under Wine when
+                                       UPDATER ends in .exe)
 """
 import ctypes
 import subprocess
@@ -98,7 +101,7 @@ def mapped(display, wanted):
 
 def update(updater, fifo=None, started_title=None):
     display = Display()
-    process = subprocess.Popen(["wine", updater] if started_title else [updater], stderr=subprocess.DEVNULL)
+    process = subprocess.Popen(["wine", updater] if updater.endswith(".exe") else [updater], stderr=subprocess.DEVNULL)
     window = mapped(display, "Velkora Lirvane Güncelleme")
     display.first_frame(window)  # a click before the window is drawn can be lost
     # "Şimdi Güncelle" lies at 8,104 with a size of 113 x 49 in the window.
@@ -121,7 +124,7 @@ if __name__ == "__main__":
         startup(sys.argv[2:])
     elif len(sys.argv) == 4 and sys.argv[1] == "update":
         update(sys.argv[2], fifo=sys.argv[3])
-    elif len(sys.argv) == 4 and sys.argv[1] == "update-windows":
+    elif len(sys.argv) == 4 and sys.argv[1] in ("update-windows", "update-until"):
         update(sys.argv[2], started_title=sys.argv[3])
     else:
         sys.exit(__doc__)

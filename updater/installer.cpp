@@ -29,6 +29,43 @@ void Installer::sweepStaleStages()
         m_env.shell.removeStaleStages(path(name));
 }
 
+std::optional<std::string> Installer::installedHash()
+{
+    try {
+        const auto installed = m_env.shell.openFile(path(files::kApplication));
+        return installed ? delta::sha256Hex(*installed) : std::nullopt;
+    } catch (const RuntimeError&) {
+        return std::nullopt;
+    }
+}
+
+bool Installer::rebuildDownload(delta::Form form)
+{
+    try {
+        const auto installed = m_env.shell.openFile(path(files::kApplication));
+        if (!installed)
+            return false;
+        const std::uint64_t maxSize = delta::maxRebuiltSize(installed->size());
+        // The frame is never larger than the program it holds.
+        const auto frame = m_env.shell.readFile(path(files::kDownload), static_cast<std::size_t>(maxSize));
+        std::optional<std::string> source;
+        if (form == delta::Form::Patch) {
+            source.emplace(static_cast<std::size_t>(installed->size()), '\0');
+            if (!installed->readAt(0, std::as_writable_bytes(std::span(*source))))
+                source.reset();
+        }
+        const auto program = frame ? delta::decode(*frame, source, maxSize) : std::nullopt;
+        if (program && (form != delta::Form::Patch || source)) {
+            m_env.shell.writeFile(path(files::kDownload), *program);
+            return true;
+        }
+    } catch (const RuntimeError&) {
+    } catch (const std::bad_alloc&) {
+    }
+    removeDownload();
+    return false;
+}
+
 void Installer::prepareDownload()
 {
     m_env.shell.writeFile(path(files::kDownload), {});
@@ -76,7 +113,7 @@ bool Installer::signatureAccepted(const Candidate& candidate, const inet::WaitCa
     // The floor is read first: a kept signature that is there but cannot be read (held, too
     // large, a folder) raises, for taking it as none would let an older release back in.
     m_keptBefore = m_env.shell.readFile(path(files::kKeptSignature), signature::kMaxSignatureFileSize);
-    auto text = m_env.signatures.read(candidate.signatureUrl, wait);
+    auto text = m_env.releaseFiles.read(candidate.signatureUrl, wait);
     if (!text)
         return false;
     const signature::UpdateRule rule{*m_env.updateKey, runtime::toUtf8(candidate.fileName), m_env.minimumTimestamp,

@@ -3,8 +3,9 @@
 #include "platform/inet/internet.h"
 #include "platform/runtime/binary_file.h"
 #include "platform/shell/shell.h"
+#include "updater/delta.h"
+#include "updater/release_file_reader.h"
 #include "updater/signature.h"
-#include "updater/signature_reader.h"
 
 #include <cstdint>
 #include <memory>
@@ -23,7 +24,7 @@ inline constexpr std::u16string_view kKeptSignature = u"\\VelkoraLirvane.exe.min
 
 struct InstallerEnvironment {
     shell::Shell& shell;
-    SignatureReader& signatures;
+    ReleaseFileReader& releaseFiles;
     std::u16string appFolder;  // the updater's own folder, without a trailing separator
     // The vendor's key: with one, only programs it signed are installed.
     std::optional<signature::PublicKey> updateKey;
@@ -64,6 +65,16 @@ public:
     // Deletes what an updater that died mid-way left of its stages: they are the folder's own.
     // Raises the file error of a stage that cannot go.
     void sweepStaleStages();
+
+    // The SHA-256 of the installed program (delta::sha256Hex); nullopt when there is none or it
+    // cannot be read.
+    std::optional<std::string> installedHash();
+
+    // Puts in the download's place the program that the download holds in `form` (a patch of
+    // the installed program, or the program compressed); false, with the download gone, when
+    // it cannot be had from it (cut, damaged, of another program, too large). The program
+    // rebuilt is checked by check() as any download.
+    bool rebuildDownload(delta::Form form);
 
     // Gives the download's name a new, empty file for the download control to write: whatever
     // lay there (an earlier download, a link, even one to the program) is replaced as a name,

@@ -92,7 +92,7 @@ std::u16string_view problemText(runtime::FileProblem problem)
 UpdateController::UpdateController(UpdaterEnvironment environment, controls::Dispatch& ctlIFile)
     : m_env(std::move(environment))
     , m_ctlIFile(ctlIFile)
-    , m_installer(InstallerEnvironment{m_env.setup.shell, m_env.signatures, m_env.program.appFolder,
+    , m_installer(InstallerEnvironment{m_env.setup.shell, m_env.releaseFiles, m_env.program.appFolder,
                                        m_env.setup.updateKey, m_env.setup.minimumTimestamp})
 {
 }
@@ -174,14 +174,25 @@ void UpdateController::basla_Click()
     if (abandoned())
         return;
     std::u16string dosya = m_installer.downloadPath();
-    std::u16string yol = baseUrl() + dosyaadi;
-    m_downloadUrl = yol;
+    m_downloadUrl = baseUrl() + dosyaadi;
     m_fileName = fileNameOf(dosyaadi);
+    auto [form, yol] = smallestForm(m_downloadUrl);
+    if (abandoned())
+        return;
+    m_form = form;
+    m_fallingBack = false;
     try {
         // The download is written into a file of this updater's, never through what an
         // earlier run or anyone else left under its name.
         m_installer.prepareDownload();
         indir(yol, dosya);
+        // A smaller form that gave no program is followed by the program itself, once.
+        if (std::exchange(m_fallingBack, false) && !abandoned()) {
+            m_form = delta::Form::Whole;
+            yol = m_downloadUrl;
+            m_installer.prepareDownload();
+            indir(yol, dosya);
+        }
     } catch (const runtime::FileError& error) {
         showFolderProblem(error);
         showFailed();
@@ -240,13 +251,36 @@ void UpdateController::UrlAyarla(std::u16string& yol)
     controls::dispatchPut(m_ctlIFile, dispid::ConnectType, std::int32_t{0});
 }
 
-std::u16string UpdateController::UrlOku(const std::u16string& Url, bool& browserokundu)
+inet::WaitCallback UpdateController::windowWait()
 {
-    // The window's events go on while a reader waits; a close or a cancel gives the read up.
-    const inet::WaitCallback wait = [this] {
+    return [this] {
         m_env.doEvents();
         return !abandoned();
     };
+}
+
+std::pair<delta::Form, std::u16string> UpdateController::smallestForm(const std::u16string& programUrl)
+{
+    const auto installed = m_installer.installedHash();
+    const auto text = installed ? m_env.releaseFiles.read(delta::indexUrl(programUrl), windowWait()) : std::nullopt;
+    const auto index = text ? delta::parseIndex(*text) : std::nullopt;
+    if (index && index->patchSources.contains(*installed))
+        return {delta::Form::Patch, delta::patchUrl(programUrl, *installed)};
+    if (index && index->compressed)
+        return {delta::Form::Compressed, delta::compressedUrl(programUrl)};
+    return {delta::Form::Whole, programUrl};
+}
+
+void UpdateController::fallBack()
+{
+    m_installer.removeDownload();
+    m_fallingBack = true;
+}
+
+std::u16string UpdateController::UrlOku(const std::u16string& Url, bool& browserokundu)
+{
+    // The window's events go on while a reader waits; a close or a cancel gives the read up.
+    const inet::WaitCallback wait = windowWait();
     std::u16string result;
     for (bool retried = false;; retried = true) {
         try {
@@ -333,6 +367,9 @@ void UpdateController::ctlIFile_DownloadProgress(std::int32_t& lBytesRead)
 
 void UpdateController::ctlIFile_DownloadError(std::u16string& sErrorDescription)
 {
+    // A smaller form that cannot be had is no failure to tell: the program itself follows.
+    if (m_form != delta::Form::Whole)
+        return fallBack();
     m_env.program.boxes.show(text(kDownloadErrorPrefix) + sErrorDescription, u"", MessageIcon::Exclamation);
 }
 
@@ -348,20 +385,24 @@ void UpdateController::ctlIFile_DownloadComplete()
         Installer& installer;
         ~Release() { installer.release(); }
     } release{installer};
-    const inet::WaitCallback wait = [this] {
-        m_env.doEvents();
-        return !abandoned();
-    };
+    const bool whole = m_form == delta::Form::Whole;
     try {
-        const Candidate candidate{runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize)), m_fileName,
-                                  m_downloadUrl + text(kSignatureSuffix)};
-        switch (installer.check(candidate, wait)) {
+        if (!whole && !installer.rebuildDownload(m_form))
+            return fallBack();
+        // The size the server gave is the program's only when the program itself came.
+        const Candidate candidate{whole ? runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize)) : -1,
+                                  m_fileName, m_downloadUrl + text(kSignatureSuffix)};
+        switch (installer.check(candidate, windowWait())) {
         case Installer::Verdict::NotAProgram:
+            if (!whole)
+                return fallBack();
             m_env.program.boxes.show(text(kInvalidDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
             return showFailed();
         case Installer::Verdict::NotSigned:
             if (abandoned())
                 return m_installer.removeDownload();  // the cancel has told the user already
+            if (!whole)
+                return fallBack();
             m_env.program.boxes.show(text(kUnsignedDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
             return showFailed();
         case Installer::Verdict::GivenUp: return m_installer.removeDownload();

@@ -4,8 +4,8 @@
 #include "platform/controls/dispatch.h"
 #include "platform/runtime/runtime_error.h"
 #include "updater/installer.h"
+#include "updater/release_file_reader.h"
 #include "updater/signature.h"
-#include "updater/signature_reader.h"
 #include "updater/update_view.h"
 #include "updater/updater_setup.h"
 #include "updater/url_readers.h"
@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 // Everything the update procedure works with besides the download control.
 struct UpdaterEnvironment {
@@ -22,7 +23,7 @@ struct UpdaterEnvironment {
     UpdaterProgram program;
     UpdateView& view;
     std::function<void()> doEvents;  // processes the window's pending events once
-    SignatureReader& signatures;
+    ReleaseFileReader& releaseFiles;
 };
 
 // The logic behind the window frmGuncel: its load and close handling, the buttons, the link
@@ -78,6 +79,14 @@ private:
     void showFolderProblem(const runtime::FileError& error);
     // The user closed the window or pressed cancel since the update began.
     bool abandoned() const { return m_windowClosed || iptaledildi; }
+    // Runs the window's events while the network is waited on; a cancel or a close gives up.
+    inet::WaitCallback windowWait();
+    // The smallest form of the program at `programUrl` that fits the installed program, and
+    // where it lies: a patch of it, else the program compressed, else the program itself, as
+    // the release's index says (one small request).
+    std::pair<delta::Form, std::u16string> smallestForm(const std::u16string& programUrl);
+    // A smaller form that did not give a checked program: the whole program follows.
+    void fallBack();
     void showIdleButtons();
     void showDownloadButtons();
 
@@ -88,9 +97,11 @@ private:
     // " İptal" was pressed in this update: what is read and drawn for it is given up, and a
     // close then deletes the part downloaded.
     bool iptaledildi = false;
-    std::u16string m_downloadUrl;  // of this update's program
-    std::u16string m_fileName;     // as the file-name text named it
-    Installer m_installer;         // the folder's files: the download, the program and its stages
+    std::u16string m_downloadUrl;             // of this update's program
+    std::u16string m_fileName;                // as the file-name text named it
+    delta::Form m_form = delta::Form::Whole;  // of what the download control fetches now
+    bool m_fallingBack = false;               // the whole program follows in this press
+    Installer m_installer;                    // the folder's files: the download, the program and its stages
     // Held while an update runs: one updater at a time works in the folder.
     std::unique_ptr<shell::FolderLock> m_folderLock;
 };

@@ -62,10 +62,11 @@ void UpdaterCore::ShownView::setButtonEnabled(Button button, bool enabled)
 UpdaterCore::UpdaterCore(UpdaterSetup setup, UpdaterProgram program, UpdateView& view, std::function<void()> doEvents)
     : m_view(view)
     , m_boxes(program.boxes)
-    , m_signatures(setup.internet)
+    , m_releaseFiles(setup.internet)
     , m_ctlIFile(storedDownloadControl(setup.internet, doEvents))
-    , m_controller(UpdaterEnvironment{std::move(setup), std::move(program), m_view, std::move(doEvents), m_signatures},
-                   *m_ctlIFile)
+    , m_controller(
+          UpdaterEnvironment{std::move(setup), std::move(program), m_view, std::move(doEvents), m_releaseFiles},
+          *m_ctlIFile)
     , m_site(m_controller.downloadHandlers())
 {
     m_ctlIFile->setSite(&m_site);

@@ -2,7 +2,7 @@
 
 #include "download/internet_file.h"
 #include "download/internet_file_events.h"
-#include "updater/signature_reader.h"
+#include "updater/release_file_reader.h"
 #include "updater/update_controller.h"
 #include "updater/update_view.h"
 #include "updater/updater_setup.h"
@@ -11,7 +11,7 @@
 #include <memory>
 
 // The window frmGuncel without its looks: the download control `ctlIFile` made from the stored
-// layout, the reader of the releases' signatures and the update procedure, wired together. A
+// layout, the reader of the releases' small files and the update procedure, wired together. A
 // view shows what the core sets through UpdateView and passes its user's actions on; a test
 // drives the core with no view at all.
 class UpdaterCore {
@@ -62,7 +62,7 @@ private:
 
     ShownView m_view;
     MessageBoxes& m_boxes;
-    InternetSignatureReader m_signatures;
+    InternetReleaseFileReader m_releaseFiles;
     std::unique_ptr<InternetFile> m_ctlIFile;
     UpdateController m_controller;
     InternetFileSite m_site;

@@ -6,7 +6,7 @@
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
 #include "platform/shell/shell.h"
-#include "updater/signature_reader.h"
+#include "updater/release_file_reader.h"
 #include "updater/update_view.h"
 #include "updater/url_readers.h"
 
@@ -226,14 +226,14 @@ private:
     Log& m_log;
 };
 
-// A signature file from a map of URLs; a URL not in it cannot be read.
-class FakeSignatureReader : public SignatureReader {
+// A release's small files from a map of URLs; a URL not in it cannot be read.
+class FakeReleaseFileReader : public ReleaseFileReader {
 public:
-    explicit FakeSignatureReader(Log& log) : m_log(log) {}
+    explicit FakeReleaseFileReader(Log& log) : m_log(log) {}
     std::map<std::string, std::string> files;
     std::optional<std::string> read(const std::u16string& url, const inet::WaitCallback&) override
     {
-        m_log.push_back("signature " + u8(url));
+        m_log.push_back("read " + u8(url));
         const auto found = files.find(u8(url));
         return found == files.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
@@ -248,6 +248,7 @@ class FakeDownloadControl : public controls::Dispatch {
 public:
     explicit FakeDownloadControl(Log& log) : m_log(log) {}
     std::int32_t fileSize = -1;
+    std::string url;  // the last one put
     std::function<void()> onStartDownload;
     std::function<void()> onRequestInformation;
 
@@ -269,6 +270,8 @@ public:
             return {};
         }
         if (kind == controls::InvokeKind::PropertyPut) {
+            if (id == d::Url)
+                url = u8(runtime::toText(args[0]));
             m_log.push_back("put " + name + " " + u8(runtime::toText(args[0])));
             return {};
         }

@@ -63,13 +63,13 @@ protected:
     }
     Installer makeInstaller(std::optional<signature::PublicKey> key = std::nullopt)
     {
-        return Installer(InstallerEnvironment{shell, signatures, m_folder.u16string(), key, 0});
+        return Installer(InstallerEnvironment{shell, releaseFiles, m_folder.u16string(), key, 0});
     }
 
     fs::path m_folder = test_programs::testFolder(u"Kurulum Klasörü");
     Log log;
     RecordingShell shell{log};
-    FakeSignatureReader signatures{log};
+    FakeReleaseFileReader releaseFiles{log};
 };
 
 TEST_F(InstallerTest, BacksUpThenSwapsWithTheProgramsPermissions)
@@ -234,7 +234,7 @@ TEST_F(InstallerTest, TheKeptSignatureGoesBeforeTheProgram)
     const MinisignKey vendor = MinisignKey::make(keys, "vendor");
     vendor.sign(m_folder / "VelkoraLirvane_down.exe", keys / "new.minisig", false,
                 "timestamp:2000\\tfile:VelkoraLirvane_2.0.exe\\tinstall:VelkoraLirvane.exe");
-    signatures.files[u8(candidate().signatureUrl)] = read(keys / "new.minisig");
+    releaseFiles.files[u8(candidate().signatureUrl)] = read(keys / "new.minisig");
     const std::string before = "the signature of the program before";
     write("VelkoraLirvane.exe.minisig", before);
 

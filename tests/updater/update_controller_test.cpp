@@ -9,6 +9,8 @@
 
 #include "platform/runtime/binary_file.h"
 
+#include <sodium.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -82,7 +84,7 @@ protected:
             log.push_back(statuses ? "end " + std::to_string(status) : "end");
         };
         return {with, UpdaterProgram{boxes, end, std::move(appFolder)}, view, [this] { log.push_back("doEvents"); },
-                signatures};
+                releaseFiles};
     }
     // A run's setup that differs from this test's in the vendor's key or in being elevated.
     UpdaterSetup setupWith(std::optional<signature::PublicKey> key, bool elevated = false) const
@@ -101,7 +103,7 @@ protected:
     FakeInet1 inet1{log};
     FakeBrowser browser{log};
     FakeDownloadControl control{log};
-    FakeSignatureReader signatures{log};
+    FakeReleaseFileReader releaseFiles{log};
     Log internetCalls;  // the controller reads through its readers only
     FakeInternet internet{internetCalls};
     const UpdaterSetup setup{internet, shell, inet1, browser, u"updates.example", u"www.example"};
@@ -523,6 +525,92 @@ TEST_F(CompletionTest, ADownloadThatIsNotAWholeProgramIsRefusedAndDropped)
     EXPECT_EQ(read("VelkoraLirvane.exe"), kOldProgram);
     EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
 }
+
+// A release published in its smaller forms too: each arrangement of what the server holds or
+// the folder changed ends in the new program installed, checked, from the one form the table
+// names after the smallest that fits (one press, one box, the whole program at most once).
+struct FormCase {
+    std::string name;
+    std::function<void(std::map<std::string, std::string>& server, std::string& installed)> arrange;
+    std::vector<std::string> fetched;  // the forms downloaded: "patch", "compressed", "whole"
+};
+
+void PrintTo(const FormCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class SmallerFormTest : public UpdateControllerTest, public testing::WithParamInterface<FormCase> {};
+
+TEST_P(SmallerFormTest, EndsInTheNewProgramFromTheSmallestFormThatGivesIt)
+{
+    const std::string oldProgram = test_programs::wholeProgram("old", 50'000);
+    const std::string newProgram = test_programs::wholeProgram("new", 50'000);
+    write("old", oldProgram);
+    write("new", newProgram);
+    const auto path = [&](const char* name) { return "'" + test_programs::hostPath(m_folder / name) + "'"; };
+    ASSERT_EQ(test_programs::runOnHost("zstd -q -19 -f --patch-from=" + path("old") + " " + path("new") + " -o "
+                                       + path("patch") + " 2>/dev/null && zstd -q -19 -f " + path("new") + " -o "
+                                       + path("whole")),
+              0);
+    const std::string base = "http://updates.example/lirvane/VelkoraLirvane_2.0.exe";
+    std::string hash(64, '0');
+    crypto_hash_sha256(reinterpret_cast<unsigned char*>(hash.data()),
+                       reinterpret_cast<const unsigned char*>(oldProgram.data()), oldProgram.size());
+    std::array<char, 65> hex{};
+    sodium_bin2hex(hex.data(), hex.size(), reinterpret_cast<const unsigned char*>(hash.data()), 32);
+    std::map<std::string, std::string> server = {{base, newProgram},
+                                                 {base + ".zst", read("whole")},
+                                                 {base + ".from-" + std::string(hex.data()) + ".zst", read("patch")},
+                                                 {base + ".delta", "zst\npatch " + std::string(hex.data()) + "\n"}};
+    std::string installed = oldProgram;
+    GetParam().arrange(server, installed);
+    releaseFiles.files = server;
+    write("VelkoraLirvane.exe", installed);
+    for (const char* name : {"old", "new", "patch", "whole"})
+        fs::remove(m_folder / name);
+
+    inet1.answers = {u"2.0", u"VelkoraLirvane_2.0.exe"};
+    std::vector<std::string> fetched;
+    control.onStartDownload = [&] {
+        fetched.push_back(control.url == base                               ? "whole"
+                          : control.url.find(".from-") != std::string::npos ? "patch"
+                                                                            : "compressed");
+        const auto served = server.find(control.url);
+        if (served == server.end())
+            return raise(ev::DownloadError, u"Could not find Url");
+        write("VelkoraLirvane_down.exe", served->second);
+        raise(ev::DownloadComplete);
+    };
+    controller.basla_Click();
+    EXPECT_EQ(fetched, GetParam().fetched);
+    EXPECT_EQ(only("box"), Log{kRestartBox});
+    EXPECT_TRUE(read("VelkoraLirvane.exe") == newProgram);
+    EXPECT_FALSE(exists("VelkoraLirvane_down.exe"));
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, SmallerFormTest, testing::Values(
+    FormCase{"a patch of the installed program", [](auto&, auto&) {}, {"patch"}},
+    FormCase{"an installed program changed here", [](auto&, std::string& installed) { installed += "#"; }, {"compressed"}},
+    FormCase{"a damaged patch",
+             [](std::map<std::string, std::string>& server, auto&) {
+                 for (auto& [url, bytes] : server)
+                     if (url.find(".from-") != std::string::npos)
+                         bytes[bytes.size() / 2] ^= 0x55;
+             },
+             {"patch", "whole"}},
+    FormCase{"a patch missing on the server",
+             [](std::map<std::string, std::string>& server, auto&) {
+                 std::erase_if(server, [](const auto& entry) { return entry.first.find(".from-") != std::string::npos; });
+             },
+             {"patch", "whole"}},
+    FormCase{"no index on the server",
+             [](std::map<std::string, std::string>& server, auto&) {
+                 std::erase_if(server, [](const auto& entry) { return entry.first.ends_with(".delta"); });
+             },
+             {"whole"}}));
+// clang-format on
 
 // The folder as users' machines have it. Whatever lies in it or holds its files never lets
 // bytes reach the program unchecked nor an older release in, a short hold is waited out, and

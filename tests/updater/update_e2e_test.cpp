@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -216,7 +217,8 @@ void PrintTo(const Attack& c, std::ostream* out)
     *out << c.name;
 }
 
-class SignedUpdate : public testing::TestWithParam<Attack> {
+// The vendor's key and another, made by minisign once per suite.
+class VendorKeys : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
@@ -232,6 +234,8 @@ protected:
     inline static MinisignKey s_other;
 };
 
+class SignedUpdate : public VendorKeys, public testing::WithParamInterface<Attack> {};
+
 TEST_P(SignedUpdate, InstallsOnlyWhatTheVendorSignedAsTheProgram)
 {
     const fs::path base = fs::temp_directory_path() / ("e2e signed " + std::to_string(::getpid()));
@@ -245,6 +249,8 @@ TEST_P(SignedUpdate, InstallsOnlyWhatTheVendorSignedAsTheProgram)
                                 + s_vendor.secretFile.string() + "' --version 2.0 '" + (base / kPublished).string()
                                 + "' '" + server.string() + "' >/dev/null";
     ASSERT_EQ(std::system(publish.c_str()), 0);
+    // The program itself is what these attacks spoil: no smaller form of it is offered.
+    fs::remove(scene.published / (std::string(kPublished) + ".delta"));
     if (GetParam().arrange)
         GetParam().arrange(scene);
     const std::string served = read(scene.program());
@@ -353,6 +359,103 @@ INSTANTIATE_TEST_SUITE_P(Table, SignedUpdate, testing::Values(
                };
            },
            ""}));
+// clang-format on
+
+// A patch release, published by publish-update after the installed program's own release, as
+// the folder and the server are found: the new program installs from the smallest form that
+// gives it, through the real window, and the whole program comes at most once.
+struct FormScene {
+    std::string name;
+    std::function<void(const fs::path& app, const fs::path& published)> arrange;
+    std::vector<std::string> fetched;  // the forms asked for: "patch", "compressed", "whole"
+};
+
+void PrintTo(const FormScene& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class PatchRelease : public VendorKeys, public testing::WithParamInterface<FormScene> {};
+
+TEST_P(PatchRelease, InstallsFromTheSmallestFormThatGivesTheProgram)
+{
+    const fs::path base = fs::temp_directory_path() / ("e2e patch " + std::to_string(::getpid()));
+    const fs::path app = base / "app";
+    const fs::path published = base / "server" / "lirvane";
+    write(app / "VelkoraLirvane.exe", kOldProgram);
+    write(base / "VelkoraLirvane_1.0.exe", kOldProgram);
+    write(base / kPublished, kNewProgram);
+    for (const char* release : {"1.0", "2.0"}) {
+        const std::string publish = std::string(PROJECT_SOURCE_DIR) + "/scripts/publish-update --secret-key '"
+                                    + s_vendor.secretFile.string() + "' --version " + release + " '"
+                                    + (base / ("VelkoraLirvane_" + std::string(release) + ".exe")).string() + "' '"
+                                    + (base / "server").string() + "' >/dev/null";
+        ASSERT_EQ(std::system(publish.c_str()), 0);
+    }
+    GetParam().arrange(app, published);
+    NginxServer nginx(base / "server", {}, {}, "access_log \"" + (base / "access.log").string() + "\";");
+
+    Log log;
+    inet::CurlInternet internet;
+    RecordingBoxes boxes(log);
+    const auto shell = shell::systemShell();
+    InternetInet1 inet1(internet);
+    HtmlBrowser browser(internet);
+    bool ended = false;
+    frmGuncel window(UpdaterSetup{internet, *shell, inet1, browser, runtime::fromUtf8(nginx.host()), u"www.example",
+                                  signature::parsePublicKey(s_vendor.publicLine())},
+                     UpdaterProgram{boxes, [&](int) { ended = true; }, runtime::fromUtf8(app.string())});
+    window.show();
+    QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
+
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(log, Log{"box information [Velkora] Güncelleştirme İşlemi Tamamlandı. Programınız Şimdi Yeniden "
+                       "Başlatılacak."});
+    EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kNewProgram);
+    std::vector<std::string> fetched;
+    std::istringstream requests(read(base / "access.log"));
+    for (std::string line; std::getline(requests, line);) {
+        const auto get = line.find("\"GET /lirvane/VelkoraLirvane_2.0.exe");
+        if (get == std::string::npos)
+            continue;
+        const std::string path = line.substr(get + 5, line.find(' ', get + 5) - get - 5);
+        if (path.ends_with(".exe"))
+            fetched.push_back("whole");
+        else if (path.find(".from-") != std::string::npos)
+            fetched.push_back("patch");
+        else if (path.ends_with(".exe.zst"))
+            fetched.push_back("compressed");
+    }
+    EXPECT_EQ(fetched, GetParam().fetched);
+    fs::remove_all(base);
+}
+
+void changePatches(const fs::path& published, const std::function<void(const fs::path&)>& change)
+{
+    for (const auto& entry : fs::directory_iterator(published))
+        if (entry.path().filename().string().find(".from-") != std::string::npos)
+            change(entry.path());
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, PatchRelease, testing::Values(
+    FormScene{"a patch of the installed program", [](const fs::path&, const fs::path&) {}, {"patch"}},
+    FormScene{"an installed program changed here",
+              [](const fs::path& app, const fs::path&) { append(app / "VelkoraLirvane.exe", "#"); }, {"compressed"}},
+    FormScene{"a damaged patch",
+              [](const fs::path&, const fs::path& published) {
+                  changePatches(published, [](const fs::path& patch) {
+                      std::string bytes = read(patch);
+                      bytes[bytes.size() / 2] ^= 0x55;
+                      std::ofstream(patch, std::ios::binary) << bytes;
+                  });
+              },
+              {"patch", "whole"}},
+    FormScene{"a patch missing on the server",
+              [](const fs::path&, const fs::path& published) {
+                  changePatches(published, [](const fs::path& patch) { fs::remove(patch); });
+              },
+              {"patch", "whole"}}));
 // clang-format on
 
 // The real window on the real network layer against a scripted server; boxes are answered at

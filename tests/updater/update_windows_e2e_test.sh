@@ -137,8 +137,11 @@ by_keyboard_and_screen_reader() {
 }
 
 signed() { :; }
-tampered() { printf '#' >> "$server/lirvane/VelkoraLirvane_2.0.exe"; }
+# The program itself is spoilt: no smaller form of it is offered.
+no_forms() { rm -f "$server/lirvane/VelkoraLirvane_2.0.exe.delta"; }
+tampered() { no_forms; printf '#' >> "$server/lirvane/VelkoraLirvane_2.0.exe"; }
 cut_unsigned() {
+    no_forms
     options=()
     rm -f "$server/lirvane/VelkoraLirvane_2.0.exe.minisig"
     head -c $(($(stat -c %s "$demo2") / 2)) "$demo2" > "$server/lirvane/VelkoraLirvane_2.0.exe"
@@ -200,7 +203,26 @@ refused_there_and_installed_here() {
     [[ -z "$(ls "$work/$case/elsewhere")" ]] || { fail "written elsewhere: $(ls "$work/$case/elsewhere")"; return 1; }
 }
 
+# A patch release: version 1.0, the one installed, was published before 2.0, which comes as a
+# patch of it; the program itself is never fetched.
+patch_release() {
+    cp "$demo1" "$work/$case/release/VelkoraLirvane_1.0.exe"
+    for release in 1.0 2.0; do
+        "$source_dir/scripts/publish-update" --secret-key "$work/vendor.key" --version "$release" \
+            "$work/$case/release/VelkoraLirvane_$release.exe" "$server" >/dev/null
+    done
+    nginx_config="access_log $work/$case/access.log;"
+}
+installs_from_the_patch() {
+    installs_and_starts || return 1
+    grep -q 'GET /lirvane/VelkoraLirvane_2.0.exe.from-[0-9a-f]*.zst ' "$work/$case/access.log" ||
+        { fail "no patch was fetched"; return 1; }
+    ! grep -q 'GET /lirvane/VelkoraLirvane_2.0.exe ' "$work/$case/access.log" ||
+        { fail "the whole program was fetched"; return 1; }
+}
+
 run "a-signed-update" signed installs_and_starts
+run "a-patch-release" patch_release installs_from_the_patch
 run "planted-system-libraries" planted_libraries installs_and_loads_none
 run "a-folder-reached-through-a-link" through_a_link refused_there_and_installed_here
 run "a-tampered-program" tampered refused

@@ -3,7 +3,7 @@
 #include "platform/runtime/text.h"
 #include "tests/support/test_http_server.h"
 #include "updater/html_text.h"
-#include "updater/signature_reader.h"
+#include "updater/release_file_reader.h"
 #include "updater/url_readers.h"
 
 #include <gtest/gtest.h>
@@ -102,7 +102,7 @@ TEST(HtmlBrowser, NavigateLoadsThePageAndItsBodyText)
 
 namespace {
 
-TEST(InternetSignatureReader, TakesOnlyASuccessfulAnswerOfASignatureSize)
+TEST(InternetReleaseFileReader, TakesOnlyASuccessfulAnswerOfASignatureSize)
 {
     TestHttpServer server([](const HttpRequest& request) {
         HttpReply reply;
@@ -112,7 +112,7 @@ TEST(InternetSignatureReader, TakesOnlyASuccessfulAnswerOfASignatureSize)
         return reply;
     });
     const auto internet = inet::systemInternet();
-    InternetSignatureReader reader(*internet);
+    InternetReleaseFileReader reader(*internet);
     EXPECT_EQ(reader.read(runtime::fromUtf8(server.url("/good")), {}), "untrusted comment: x\n");
     EXPECT_EQ(reader.read(runtime::fromUtf8(server.url("/error")), {}), std::nullopt);
     EXPECT_EQ(reader.read(runtime::fromUtf8(server.url("/big")), {}), std::nullopt);
