@@ -488,15 +488,22 @@ void InternetFile::RunDownload()
         raiseEvent(event::DownloadError, args);
     };
 
-    // A resumed download takes the rest only of the resource whose bytes the file holds.
+    // A resumed download asks for the rest alone (so that no whole answer is begun only to be
+    // dropped), and only of the resource whose bytes the file holds.
     const bool ifRange = m_ResumePosition != 0 && !m_ResumeValidator.empty();
-    const std::optional<std::string> headers =
-        ifRange ? std::optional<std::string>("If-Range: " + ansi(m_ResumeValidator) + "\r\n") : std::nullopt;
-    held.holdUrl(m_internet.openUrl(session, address(m_Url), headers, inet::kFlagExistingConnect, 0));
+    std::string headers;
+    if (m_ResumePosition != 0)
+        headers = "Range: bytes=" + std::to_string(m_ResumePosition) + "-\r\n";
+    if (ifRange)
+        headers += "If-Range: " + ansi(m_ResumeValidator) + "\r\n";
+    held.holdUrl(m_internet.openUrl(session, address(m_Url),
+                                    headers.empty() ? std::nullopt : std::optional<std::string>(headers),
+                                    inet::kFlagExistingConnect, 0));
     // An error answer (a missing file, a server's failure, a proxy's refusal) is no file: its
-    // page is never written as one.
+    // page is never written as one. A range beyond the end is the position's to judge.
     std::optional<std::string> answer = held.url() != 0 ? answerOf(m_internet, held.url()) : std::nullopt;
-    if (held.url() == 0 || !answer || inet::answerStatus(*answer).value_or(0) >= 400) {
+    const int status = answer ? inet::answerStatus(*answer).value_or(0) : 0;
+    if (held.url() == 0 || !answer || (status >= 400 && !(m_ResumePosition != 0 && status == 416))) {
         if (m_CancelRequested)
             return cancelled();
         m_internet.closeHandle(held.url());
@@ -510,10 +517,17 @@ void InternetFile::RunDownload()
     std::u16string validator = m_ResumePosition == 0 ? runtime::fromAnsi(inet::rangeValidator(*answer).value_or(""))
                                : ifRange             ? m_ResumeValidator
                                                      : std::u16string();
+    // Nothing lies beyond the file: the server refused the range (Apache and lighttpd without
+    // the resource's length) of a file as long as the information request said it is.
+    bool whole = false;
     if (m_ResumePosition != 0) {
         m_doEvents();
-        const std::uint32_t position =
+        std::uint32_t position =
             m_internet.setFilePointer(held.url(), m_ResumePosition, nullptr, inet::kFileCurrent, 0);
+        whole = position == inet::kInvalidSetFilePointer && status == 416 && m_InfoUrl == m_Url
+                && m_FileSize == m_ResumePosition;
+        if (whole)
+            position = static_cast<std::uint32_t>(m_ResumePosition);
         if (position == inet::kInvalidSetFilePointer) {
             if (m_CancelRequested)
                 return cancelled();
@@ -548,7 +562,7 @@ void InternetFile::RunDownload()
     while (moreToRead) {
         m_doEvents();
         std::uint32_t count = 0;
-        bool read = m_internet.readFile(held.url(), chunk, count);
+        bool read = whole || m_internet.readFile(held.url(), chunk, count);
         read = read && !(count == 0 && total < expected);
         if (!read) {
             if (m_CancelRequested)

@@ -9,11 +9,18 @@
   x11-timing.py update-windows UPDATER.EXE TITLE
                                        the same under Wine, to the started program's window
                                        titled TITLE
-  x11-timing.py update-until UPDATER TITLE
+  x11-timing.py update-until UPDATER TITLE [ARG...]
                                        the same for a program of this system (under Wine when
-                                       UPDATER ends in .exe)
+                                       UPDATER ends in .exe), started with ARGs
+  x11-timing.py continue LOG same|new UPDATER TITLE [ARG...]
+                                       a download cut by the network: the error box and the
+                                       cancel box are answered, LOG (the server's) is emptied,
+                                       and the update is started again in the same window or,
+                                       after "Kapat", in a new run; ms from that click on as
+                                       update-until
 """
 import ctypes
+import os
 import subprocess
 import sys
 import time
@@ -99,16 +106,48 @@ def mapped(display, wanted):
             return window
 
 
-def update(updater, fifo=None, started_title=None):
-    display = Display()
-    process = subprocess.Popen(["wine", updater] if updater.endswith(".exe") else [updater], stderr=subprocess.DEVNULL)
+def start_updater(display, updater, arguments):
+    """The updater's process and its window, drawn: a click before that can be lost."""
+    command = (["wine"] if updater.endswith(".exe") else []) + [updater] + arguments
+    process = subprocess.Popen(command, stderr=subprocess.DEVNULL)
     window = mapped(display, "Velkora Lirvane Güncelleme")
-    display.first_frame(window)  # a click before the window is drawn can be lost
-    # "Şimdi Güncelle" lies at 8,104 with a size of 113 x 49 in the window.
+    display.first_frame(window)
+    return process, window
+
+
+def click(window, x, y):
+    subprocess.run(["xdotool", "mousemove", "--window", str(window), str(x), str(y), "click", "1"], check=True)
+
+
+def key(window, name):
+    subprocess.run(["xdotool", "windowfocus", "--sync", str(window), "key", name], check=True)
+
+
+# "Şimdi Güncelle" lies at 8,104 and "Kapat" at 256,104, each 113 x 49, in the window.
+UPDATE_BUTTON = (64, 128)
+CLOSE_BUTTON = (312, 128)
+
+
+def update(updater, fifo=None, started_title=None, arguments=(), cut=None):
+    display = Display()
+    process, window = start_updater(display, updater, list(arguments))
+    if cut:
+        log, again = cut
+        click(window, *UPDATE_BUTTON)
+        # The download error, in a box with the application's name: the Win32 window's is fixed,
+        # Qt's is the program's file name.
+        box = "updatelirvane" if updater.endswith(".exe") else os.path.basename(updater)
+        key(mapped(display, box), "Return")
+        key(window, "Escape")  # " İptal"
+        key(mapped(display, "Velkora"), "Return")
+        open(log, "w").close()
+        if again == "new":
+            click(window, *CLOSE_BUTTON)
+            process.wait()
+            process, window = start_updater(display, updater, list(arguments))
     start = time.monotonic()
-    subprocess.run(["xdotool", "mousemove", "--window", str(window), "64", "128", "click", "1"], check=True)
-    box = mapped(display, "Velkora")
-    subprocess.run(["xdotool", "windowfocus", "--sync", str(box), "key", "Return"], check=True)
+    click(window, *UPDATE_BUTTON)
+    key(mapped(display, "Velkora"), "Return")
     if started_title:
         mapped(display, started_title)
     else:
@@ -124,7 +163,11 @@ if __name__ == "__main__":
         startup(sys.argv[2:])
     elif len(sys.argv) == 4 and sys.argv[1] == "update":
         update(sys.argv[2], fifo=sys.argv[3])
-    elif len(sys.argv) == 4 and sys.argv[1] in ("update-windows", "update-until"):
+    elif len(sys.argv) == 4 and sys.argv[1] == "update-windows":
         update(sys.argv[2], started_title=sys.argv[3])
+    elif len(sys.argv) >= 4 and sys.argv[1] == "update-until":
+        update(sys.argv[2], started_title=sys.argv[3], arguments=sys.argv[4:])
+    elif len(sys.argv) >= 6 and sys.argv[1] == "continue" and sys.argv[3] in ("same", "new"):
+        update(sys.argv[4], started_title=sys.argv[5], arguments=sys.argv[6:], cut=(sys.argv[2], sys.argv[3]))
     else:
         sys.exit(__doc__)

@@ -20,8 +20,9 @@ constexpr int kSmallestWindowLog = 10;  // zstd's least
 
 bool isHashHex(std::string_view text)
 {
-    return text.size() == kHashHexLength
-           && std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+    return text.size() == kHashHexLength && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
 }
 
 }  // namespace
@@ -89,8 +90,7 @@ std::uint64_t maxRebuiltSize(std::uint64_t installedSize)
     return installedSize + std::max(installedSize, kGrowth);
 }
 
-std::optional<std::string> decode(std::string_view frame, std::optional<std::string_view> source,
-                                  std::uint64_t maxSize)
+std::optional<std::string> decode(std::string_view frame, std::optional<std::string_view> source, std::uint64_t maxSize)
 {
     // One frame, whose size is written in it: the program is decoded in one piece into a
     // buffer of that size, and nothing may follow the frame.

@@ -4,6 +4,7 @@
 #include "platform/runtime/text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 namespace {
@@ -17,15 +18,64 @@ signature::ReadAt readerOf(shell::InputFile& file)
     return [&file](std::uint64_t offset, std::span<std::byte> into) { return file.readAt(offset, into); };
 }
 
+// A prefix of a file, read as a file of its own.
+class Prefix : public shell::InputFile {
+public:
+    Prefix(shell::InputFile& file, std::uint64_t length) : m_file(file), m_length(std::min(length, file.size())) {}
+    std::uint64_t size() const override { return m_length; }
+    bool readAt(std::uint64_t offset, std::span<std::byte> into) override
+    {
+        return offset + into.size() <= m_length && m_file.readAt(offset, into);
+    }
+
+private:
+    shell::InputFile& m_file;
+    std::uint64_t m_length;
+};
+
 }  // namespace
 
 Installer::Installer(InstallerEnvironment environment) : m_env(std::move(environment)) {}
 
 Installer::~Installer() = default;
 
+std::string PartRecord::text() const
+{
+    return "file:" + fileName + "\nsize:" + std::to_string(size) + "\nvalidator:" + validator
+           + "\nlength:" + std::to_string(length) + "\n";
+}
+
+std::optional<PartRecord> PartRecord::parse(std::string_view text)
+{
+    PartRecord record;
+    const auto field = [&](std::string_view name) -> std::optional<std::string_view> {
+        if (!text.starts_with(name) || text.find('\n') == std::string_view::npos)
+            return std::nullopt;
+        const std::string_view value = text.substr(name.size(), text.find('\n') - name.size());
+        text.remove_prefix(text.find('\n') + 1);
+        return value;
+    };
+    const auto number = [](std::optional<std::string_view> digits, std::int32_t& into) {
+        return digits && !digits->empty()
+               && std::from_chars(digits->data(), digits->data() + digits->size(), into).ptr
+                      == digits->data() + digits->size();
+    };
+    const auto name = field("file:");
+    const auto size = field("size:");
+    const auto validator = field("validator:");
+    const auto length = field("length:");
+    if (!name || !validator || validator->empty() || !number(size, record.size) || !number(length, record.length)
+        || !text.empty() || record.length <= 0 || record.length >= record.size)
+        return std::nullopt;
+    record.fileName = std::string(*name);
+    record.validator = std::string(*validator);
+    return record;
+}
+
 void Installer::sweepStaleStages()
 {
-    for (const auto name : {files::kApplication, files::kBackup, files::kKeptSignature, files::kDownload})
+    for (const auto name :
+         {files::kApplication, files::kBackup, files::kKeptSignature, files::kDownload, files::kPartRecord})
         m_env.shell.removeStaleStages(path(name));
 }
 
@@ -69,6 +119,12 @@ bool Installer::rebuildDownload(delta::Form form)
 void Installer::prepareDownload()
 {
     m_env.shell.writeFile(path(files::kDownload), {});
+    try {
+        m_env.shell.deleteFile(path(files::kPartRecord));  // the new download is no kept part
+    } catch (const runtime::FileError& error) {
+        if (error.number() != runtime::error::kFileNotFound)
+            throw;
+    }
 }
 
 Installer::Verdict Installer::check(const Candidate& candidate, const inet::WaitCallback& wait)
@@ -246,9 +302,52 @@ void Installer::release() noexcept
 
 void Installer::removeDownload() noexcept
 {
+    for (const auto name : {files::kPartRecord, files::kDownload}) {
+        try {
+            m_env.shell.deleteFile(path(name));
+        } catch (const RuntimeError&) {
+        } catch (const std::bad_alloc&) {
+        }
+    }
+}
+
+void Installer::keepPart(const PartRecord& record) noexcept
+{
     try {
-        m_env.shell.deleteFile(path(files::kDownload));
+        m_env.shell.writeFile(path(files::kPartRecord), record.text());
     } catch (const RuntimeError&) {
     } catch (const std::bad_alloc&) {
     }
+}
+
+std::optional<PartRecord> Installer::keptPart() noexcept
+{
+    try {
+        const auto text = m_env.shell.readFile(path(files::kPartRecord), kMaxReleaseFileSize);
+        return text ? PartRecord::parse(*text) : std::nullopt;
+    } catch (const RuntimeError&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return std::nullopt;
+}
+
+std::optional<PartRecord> Installer::resumablePart(const std::string& fileName)
+{
+    const std::optional<PartRecord> record = keptPart();
+    auto part = record && record->fileName == fileName ? m_env.shell.openFile(path(files::kDownload)) : nullptr;
+    if (!part || part->size() < static_cast<std::uint64_t>(record->length)) {
+        removeDownload();
+        return std::nullopt;
+    }
+    // The record goes first: should what follows fail, the part is never trusted again.
+    m_env.shell.deleteFile(path(files::kPartRecord));
+    std::unique_ptr<shell::StagedFile> cut;
+    {
+        Prefix known(*part, static_cast<std::uint64_t>(record->length));
+        cut = m_env.shell.stageCopy(known, path(files::kDownload), part.get());
+    }
+    part.reset();  // Windows replaces no file that is open
+    cut->commit();
+    keepPart(*record);
+    return record;
 }

@@ -20,7 +20,24 @@ inline constexpr std::u16string_view kApplication = u"\\VelkoraLirvane.exe";
 inline constexpr std::u16string_view kBackup = u"\\VelkoraLirvane_old.exe";
 // The signature of the installed program: the floor that no later update may go below.
 inline constexpr std::u16string_view kKeptSignature = u"\\VelkoraLirvane.exe.minisig";
+// What a cut download left of the program, for the next attempt to continue (PartRecord).
+inline constexpr std::u16string_view kPartRecord = u"\\VelkoraLirvane_down.exe.resume";
 }  // namespace update_files
+
+// What a cut download leaves beside its part, for the next attempt to trust it: the program it
+// belongs to, as the file-name text named it; the size the server announced; the server's
+// validator of its bytes (ETag or Last-Modified); the length the part had when it was cut.
+struct PartRecord {
+    std::string fileName;
+    std::int32_t size = 0;
+    std::string validator;
+    std::int32_t length = 0;
+
+    std::string text() const;
+    // nullopt for a text that is no record, or one that could not be continued (no validator,
+    // a length not within the size).
+    static std::optional<PartRecord> parse(std::string_view text);
+};
 
 struct InstallerEnvironment {
     shell::Shell& shell;
@@ -100,8 +117,21 @@ public:
     // Once the program is in place nothing is raised: the update has happened.
     void install();
 
-    // Deletes the download, if it is there; errors are passed over.
+    // Deletes the download and its part's record, if they are there; errors are passed over.
     void removeDownload() noexcept;
+
+    // Keeps the download as the part of the program `record` names, the record written beside
+    // it in one step. Errors are passed over: a part without its record is deleted next time.
+    void keepPart(const PartRecord& record) noexcept;
+
+    // The record of the part kept, if there is one and it reads as a record.
+    std::optional<PartRecord> keptPart() noexcept;
+
+    // The part kept for `fileName`, cut back to the length its record knows on the disk, in a new
+    // file of this updater's under the download's name (never through what lay there); nullopt,
+    // the part and its record deleted, for none, a damaged record, another file's or a part
+    // shorter than its record. Raises the file error when the part cannot be given its name.
+    std::optional<PartRecord> resumablePart(const std::string& fileName);
 
     // Lets go of what check() staged: an uncommitted stage goes, and no file stays open.
     void release() noexcept;

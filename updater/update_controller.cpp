@@ -97,19 +97,19 @@ UpdateController::UpdateController(UpdaterEnvironment environment, controls::Dis
 {
 }
 
-std::u16string UpdateController::versionFileUrl() const
+std::u16string UpdateController::versionFileUrl(const std::u16string& server)
 {
-    return origin(m_env.setup.updateHost) + u"/lirvane/lirvanesurumPlus2.txt";
+    return origin(server) + u"/lirvane/lirvanesurumPlus2.txt";
 }
 
-std::u16string UpdateController::fileNameFileUrl() const
+std::u16string UpdateController::fileNameFileUrl(const std::u16string& server)
 {
-    return origin(m_env.setup.updateHost) + u"/lirvane/lirvanedosyaPlus2.txt";
+    return origin(server) + u"/lirvane/lirvanedosyaPlus2.txt";
 }
 
-std::u16string UpdateController::baseUrl() const
+std::u16string UpdateController::baseUrl(const std::u16string& server)
 {
-    return origin(m_env.setup.updateHost) + u"/lirvane/";
+    return origin(server) + u"/lirvane/";
 }
 
 void UpdateController::Form_Load()
@@ -153,42 +153,74 @@ void UpdateController::basla_Click()
         ~Unlock() { lock.reset(); }
     } unlock{m_folderLock};
     m_installer.sweepStaleStages();
-    // What an earlier update of this window left when it was cancelled goes with it.
-    if (iptaledildi)
+    // What an earlier update of this window left when it was cancelled goes with it, unless it
+    // was kept, with its record, for this one to continue.
+    if (iptaledildi && !m_installer.keptPart())
         m_installer.removeDownload();
     iptaledildi = false;
 
     m_env.view.setStatusText(text(kCheckingConnection));
+    // The update server, then its mirrors: the first that serves a whole update gives it.
+    const std::vector<std::u16string> servers = updateServers();
+    for (std::size_t i = 0; i < servers.size(); ++i) {
+        if (updateFrom(servers[i], i + 1 == servers.size()) || abandoned())
+            return;
+    }
+}
+
+std::vector<std::u16string> UpdateController::updateServers() const
+{
+    std::vector<std::u16string> servers{m_env.setup.updateHost};
+    servers.insert(servers.end(), m_env.setup.mirrors.begin(), m_env.setup.mirrors.end());
+    return servers;
+}
+
+bool UpdateController::updateFrom(const std::u16string& server, bool lastServer)
+{
+    // One server serves the whole attempt: its version text, its file-name text, its program.
+    // A server before the last that fails in it says nothing: the next one is asked.
+    m_lastServer = lastServer;
+    m_serverFailed = false;
     bool browserokundu = false;
-    const std::u16string surum = runtime::trimSpaces(UrlOku(versionFileUrl(), browserokundu));
+    const std::u16string surum = runtime::trimSpaces(UrlOku(versionFileUrl(server), browserokundu));
     if (abandoned())
-        return;
+        return true;
     if (surum.empty()) {
+        if (!lastServer)
+            return false;
         m_env.program.boxes.show(text(kCheckConnectionMessage), text(kUpdateErrorTitle), MessageIcon::Information);
         m_env.view.setStatusText(text(kNoConnection));
-        return;
+        return true;
     }
 
     showDownloadButtons();
-    const std::u16string dosyaadi = runtime::trimSpaces(UrlOku(fileNameFileUrl(), browserokundu));
+    const std::u16string dosyaadi = runtime::trimSpaces(UrlOku(fileNameFileUrl(server), browserokundu));
     if (abandoned())
-        return;
+        return true;
+    if (dosyaadi.empty() && !lastServer)
+        return false;
     std::u16string dosya = m_installer.downloadPath();
-    m_downloadUrl = baseUrl() + dosyaadi;
+    m_downloadUrl = baseUrl(server) + dosyaadi;
     m_fileName = fileNameOf(dosyaadi);
     auto [form, yol] = smallestForm(m_downloadUrl);
     if (abandoned())
-        return;
+        return true;
     m_form = form;
     m_fallingBack = false;
     try {
+        // A part that a cut download of this very program left continues; any other goes.
         // The download is written into a file of this updater's, never through what an
         // earlier run or anyone else left under its name.
-        m_installer.prepareDownload();
+        m_resuming =
+            m_form == delta::Form::Whole ? m_installer.resumablePart(runtime::toUtf8(m_fileName)) : std::nullopt;
+        if (!m_resuming)
+            m_installer.prepareDownload();
         indir(yol, dosya);
-        // A smaller form that gave no program is followed by the program itself, once.
+        // A smaller form, or a part continued, that gave no program is followed by the
+        // program itself, whole, once.
         if (std::exchange(m_fallingBack, false) && !abandoned()) {
             m_form = delta::Form::Whole;
+            m_resuming.reset();
             yol = m_downloadUrl;
             m_installer.prepareDownload();
             indir(yol, dosya);
@@ -202,6 +234,7 @@ void UpdateController::basla_Click()
         m_env.program.boxes.show(text(kDownloadErrorPrefix) + error.description(), u"", MessageIcon::Exclamation);
         showFailed();
     }
+    return !m_serverFailed;
 }
 
 void UpdateController::indir(std::u16string& yol, std::u16string& dosya)
@@ -212,8 +245,23 @@ void UpdateController::indir(std::u16string& yol, std::u16string& dosya)
     try {
         // Every update learns the size afresh: the control asks only before its first download.
         controls::dispatchCall(m_ctlIFile, dispid::RequestInformation);
-        if (!abandoned())
+        // The kept part continues while the server's file is as large as when it was cut, and
+        // only with the validator its bytes came with: a file changed since comes whole.
+        if (m_resuming && runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize)) != m_resuming->size) {
+            m_resuming.reset();
+            m_installer.prepareDownload();
+        }
+        m_transferEnded = false;
+        if (abandoned()) {
+        } else if (m_resuming) {
+            controls::dispatchPut(m_ctlIFile, dispid::ResumeValidator, runtime::fromUtf8(m_resuming->validator));
+            controls::dispatchCall(m_ctlIFile, dispid::ResumeDownload);
+            // ResumeDownload keeps a local file's error to itself: it ended without an event.
+            if (!m_transferEnded)
+                throw runtime::RuntimeError(runtime::error::kPathFileAccessError);
+        } else {
             controls::dispatchCall(m_ctlIFile, dispid::StartDownload);
+        }
     } catch (...) {
         m_downloading = false;
         throw;
@@ -282,7 +330,8 @@ std::u16string UpdateController::UrlOku(const std::u16string& Url, bool& browser
     // The window's events go on while a reader waits; a close or a cancel gives the read up.
     const inet::WaitCallback wait = windowWait();
     std::u16string result;
-    for (bool retried = false;; retried = true) {
+    // A server before the last is tried once and silently: the next one is there.
+    for (bool retried = !m_lastServer;; retried = true) {
         try {
             std::u16string document = m_env.setup.Inet1.OpenURL(runtime::trimSpaces(Url), wait);
             browserokundu = false;
@@ -304,7 +353,8 @@ std::u16string UpdateController::UrlOku(const std::u16string& Url, bool& browser
                 break;
         }
     }
-    m_env.program.boxes.show(text(kCommunicationFailed), text(kConnectionErrorTitle), MessageIcon::Information);
+    if (m_lastServer)
+        m_env.program.boxes.show(text(kCommunicationFailed), text(kConnectionErrorTitle), MessageIcon::Information);
     return result;
 }
 
@@ -347,6 +397,7 @@ void UpdateController::lblActive_Click()
 
 void UpdateController::ctlIFile_DownloadProgress(std::int32_t& lBytesRead)
 {
+    m_written = lBytesRead;  // on the disk before the event: what a cut leaves to continue
     // After a cancel the window already shows it; the chunk read before the control noticed
     // must not paint the download back.
     if (iptaledildi)
@@ -367,25 +418,50 @@ void UpdateController::ctlIFile_DownloadProgress(std::int32_t& lBytesRead)
 
 void UpdateController::ctlIFile_DownloadError(std::u16string& sErrorDescription)
 {
+    m_transferEnded = true;
     // A smaller form that cannot be had is no failure to tell: the program itself follows.
     if (m_form != delta::Form::Whole)
         return fallBack();
+    keepPart(m_written);
+    // A server before the last says nothing of its failure: the next one is asked.
+    if (!m_lastServer) {
+        m_serverFailed = true;
+        return;
+    }
     m_env.program.boxes.show(text(kDownloadErrorPrefix) + sErrorDescription, u"", MessageIcon::Exclamation);
 }
 
-void UpdateController::ctlIFile_DownloadCancelled(std::int32_t&)
+void UpdateController::ctlIFile_DownloadCancelled(std::int32_t& lPosition)
 {
+    m_transferEnded = true;
+    if (m_form == delta::Form::Whole)
+        keepPart(lPosition);
     m_env.view.setProgressValue(0);
+}
+
+void UpdateController::keepPart(std::int32_t length)
+{
+    // A patch is small: only the program itself is worth continuing, and only with the
+    // validator of the bytes written, which the control knows.
+    const PartRecord record{
+        runtime::toUtf8(m_fileName), runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize)),
+        runtime::toUtf8(runtime::toText(controls::dispatchGet(m_ctlIFile, dispid::ResumeValidator))), length};
+    if (PartRecord::parse(record.text()))
+        m_installer.keepPart(record);
 }
 
 void UpdateController::ctlIFile_DownloadComplete()
 {
+    m_transferEnded = true;
     Installer& installer = m_installer;
     struct Release {
         Installer& installer;
         ~Release() { installer.release(); }
     } release{installer};
     const bool whole = m_form == delta::Form::Whole;
+    // A smaller form, or a part continued, that gives no checked program is no failure to tell:
+    // the program itself follows, whole and fresh, never continued again.
+    const bool followed = !whole || m_resuming;
     try {
         if (!whole && !installer.rebuildDownload(m_form))
             return fallBack();
@@ -394,14 +470,14 @@ void UpdateController::ctlIFile_DownloadComplete()
                                   m_fileName, m_downloadUrl + text(kSignatureSuffix)};
         switch (installer.check(candidate, windowWait())) {
         case Installer::Verdict::NotAProgram:
-            if (!whole)
+            if (followed)
                 return fallBack();
             m_env.program.boxes.show(text(kInvalidDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
             return showFailed();
         case Installer::Verdict::NotSigned:
             if (abandoned())
                 return m_installer.removeDownload();  // the cancel has told the user already
-            if (!whole)
+            if (followed)
                 return fallBack();
             m_env.program.boxes.show(text(kUnsignedDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
             return showFailed();

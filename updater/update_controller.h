@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 // Everything the update procedure works with besides the download control.
 struct UpdaterEnvironment {
@@ -60,10 +61,10 @@ public:
     // The handlers above, as a site of ctlIFile passes its events on.
     InternetFileHandlers downloadHandlers();
 
-    // The fixed addresses, as built from the hosts.
-    std::u16string versionFileUrl() const;
-    std::u16string fileNameFileUrl() const;
-    std::u16string baseUrl() const;
+    // The fixed addresses, as built from a server's host (the update server's or a mirror's).
+    static std::u16string versionFileUrl(const std::u16string& server);
+    static std::u16string fileNameFileUrl(const std::u16string& server);
+    static std::u16string baseUrl(const std::u16string& server);
 
 private:
     void UrlAyarla(std::u16string& yol);
@@ -87,6 +88,15 @@ private:
     std::pair<delta::Form, std::u16string> smallestForm(const std::u16string& programUrl);
     // A smaller form that did not give a checked program: the whole program follows.
     void fallBack();
+    // Keeps what the download wrote, `length` bytes, for the next attempt to continue, when
+    // the control knows the validator of those bytes.
+    void keepPart(std::int32_t length);
+    // The update server, then its mirrors, in the order they are tried.
+    std::vector<std::u16string> updateServers() const;
+    // One whole attempt from `server`. False when it failed in a way that lets the next server
+    // try (not reached, an error answer, a cut), which only a server before the last does;
+    // true when the update ended here: installed, refused, cancelled, or failed and said so.
+    bool updateFrom(const std::u16string& server, bool lastServer);
     void showIdleButtons();
     void showDownloadButtons();
 
@@ -101,6 +111,11 @@ private:
     std::u16string m_fileName;                // as the file-name text named it
     delta::Form m_form = delta::Form::Whole;  // of what the download control fetches now
     bool m_fallingBack = false;               // the whole program follows in this press
+    std::optional<PartRecord> m_resuming;     // the part of a cut download this one continues
+    std::int32_t m_written = 0;               // bytes of the download on the disk, as last told
+    bool m_transferEnded = false;             // the control raised the download's ending event
+    bool m_lastServer = true;                 // no other server follows the one asked now
+    bool m_serverFailed = false;              // it failed: the next one is asked
     Installer m_installer;                    // the folder's files: the download, the program and its stages
     // Held while an update runs: one updater at a time works in the folder.
     std::unique_ptr<shell::FolderLock> m_folderLock;

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // An updater run that cannot write its folder asks the system to run it again with an
 // administrator's rights and this flag: that run, the update's writing part, downloads, checks
@@ -36,6 +37,8 @@ struct UpdaterSetup {
     std::optional<signature::PublicKey> updateKey = std::nullopt;  // with one, only programs it signed install
     std::uint64_t minimumTimestamp = 0;                            // seconds since 1970: nothing signed earlier
     bool elevated = false;  // the elevated writing part of another run's update (kElevatedUpdateFlag)
+    // Servers of the same form as updateHost, tried in this order after it when it fails.
+    std::vector<std::u16string> mirrors = {};
 };
 
 // What the running program gives its window besides the setup: the message boxes of its view,
@@ -56,6 +59,18 @@ inline std::unique_ptr<shell::ProgramFolder> updaterFolder(bool elevated)
     if (elevated && !folder->startedByFinalPath())
         return nullptr;
     return folder;
+}
+
+// The servers of a list of them, each ended by ";" (build_config::kUpdateMirrors).
+inline std::vector<std::u16string> serverList(std::u16string_view list)
+{
+    std::vector<std::u16string> servers;
+    for (auto end = list.find(u';'); end != std::u16string_view::npos; end = list.find(u';')) {
+        if (end > 0)
+            servers.emplace_back(list.substr(0, end));
+        list.remove_prefix(end + 1);
+    }
+    return servers;
 }
 
 // Whether the program's arguments make it the elevated writing part of another run's update.

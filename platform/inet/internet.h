@@ -115,7 +115,10 @@ public:
     virtual Handle openUrl(Handle session, const std::string& url, const std::optional<std::string>& headers,
                            std::uint32_t flags, std::uintptr_t context) = 0;
 
-    // InternetSetFilePointer: the new position, or kInvalidSetFilePointer when refused.
+    // InternetSetFilePointer: the new position, or kInvalidSetFilePointer when refused. A URL
+    // opened with its own range from `distance` ("Range: bytes=N-" among openUrl's headers)
+    // stands there already: its answer is judged, no request is made. With "If-Range" among
+    // them, a whole answer means the resource changed: the position is then 0, its first byte.
     virtual std::uint32_t setFilePointer(Handle file, std::int32_t distance, std::int32_t* distanceHigh,
                                          std::uint32_t moveMethod, std::uintptr_t context) = 0;
 

@@ -293,19 +293,29 @@ std::uint32_t CurlInternet::setFilePointer(Handle fileHandle, std::int32_t dista
     if (distance == 0)
         return 0;
     try {
-        // Ask again for the rest only, then make sure the answer really starts at `distance`.
-        TransferSettings settings = file->settings;
-        settings.rangeFrom = distance;
-        auto transfer = std::make_unique<CurlTransfer>(file->url, settings, m_timeouts);
-        if (!transfer->waitForHeaders())
-            return kInvalidSetFilePointer;
+        // A URL opened with this very range stands there already: its own answer tells. Any
+        // other asks again for the rest only, and the answer must really start at `distance`.
+        const bool openedThere = requestedRangeStart(file->settings.headers) == distance;
+        std::unique_ptr<CurlTransfer> transfer;
+        if (!openedThere) {
+            TransferSettings settings = file->settings;
+            settings.rangeFrom = distance;
+            transfer = std::make_unique<CurlTransfer>(file->url, settings, m_timeouts);
+            if (!transfer->waitForHeaders())
+                return kInvalidSetFilePointer;
+        }
+        const CurlTransfer& answer = transfer ? *transfer : *file->transfer;
         std::uint32_t position = static_cast<std::uint32_t>(distance);
-        switch (rangeAnswerOf(transfer->statusCode(), transfer->headerBlock(), distance, bodyLength(file->headerBlock),
-                              headerValue(settings.headers, "If-Range").has_value())) {
+        switch (rangeAnswerOf(answer.statusCode(), answer.headerBlock(), distance,
+                              openedThere ? std::nullopt : bodyLength(file->headerBlock),
+                              headerValue(file->settings.headers, "If-Range").has_value())) {
         case RangeAnswer::FromPosition: break;
-        case RangeAnswer::NothingLeft: transfer.reset(); break;
+        case RangeAnswer::NothingLeft:
+            transfer.reset();
+            file->transfer.reset();
+            break;
         case RangeAnswer::WholeResource:
-            if (!transfer->skip(distance))
+            if (!(transfer ? *transfer : *file->transfer).skip(distance))
                 return kInvalidSetFilePointer;
             break;
         case RangeAnswer::Changed: position = 0; break;
@@ -316,8 +326,8 @@ std::uint32_t CurlInternet::setFilePointer(Handle fileHandle, std::int32_t dista
         if (transfer) {
             file->statusCode = transfer->statusCode();
             file->headerBlock = transfer->headerBlock();
+            file->transfer = std::move(transfer);
         }
-        file->transfer = std::move(transfer);
         return position;
     } catch (const std::bad_alloc&) {
         return kInvalidSetFilePointer;

@@ -26,10 +26,12 @@ std::uint32_t WinInetInternet::setFilePointer(Handle fileHandle, std::int32_t di
         return kInvalidSetFilePointer;
     if (distance == 0)
         return 0;
-    // The platform's own move is not to be relied on: the rest is asked for again with a
+    // A URL opened with this very range stands there already: its own answer tells. The
+    // platform's own move is not to be relied on: any other asks again for the rest with a
     // range, and the answer must really start at `distance`.
-    const std::optional<std::uint64_t> wholeLength = file->announced;
-    if (!openUrlFile(*file, distance) || !find(fileHandle, Kind::Url))
+    const bool openedThere = requestedRangeStart(file->extraHeaders) == distance;
+    const std::optional<std::uint64_t> wholeLength = openedThere ? std::nullopt : file->announced;
+    if (!openedThere && (!openUrlFile(*file, distance) || !find(fileHandle, Kind::Url)))
         return kInvalidSetFilePointer;
     switch (rangeAnswerOf(file->statusCode, file->headerBlock, distance, wholeLength,
                           headerValue(file->extraHeaders, "If-Range").has_value())) {

@@ -93,6 +93,21 @@ RangeAnswer rangeAnswerOf(long status, std::string_view headerBlock, std::int64_
     }
 }
 
+std::optional<std::int64_t> requestedRangeStart(std::string_view headers)
+{
+    const auto range = headerValue(headers, "Range");
+    constexpr std::string_view kUnit = "bytes=";
+    if (!range || !range->starts_with(kUnit) || !range->ends_with('-'))
+        return std::nullopt;
+    std::int64_t start = 0;
+    const char* first = range->data() + kUnit.size();
+    const char* last = range->data() + range->size() - 1;
+    const auto [end, error] = std::from_chars(first, last, start);
+    if (error != std::errc() || end != last || first == last || *first == '-')
+        return std::nullopt;
+    return start;
+}
+
 void StallRule::restart(Clock::time_point now)
 {
     m_windowStart = now;

@@ -82,6 +82,10 @@ private:
     std::uint64_t m_windowBytes = 0;
 };
 
+// The first byte that a request's own header lines ("Range: bytes=N-") ask for; nullopt when
+// they ask for no such range.
+std::optional<std::int64_t> requestedRangeStart(std::string_view headers);
+
 // The body's length as the answer gives it (a sound Content-Length, see contentLengthIsSound);
 // nullopt when it gives none.
 std::optional<std::uint64_t> bodyLength(std::string_view headerBlock);

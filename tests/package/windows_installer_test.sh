@@ -107,8 +107,9 @@ printf 'WScript.Echo "Style " & CreateObject("Tavorix.UserControl1").Style\n' >"
 [[ "$(wine cscript //nologo "$(winepath -w "$work/style.vbs")" 2>/dev/null | tr -d '\r')" == "Style 0" ]] ||
     fail "the installed control cannot be created by its program id"
 entry_is_whole HKLM wine
-# What an updater killed mid-way leaves beside the program, and a file of the user's own.
+# What an updater killed mid-way or cut leaves beside the program, and a file of the user's own.
 for name in VelkoraLirvane.exe.new-1234 VelkoraLirvane.exe.minisig.new-77 VelkoraLirvane_down.exe.new-9 \
+            VelkoraLirvane_down.exe VelkoraLirvane_down.exe.resume VelkoraLirvane_down.exe.resume.new-5 \
             VelkoraLirvane.exe.new-x; do
     echo "half a copy" > "$installed/$name"
 done

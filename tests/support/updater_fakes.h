@@ -2,6 +2,7 @@
 
 #include "download/internet_file_interface.h"
 #include "platform/controls/dispatch.h"
+#include "platform/runtime/binary_file.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
@@ -11,6 +12,7 @@
 #include "updater/url_readers.h"
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -79,7 +81,9 @@ public:
 
     void deleteFile(const std::u16string& path) override
     {
-        m_log.push_back("delete " + name(path));
+        std::error_code absent;
+        if (std::filesystem::exists(std::filesystem::symlink_status(runtime::nativePath(path), absent)))
+            m_log.push_back("delete " + name(path));
         if (failDelete)
             throw runtime::RuntimeError(runtime::error::kPermissionDenied);
         m_real->deleteFile(path);
@@ -248,8 +252,10 @@ class FakeDownloadControl : public controls::Dispatch {
 public:
     explicit FakeDownloadControl(Log& log) : m_log(log) {}
     std::int32_t fileSize = -1;
-    std::string url;  // the last one put
+    std::string validator;  // ResumeValidator, as a download left it
+    std::string url;        // the last one put
     std::function<void()> onStartDownload;
+    std::function<void()> onResumeDownload;
     std::function<void()> onRequestInformation;
 
     runtime::Variant invoke(controls::DispId id, controls::InvokeKind kind, std::span<runtime::Variant> args) override
@@ -261,12 +267,16 @@ public:
                                                                       {d::LocalFile, "LocalFile"},
                                                                       {d::FileSize, "FileSize"},
                                                                       {d::StartDownload, "StartDownload"},
+                                                                      {d::ResumeDownload, "ResumeDownload"},
+                                                                      {d::ResumeValidator, "ResumeValidator"},
                                                                       {d::CancelDownload, "CancelDownload"},
                                                                       {d::RequestInformation, "RequestInformation"}};
         const std::string name = names.count(id) ? names.at(id) : std::to_string(id);
         if (kind == controls::InvokeKind::PropertyGet) {
             if (id == d::FileSize)
                 return fileSize;
+            if (id == d::ResumeValidator)
+                return runtime::fromUtf8(validator);
             return {};
         }
         if (kind == controls::InvokeKind::PropertyPut) {
@@ -278,6 +288,8 @@ public:
         m_log.push_back("call " + name);
         if (id == d::StartDownload && onStartDownload)
             onStartDownload();
+        if (id == d::ResumeDownload && onResumeDownload)
+            onResumeDownload();
         if (id == d::RequestInformation && onRequestInformation)
             onRequestInformation();
         return {};

@@ -79,7 +79,8 @@ TEST(Delta, TheIndexNamesTheFormsAndNothingElse)
     EXPECT_EQ(index->patchSources, std::set<std::string>{hash});
     EXPECT_FALSE(delta::parseIndex("patch " + hash.substr(1)));
     EXPECT_FALSE(delta::parseIndex("patch " + std::string(64, 'A')));
-    EXPECT_EQ(delta::patchUrl(u"http://h/lirvane/V.exe", hash), u"http://h/lirvane/V.exe.from-" + std::u16string(64, u'a') + u".zst");
+    EXPECT_EQ(delta::patchUrl(u"http://h/lirvane/V.exe", hash),
+              u"http://h/lirvane/V.exe.from-" + std::u16string(64, u'a') + u".zst");
 }
 
 }  // namespace

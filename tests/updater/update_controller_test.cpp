@@ -113,9 +113,9 @@ protected:
 
 TEST_F(UpdateControllerTest, AddressesAreBuiltFromTheHosts)
 {
-    EXPECT_EQ(controller.versionFileUrl(), u"http://updates.example/lirvane/lirvanesurumPlus2.txt");
-    EXPECT_EQ(controller.fileNameFileUrl(), u"http://updates.example/lirvane/lirvanedosyaPlus2.txt");
-    EXPECT_EQ(controller.baseUrl(), u"http://updates.example/lirvane/");
+    EXPECT_EQ(controller.versionFileUrl(u"updates.example"), u"http://updates.example/lirvane/lirvanesurumPlus2.txt");
+    EXPECT_EQ(controller.fileNameFileUrl(u"updates.example"), u"http://updates.example/lirvane/lirvanedosyaPlus2.txt");
+    EXPECT_EQ(controller.baseUrl(u"https://mirror.example:8443"), u"https://mirror.example:8443/lirvane/");
 }
 
 TEST_F(UpdateControllerTest, BlankVersionTextIsNoConnection)
@@ -610,6 +610,100 @@ INSTANTIATE_TEST_SUITE_P(Table, SmallerFormTest, testing::Values(
                  std::erase_if(server, [](const auto& entry) { return entry.first.ends_with(".delta"); });
              },
              {"whole"}}));
+// clang-format on
+
+// A cut download keeps its part with the validator of its bytes, and the next press continues
+// it while the server's file is the same: the part is cut back to what its record knows, and a
+// part that then fails its checks is followed by the program downloaded afresh, once.
+TEST_F(CompletionTest, ACutDownloadContinuesInTheNextPressAndNeverSplicesAFailure)
+{
+    fs::remove(m_folder / "VelkoraLirvane_down.exe");
+    const std::string program = test_programs::wholeProgram("new", 10'000);
+    control.fileSize = static_cast<std::int32_t>(program.size());
+    inet1.answers = {u"2.0", u"VelkoraLirvane_2.0.exe", u"2.0", u"VelkoraLirvane_2.0.exe",
+                     u"2.0", u"VelkoraLirvane_2.0.exe"};
+    control.validator = "\"etag\"";
+    control.onStartDownload = [&] {
+        write("VelkoraLirvane_down.exe", program.substr(0, 3000) + "unflushed");
+        raise(ev::DownloadProgress, std::int32_t{3000});
+        raise(ev::DownloadCancelled, std::int32_t{3000});
+        controller.btniptal_Click();
+    };
+    controller.basla_Click();
+    EXPECT_EQ(read("VelkoraLirvane_down.exe.resume"),
+              "file:VelkoraLirvane_2.0.exe\nsize:" + std::to_string(program.size())
+                  + "\nvalidator:\"etag\"\nlength:3000\n");
+
+    // The part cut back continues; what it gives is spoilt: the program comes afresh.
+    control.onResumeDownload = [&] {
+        EXPECT_TRUE(read("VelkoraLirvane_down.exe") == program.substr(0, 3000));
+        write("VelkoraLirvane_down.exe", program.substr(0, 3000) + "cut short by a server that lied");
+        raise(ev::DownloadComplete);
+    };
+    control.onStartDownload = [&] {
+        write("VelkoraLirvane_down.exe", program);
+        raise(ev::DownloadComplete);
+    };
+    log.clear();
+    controller.basla_Click();
+    EXPECT_EQ(only("call"),
+              (Log{"call RequestInformation", "call ResumeDownload", "call RequestInformation", "call StartDownload"}));
+    EXPECT_TRUE(logged("put ResumeValidator \"etag\""));
+    EXPECT_EQ(only("box"), Log{kRestartBox});
+    EXPECT_TRUE(read("VelkoraLirvane.exe") == program);
+    EXPECT_FALSE(exists("VelkoraLirvane_down.exe.resume"));
+}
+
+// The update server first, then its mirrors: the first that serves a whole update gives it,
+// and only the last says what went wrong, once.
+struct MirrorCase {
+    std::string name;
+    std::deque<std::optional<std::u16string>> texts;  // what each read gives, in order
+    int downloadsFailing;                             // the first downloads that end in an error
+    Log seen;                                         // the boxes and the servers downloaded from
+};
+
+void PrintTo(const MirrorCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class MirrorTest : public UpdateControllerTest, public testing::WithParamInterface<MirrorCase> {};
+
+TEST_P(MirrorTest, OneServerServesAWholeAttemptAndOneOutcomeShows)
+{
+    UpdaterSetup mirrored = setup;
+    mirrored.mirrors = {u"mirror.example"};
+    UpdateController updater{environment(mirrored, folder()), control};
+    InternetFileSite events(updater.downloadHandlers());
+    inet1.answers = GetParam().texts;
+    int failing = GetParam().downloadsFailing;
+    control.onStartDownload = [&] {
+        std::array<Variant, 1> error{Variant(u"Could not find Url")};
+        if (failing-- > 0)
+            events.raiseEvent(ev::DownloadError, error);
+    };
+    updater.basla_Click();
+    Log seen;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(seen),
+                 [](const std::string& line) { return line.starts_with("box") || line.starts_with("put Url"); });
+    EXPECT_EQ(seen, GetParam().seen);
+}
+
+constexpr char kDownloadErrorBox[] = "box exclamation [] Dosya İndirme Hatası Oluştu:\r\nCould not find Url";
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, MirrorTest, testing::Values(
+    MirrorCase{"the first server not reached, once", {std::nullopt, u"2.0", u"a.exe"}, 0,
+               {"put Url http://mirror.example/lirvane/a.exe"}},
+    MirrorCase{"the first server's download failing", {u"2.0", u"a.exe", u"2.0", u"b.exe"}, 1,
+               {"put Url http://updates.example/lirvane/a.exe", "put Url http://mirror.example/lirvane/b.exe"}},
+    MirrorCase{"the first server without its file-name text", {u"2.0", std::nullopt, u"2.0", u"b.exe"}, 0,
+               {"put Url http://mirror.example/lirvane/b.exe"}},
+    MirrorCase{"no server reached", {std::nullopt, std::nullopt, std::nullopt}, 0, {kCommunicationBox, kCheckMessage}},
+    MirrorCase{"every download failing", {u"2.0", u"a.exe", u"2.0", u"b.exe"}, 2,
+               {"put Url http://updates.example/lirvane/a.exe", "put Url http://mirror.example/lirvane/b.exe",
+                kDownloadErrorBox}}));
 // clang-format on
 
 // The folder as users' machines have it. Whatever lies in it or holds its files never lets

@@ -1,4 +1,5 @@
 #include "platform/inet/internet_posix.h"
+#include "tests/support/loopback_process.h"
 #include "tests/support/minisign.h"
 #include "tests/support/named_widget.h"
 #include "tests/support/nginx_server.h"
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
+#include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -593,6 +596,115 @@ TEST_F(UpdateAgainstAScriptedServer, ASecondPressAsksTheSizeAgain)
     EXPECT_TRUE(ended);
     EXPECT_EQ(read(m_app / "VelkoraLirvane.exe"), kNewProgram);
     EXPECT_EQ(named<ProgressBar>(window, "pbar")->caption(), QStringLiteral("%100"));
+}
+
+// A download cut by the network continues where it stopped, in the same window after " İptal"
+// and in a new run after "Kapat", from nginx (its ETag) through a relay that cuts the first
+// long answer at 90%; and a first server whose port is closed gives way to a mirror at once.
+class ResumeAndMirrors : public testing::Test {
+protected:
+    ResumeAndMirrors()
+    {
+        write(m_app / "VelkoraLirvane.exe", kOldProgram);
+        write(m_server / "lirvane" / "lirvanesurumPlus2.txt", "2.0\n");
+        write(m_server / "lirvane" / "lirvanedosyaPlus2.txt", "VelkoraLirvane_2.0.exe");
+        write(m_server / "lirvane" / "VelkoraLirvane_2.0.exe", program);
+    }
+    ~ResumeAndMirrors() override { fs::remove_all(m_base); }
+
+    // A window of a new run of the updater in the folder; `ended` tells when it ended.
+    std::unique_ptr<frmGuncel> window(const std::string& host, std::vector<std::u16string> mirrors = {})
+    {
+        UpdaterSetup setup{internet, *shell, inet1, browser, runtime::fromUtf8(host), u"www.example"};
+        setup.mirrors = std::move(mirrors);
+        auto shown = std::make_unique<frmGuncel>(
+            setup, UpdaterProgram{boxes, [this](int) { ended = true; }, runtime::fromUtf8(m_app.string())});
+        shown->show();
+        return shown;
+    }
+    static void press(frmGuncel& window, const char* button)
+    {
+        QTest::mouseClick(named<PictureButton>(window, button), Qt::LeftButton);
+    }
+    // The bytes nginx sent for each GET of the program, in order.
+    std::vector<long> programBytes() const
+    {
+        std::vector<long> sent;
+        std::istringstream lines(read(m_base / "access.log"));
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find("\"GET /lirvane/VelkoraLirvane_2.0.exe ") == std::string::npos)
+                continue;
+            std::istringstream fields(line.substr(line.find("\" ", line.find("\"GET")) + 2));
+            long status = 0;
+            long bytes = 0;
+            fields >> status >> bytes;
+            sent.push_back(bytes);
+        }
+        return sent;
+    }
+
+    fs::path m_base = fs::temp_directory_path() / ("e2e resume " + std::to_string(::getpid()));
+    fs::path m_app = m_base / "app";
+    fs::path m_server = m_base / "server";
+    const std::string program = std::string(kNewProgram) + std::string(200'000, '#');
+    Log log;
+    inet::CurlInternet internet;
+    RecordingBoxes boxes{log};
+    std::unique_ptr<shell::Shell> shell = shell::systemShell();
+    InternetInet1 inet1{internet};
+    HtmlBrowser browser{internet};
+    bool ended = false;
+};
+
+TEST_F(ResumeAndMirrors, ACutDownloadContinuesInTheSameWindowAndInANewRun)
+{
+    NginxServer nginx(m_server, {}, {}, "access_log \"" + (m_base / "access.log").string() + "\" combined;");
+    for (const bool newRun : {false, true}) {
+        std::ofstream(m_base / "access.log", std::ios::trunc);  // nginx keeps writing to it
+        write(m_app / "VelkoraLirvane.exe", kOldProgram);
+        LoopbackProcess relay(
+            "relay",
+            [&](const std::string& folder) {
+                return std::string(PROJECT_SOURCE_DIR) + "/tests/support/cutting-relay " + std::to_string(nginx.port())
+                       + " '" + folder + "' " + std::to_string(program.size() * 9 / 10);
+            },
+            "pid", SIGTERM);
+        const std::string host = "127.0.0.1:" + std::to_string(relay.port());
+        auto first = window(host);
+        press(*first, "basla");
+        EXPECT_EQ(log.back(), "box exclamation [] Dosya İndirme Hatası Oluştu:\r\nCould not read Url");
+        EXPECT_TRUE(fs::exists(m_app / "VelkoraLirvane_down.exe.resume"));
+        auto second = newRun ? window(host) : nullptr;
+        if (newRun)
+            press(*first, "btniptal"), press(*first, "cmdClose");
+        else
+            press(*first, "btniptal");
+        press(second ? *second : *first, "basla");
+        EXPECT_TRUE(ended) << newRun;
+        ended = false;
+        EXPECT_TRUE(read(m_app / "VelkoraLirvane.exe") == program) << newRun;
+        const auto sent = programBytes();
+        ASSERT_EQ(sent.size(), 2u) << newRun;
+        EXPECT_LE(sent[1], static_cast<long>(program.size() * 15 / 100)) << newRun;  // the rest alone
+    }
+}
+
+TEST_F(ResumeAndMirrors, AClosedFirstServerGivesWayToTheMirrorAtOnce)
+{
+    NginxServer mirror(m_server);
+    std::uint16_t closed = 0;
+    {
+        TestHttpServer gone([](const HttpRequest&) { return HttpReply{}; });
+        closed = gone.port();
+    }
+    auto shown = window("127.0.0.1:" + std::to_string(closed), {runtime::fromUtf8(mirror.host())});
+    const auto start = std::chrono::steady_clock::now();
+    press(*shown, "basla");
+    EXPECT_TRUE(ended);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(log, Log{"box information [Velkora] Güncelleştirme İşlemi Tamamlandı. Programınız Şimdi Yeniden "
+                       "Başlatılacak."});
+    EXPECT_TRUE(read(m_app / "VelkoraLirvane.exe") == program);
 }
 
 }  // namespace

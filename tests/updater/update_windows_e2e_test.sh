@@ -9,7 +9,9 @@ support=$source_dir/tests/support
 work=$(mktemp -d)
 chmod 755 "$work"  # a standard user's updater reads its folder here
 cleanup=("rm -rf '$work'")
-trap 'for command in "${cleanup[@]}"; do eval "$command"; done' EXIT
+# Only this shell cleans up: a guard subshell stopped before it has started its sleep runs the
+# trap too.
+trap '[[ $BASHPID == "$$" ]] && for command in "${cleanup[@]}"; do eval "$command"; done' EXIT
 
 # shellcheck source=../support/wine-display
 source "$support/wine-display"
@@ -19,7 +21,13 @@ passed=0
 failed=0
 fail() { failed=$((failed + 1)); echo "FAILED $case: $*"; }
 
-answer() { xdotool windowfocus "$1" key Return; }  # closes a message box with its OK button
+# Closes a message box with its OK button, and waits for it to go: keys meant for the window
+# must not reach the box.
+answer() {
+    xdotool windowfocus "$1" key Return
+    local deadline=$((SECONDS + 10))
+    while ((SECONDS < deadline)) && xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1"; do sleep 0.1; done
+}
 keys() { xdotool windowfocus --sync "$updater" key "$@"; }
 # True once the window shows a line matching PATTERN to a screen reader, within 10 seconds.
 probe_shows() {
@@ -68,21 +76,34 @@ run() {
     options=(--key "$key")
     launch=(wine)
     app_exe="$app/updater-host.exe"
+    through=direct  # how the updater reaches nginx: direct, relay (cutting the program's first answer), mirror
     $arrange
     local port
     port=$(NGINX_SERVER_CONFIG="$nginx_config" "$support/nginx-on-loopback" "$server" "$work/$case/nginx") || { fail "no nginx"; return; }
-    "${launch[@]}" "$app_exe" --update-host "127.0.0.1:$port" "${options[@]}" >/dev/null 2>&1 &
-    program=$!
-    updater=$(window "Velkora Lirvane Güncelleme") || { fail "the window did not show with its exact title"; return; }
-    # "Şimdi Güncelle" lies at 8,104 with a size of 113 x 49 in the window.
-    xdotool mousemove --window "$updater" 64 128 click 1
+    case "$through" in
+        direct) hosts=(--update-host "127.0.0.1:$port") ;;
+        relay) hosts=(--update-host "127.0.0.1:$("$support/cutting-relay" "$port" "$work/$case/relay" \
+                          $(($(stat -c %s "$demo2") * 9 / 10)))") ;;
+        mirror) hosts=(--update-host 127.0.0.1:1 --mirror "127.0.0.1:$port") ;;  # port 1: refused
+    esac
+    start_updater
     if $expect; then passed=$((passed + 1)); fi
+    [[ -s "$work/$case/relay/pid" ]] && "$support/test-processes" stop "$(cat "$work/$case/relay/pid")"
     # Every program of the case ends with Wine's server (the test runs alone: RUN_SERIAL).
     kill "$program" 2>/dev/null
     wineserver -k 2>/dev/null
     [[ "${launch[0]}" == wine || "${launch[0]}" == env ]] || "${launch[@]/%wine/wineserver}" -k 2>/dev/null
     wine cmd /c exit </dev/null >/dev/null 2>&1
     "$support/test-processes" stop "$(cat "$work/$case/nginx/nginx.pid")" QUIT || fail "nginx did not stop"
+}
+
+# Starts the updater of the case and presses "Şimdi Güncelle".
+start_updater() {
+    "${launch[@]}" "$app_exe" "${hosts[@]}" "${options[@]}" >/dev/null 2>&1 &
+    program=$!
+    updater=$(window "Velkora Lirvane Güncelleme") || { fail "the window did not show with its exact title"; return 1; }
+    # "Şimdi Güncelle" lies at 8,104 with a size of 113 x 49 in the window.
+    xdotool mousemove --window "$updater" 64 128 click 1
 }
 
 installs_and_starts() {
@@ -221,7 +242,35 @@ installs_from_the_patch() {
         { fail "the whole program was fetched"; return 1; }
 }
 
+# A download cut at 90% by the network: " İptal", "Kapat", and a new run continues it with the
+# rest alone, from the same file on nginx (its ETag).
+cut_by_the_network() {
+    no_forms  # the program itself is what is continued
+    through=relay
+    nginx_config="access_log $work/$case/access.log;"
+}
+continues_in_a_new_run() {
+    local box
+    box=$(window updatelirvane) || { fail "no download error"; return 1; }
+    answer "$box"
+    [[ -f "$app/VelkoraLirvane_down.exe.resume" ]] || { fail "no part was kept"; return 1; }
+    keys Escape  # " İptal", as the download failed
+    box=$(window Velkora) || { fail "no cancel box"; return 1; }
+    answer "$box"
+    probe_shows 'focus Button "Şimdi Güncelle"' || return 1
+    keys Tab Return  # "Kapat", which keeps the part
+    wait_ended
+    start_updater || return 1
+    installs_and_starts || return 1
+    grep -q '"GET /lirvane/VelkoraLirvane_2.0.exe HTTP/1.[01]" 206 ' "$work/$case/access.log" ||
+        { fail "the rest was not asked for alone"; return 1; }
+}
+# The update server's port closed: the mirror serves the update, with no message of the first.
+a_closed_server_then_a_mirror() { through=mirror; }
+
 run "a-signed-update" signed installs_and_starts
+run "a-cut-download-continues-in-a-new-run" cut_by_the_network continues_in_a_new_run
+run "a-closed-server-then-a-mirror" a_closed_server_then_a_mirror installs_and_starts
 run "a-patch-release" patch_release installs_from_the_patch
 run "planted-system-libraries" planted_libraries installs_and_loads_none
 run "a-folder-reached-through-a-link" through_a_link refused_there_and_installed_here

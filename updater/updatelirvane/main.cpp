@@ -25,5 +25,5 @@ int main(int argc, char* argv[])
     return runUpdaterWindow(argc, argv,
                             UpdaterSetup{*internet, *shell, inet1, browser, build_config::kUpdateHost,
                                          build_config::kVendorHost, updateKey, build_config::kUpdateMinTimestamp,
-                                         isElevatedRun(argc, argv)});
+                                         isElevatedRun(argc, argv), serverList(build_config::kUpdateMirrors)});
 }

@@ -1,6 +1,7 @@
 // The updater as its program runs it, for end-to-end tests that drive its real window: the
 // hosts, the key and the floor that a vendor's build fixes come from the command line instead.
-//   updater-host --update-host HOST [--vendor-host HOST] [--key RW...] [--floor SECONDS] [--elevated-update]
+//   updater-host --update-host HOST [--mirror HOST]... [--vendor-host HOST] [--key RW...] [--floor SECONDS]
+//                [--elevated-update]
 #include "platform/inet/internet.h"
 #include "platform/runtime/text.h"
 #include "platform/shell/shell.h"
@@ -19,6 +20,7 @@ int main(int argc, char* argv[])
     std::u16string vendorHost = u"www.velkora.example";
     std::optional<signature::PublicKey> key;
     std::uint64_t floor = 0;
+    std::vector<std::u16string> mirrors;
     const bool elevated = isElevatedRun(argc, argv);
     for (int i = 1; i + 1 < argc; i += 2) {
         if (runtime::fromUtf8(argv[i]) == kElevatedUpdateFlag) {
@@ -28,6 +30,8 @@ int main(int argc, char* argv[])
         const std::string value = argv[i + 1];
         if (std::strcmp(argv[i], "--update-host") == 0)
             updateHost = runtime::fromAnsi(value);
+        else if (std::strcmp(argv[i], "--mirror") == 0)
+            mirrors.push_back(runtime::fromAnsi(value));
         else if (std::strcmp(argv[i], "--vendor-host") == 0)
             vendorHost = runtime::fromAnsi(value);
         else if (std::strcmp(argv[i], "--key") == 0 && !(key = signature::parsePublicKey(value)))
@@ -45,5 +49,6 @@ int main(int argc, char* argv[])
     InternetInet1 inet1(*internet);
     HtmlBrowser browser(*internet);
     return runUpdaterWindow(
-        argc, argv, UpdaterSetup{*internet, *shell, inet1, browser, updateHost, vendorHost, key, floor, elevated});
+        argc, argv,
+        UpdaterSetup{*internet, *shell, inet1, browser, updateHost, vendorHost, key, floor, elevated, mirrors});
 }
