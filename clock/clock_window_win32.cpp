@@ -1,8 +1,8 @@
 #include "clock/clock_window_win32.h"
 
 #include "clock/clock_window.h"
-#include "platform/controls/window_dpi_win32.h"
-#include "platform/controls/window_owner_win32.h"
+#include "platform/window/window_dpi_win32.h"
+#include "platform/window/window_owner_win32.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ public:
     {
         if (!m_window)
             return;
-        const int dpi = controls::windowDpi(m_window);
+        const int dpi = win32::windowDpi(m_window);
         ::SetWindowPos(m_window, nullptr, 0, 0, ::MulDiv(width, dpi, USER_DEFAULT_SCREEN_DPI),
                        ::MulDiv(height, dpi, USER_DEFAULT_SCREEN_DPI), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -88,7 +88,7 @@ public:
 private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        auto* self = controls::windowOwner<Win32ClockWindow>(window, message, lParam);
+        auto* self = win32::windowOwner<Win32ClockWindow>(window, message, lParam);
         if (!self)
             return ::DefWindowProcW(window, message, wParam, lParam);
         switch (message) {
@@ -98,7 +98,7 @@ private:
             const HDC dc = ::BeginPaint(window, &paint);
             RECT client;
             ::GetClientRect(window, &client);
-            paintClock(dc, client, self->m_row(), controls::windowDpi(window));
+            paintClock(dc, client, self->m_row(), win32::windowDpi(window));
             ::EndPaint(window, &paint);
             return 0;
         }

@@ -254,10 +254,10 @@ void InternetFile::initProperties()
 {
     m_LocalFile = u"";
     m_Url.clear();
-    m_Port = 80;
+    m_Port = kDefaultPort;
     m_SiteUser.clear();
     m_SitePassword.clear();
-    m_ProxyPort = 8080;
+    m_ProxyPort = kDefaultProxyPort;
     m_ProxyServer.clear();
     m_ConnectType = 0;
 }
@@ -269,10 +269,10 @@ void InternetFile::readProperties(const controls::PropertyStore& store)
     using runtime::toText;
     m_LocalFile = store.readProperty(u"LocalFile", u"");
     m_Url = toText(store.readProperty(u"Url", u""));
-    m_Port = toInteger(store.readProperty(u"Port", std::int32_t{80}));
+    m_Port = toInteger(store.readProperty(u"Port", std::int32_t{kDefaultPort}));
     m_SiteUser = toText(store.readProperty(u"SiteUser", u""));
     m_SitePassword = toText(store.readProperty(u"SitePassword", u""));
-    m_ProxyPort = toInteger(store.readProperty(u"ProxyPort", std::int32_t{8080}));
+    m_ProxyPort = toInteger(store.readProperty(u"ProxyPort", std::int32_t{kDefaultProxyPort}));
     m_ProxyServer = toText(store.readProperty(u"ProxyServer", u""));
     m_ConnectType = toLong(store.readProperty(u"ConnectType", std::int32_t{0}));
 }
@@ -281,10 +281,10 @@ void InternetFile::writeProperties(controls::PropertyStore& store)
 {
     store.writeProperty(u"LocalFile", m_LocalFile, u"");
     store.writeProperty(u"Url", m_Url, u"");
-    store.writeProperty(u"Port", m_Port, std::int32_t{80});
+    store.writeProperty(u"Port", m_Port, std::int32_t{kDefaultPort});
     store.writeProperty(u"SiteUser", m_SiteUser, u"");
     store.writeProperty(u"SitePassword", m_SitePassword, u"");
-    store.writeProperty(u"ProxyPort", m_ProxyPort, std::int32_t{8080});
+    store.writeProperty(u"ProxyPort", m_ProxyPort, std::int32_t{kDefaultProxyPort});
     store.writeProperty(u"ProxyServer", m_ProxyServer, u"");
     store.writeProperty(u"ConnectType", m_ConnectType, std::int32_t{0});
 }

@@ -17,6 +17,10 @@
 // events to its site. Not thread-safe: everything runs on the host's one thread.
 class InternetFile : public controls::UserControl, public controls::Dispatch {
 public:
+    // The ports a new control holds, a store without them gives and a store is not written.
+    static constexpr std::int16_t kDefaultPort = 80;
+    static constexpr std::int16_t kDefaultProxyPort = 8080;
+
     // `internet` must outlive the control. `doEvents` processes the host's pending events once.
     InternetFile(inet::Internet& internet, std::function<void()> doEvents);
     // Releases a session that is still open.
@@ -101,10 +105,10 @@ private:
     runtime::Variant m_LocalFile = u"";
     std::int32_t m_ConnectType = 0;
     std::u16string m_Url;
-    std::int16_t m_Port = 80;
+    std::int16_t m_Port = kDefaultPort;
     std::u16string m_SiteUser;
     std::u16string m_SitePassword;
-    std::int16_t m_ProxyPort = 8080;
+    std::int16_t m_ProxyPort = kDefaultProxyPort;
     std::u16string m_ProxyServer;
     std::u16string m_ProxyUser;
     std::u16string m_ProxyPassword;

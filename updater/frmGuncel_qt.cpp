@@ -194,18 +194,14 @@ void frmGuncel::setProgressText(const std::u16string& text)
 void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
 {
     const QString name = qt(spec.name);
-    const std::u16string& kind = spec.kind;
-    m_creationOrder << name;
+    if (!shownInWindow(spec.kind))
+        return;
     if (spec.tabIndex)
         m_tabIndex.insert(name, *spec.tabIndex);
 
     QWidget* widget = nullptr;
-    if (kind == u"updatelirvanePlus.InternetFile")
-        return;  // the core's control, which has no window
-    if (kind == u"InetCtlsObjects.Inet")
-        return;  // a component without a window; the update procedure reads through it
-
-    if (kind == u"VB.CommandButton") {
+    switch (spec.kind) {
+    case ControlKind::CommandButton: {
         auto* button = new PictureButton(container);
         button->setText(qt(spec.caption));
         button->setIcon(QIcon(picturePath(spec.picture, ".png")));
@@ -218,7 +214,9 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
             btniptal = button;
         else if (name == u"cmdClose")
             cmdClose = button;
-    } else if (kind == u"VB.Label") {
+        break;
+    }
+    case ControlKind::Label: {
         auto* label =
             name == u"lblActive" ? new LinkLabel(qt(spec.caption), container) : new QLabel(qt(spec.caption), container);
         label->setTextFormat(Qt::PlainText);
@@ -236,21 +234,25 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
             lblActive = link;
             m_tabbable.insert(name, link);
         }
-    } else if (kind == u"VB.Frame") {
-        widget = new QGroupBox(qt(spec.caption), container);
-    } else if (kind == u"vbalProgBarLib6.vbalProgressBar") {
+        break;
+    }
+    case ControlKind::Frame: widget = new QGroupBox(qt(spec.caption), container); break;
+    case ControlKind::ProgressBar:
         pbar = new ProgressBar(container);
         pbar->setColours(static_cast<unsigned>(storedNumber(spec, "forecolor")),
                          static_cast<unsigned>(storedNumber(spec, "barforecolor")));
         pbar->setTextVisible(storedFlag(spec, "showtext"));
         widget = pbar;
-    } else if (kind == u"MSComctlLib.StatusBar") {
+        break;
+    case ControlKind::StatusBar:
         bar1 = new StatusBar(container);
         for (const auto& [width, text] : spec.panels)
             bar1->addPanel(pixels(width), qt(text));
         widget = bar1;
-    } else {  // SHDocVwCtl.WebBrowser: the page reader has no window to show
-        widget = new QWidget(container);
+        break;
+    case ControlKind::WebBrowser:
+    case ControlKind::InternetFile:
+    case ControlKind::Inet: return;
     }
 
     widget->setObjectName(name);

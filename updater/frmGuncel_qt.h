@@ -27,10 +27,6 @@ public:
     frmGuncel(UpdaterSetup setup, UpdaterProgram program, QWidget* parent = nullptr);
     ~frmGuncel() override;
 
-    // Names of the controls in the order the window created them.
-    const QStringList& creationOrder() const { return m_creationOrder; }
-    // The tab index the layout gives a control, or -1.
-    int tabIndexOf(const QString& name) const { return m_tabIndex.value(name, -1); }
     // The exit status of this run once the window is closed.
     int closedStatus() const { return m_core->closedStatus(); }
 
@@ -58,7 +54,6 @@ private:
     ProgressBar* pbar = nullptr;
     StatusBar* bar1 = nullptr;
     std::unique_ptr<UpdaterCore> m_core;
-    QStringList m_creationOrder;
     QHash<QString, int> m_tabIndex;
     QHash<QString, QWidget*> m_tabbable;
 };

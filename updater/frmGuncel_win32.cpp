@@ -1,8 +1,8 @@
 #include "updater/frmGuncel_win32.h"
 
 #include "platform/controls/twips.h"
-#include "platform/controls/window_dpi_win32.h"
-#include "platform/controls/window_owner_win32.h"
+#include "platform/window/window_dpi_win32.h"
+#include "platform/window/window_owner_win32.h"
 #include "updater/window_layout.h"
 
 #include <commctrl.h>
@@ -67,7 +67,7 @@ frmGuncel::frmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram prog
     ::RegisterClassExW(&type);
 
     const WindowLayout& layout = storedWindowLayout();
-    m_dpi = controls::windowDpi(nullptr);
+    m_dpi = win32::windowDpi(nullptr);
     const RECT frame = frameFor(pixels(layout.clientWidth), pixels(layout.clientHeight), m_dpi);
     RECT work{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -77,7 +77,7 @@ frmGuncel::frmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram prog
         kExStyle, kWindowClass, wide(layout.caption), kStyle, work.left + (work.right - work.left - width) / 2,
         work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr, instance, this);
     // Centred by the system's resolution; the window's own may differ on another monitor.
-    m_dpi = controls::windowDpi(m_window);
+    m_dpi = win32::windowDpi(m_window);
     m_linkCursor = ::LoadCursorW(nullptr, IDC_HAND);
 
     for (const ControlLayout& control : layout.controls)
@@ -156,8 +156,8 @@ HWND frmGuncel::child(const wchar_t* kind, const ControlLayout& spec, DWORD styl
         *kept = control;
     const LONG left = originX + spec.left;
     const LONG top = originY + spec.top;
-    m_placed.push_back(
-        Placed{control, RECT{left, top, left + spec.width, top + spec.height}, spec.font, spec.kind == u"VB.Label"});
+    m_placed.push_back(Placed{control, RECT{left, top, left + spec.width, top + spec.height}, spec.font,
+                              spec.kind == ControlKind::Label});
     if (spec.tabIndex && (style & WS_TABSTOP))
         m_tabOrder.emplace_back(*spec.tabIndex, control);
     return control;
@@ -165,15 +165,17 @@ HWND frmGuncel::child(const wchar_t* kind, const ControlLayout& spec, DWORD styl
 
 void frmGuncel::createControl(const ControlLayout& spec, HWND container, int originX, int originY)
 {
-    const std::u16string& kind = spec.kind;
-    if (kind == u"updatelirvanePlus.InternetFile" || kind == u"InetCtlsObjects.Inet"
-        || kind == u"SHDocVwCtl.WebBrowser")
-        return;  // the core's download control and readers, which have no window
-
-    if (kind == u"VB.CommandButton") {
+    switch (spec.kind) {
+    case ControlKind::CommandButton: {
         const HWND button = child(L"BUTTON", spec, BS_OWNERDRAW | WS_TABSTOP, container, originX, originY);
         m_pictureNames[button] = spec.picture;
-    } else if (kind == u"VB.Label" && spec.name == u"lblActive") {
+        break;
+    }
+    case ControlKind::Label:
+        if (spec.name != u"lblActive") {
+            child(L"STATIC", spec, SS_LEFT | SS_NOPREFIX, container, originX, originY);
+            break;
+        }
         // A link, which the keyboard reaches and presses as a button, drawn as the label it is.
         child(L"BUTTON", spec, BS_OWNERDRAW | WS_TABSTOP, container, originX, originY);
         // The layout's colour is a Windows colour value: what GDI takes as it is.
@@ -182,15 +184,14 @@ void frmGuncel::createControl(const ControlLayout& spec, HWND container, int ori
             if (const HCURSOR own = ::LoadCursorW(m_instance, wide(spec.mouseIcon)))
                 m_linkCursor = own;
         }
-    } else if (kind == u"VB.Frame") {
+        break;
+    case ControlKind::Frame:
         child(L"BUTTON", spec, BS_GROUPBOX, container, originX, originY);
         // The frame only groups: its contents are the window's own controls, placed within it.
         for (const ControlLayout& inner : spec.controls)
             createControl(inner, container, originX + spec.left, originY + spec.top);
         return;
-    } else if (kind == u"VB.Label") {
-        child(L"STATIC", spec, SS_LEFT | SS_NOPREFIX, container, originX, originY);
-    } else if (kind == u"vbalProgBarLib6.vbalProgressBar") {
+    case ControlKind::ProgressBar:
         m_pbar = child(PROGRESS_CLASSW, spec, 0, container, originX, originY);
         ::SetWindowLongPtrW(m_pbar, GWL_EXSTYLE, ::GetWindowLongPtrW(m_pbar, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
         ::SetWindowPos(m_pbar, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
@@ -198,7 +199,8 @@ void frmGuncel::createControl(const ControlLayout& spec, HWND container, int ori
         m_progressLook.barColour = static_cast<COLORREF>(storedNumber(spec, "barforecolor"));
         m_progressLook.showText = storedFlag(spec, "showtext");
         win32_controls::drawProgressBarAsCaptioned(m_pbar, m_progressLook);
-    } else if (kind == u"MSComctlLib.StatusBar") {
+        break;
+    case ControlKind::StatusBar: {
         // Where the layout puts it and as high, not where and as high as the control would be.
         m_bar1 = child(STATUSCLASSNAMEW, spec, CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, container, originX,
                        originY);
@@ -208,6 +210,11 @@ void frmGuncel::createControl(const ControlLayout& spec, HWND container, int ori
         ::SendMessageW(m_bar1, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
         for (std::size_t i = 0; i < spec.panels.size(); ++i)
             ::SendMessageW(m_bar1, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(wide(spec.panels[i].second)));
+        break;
+    }
+    case ControlKind::WebBrowser:
+    case ControlKind::InternetFile:
+    case ControlKind::Inet: return;  // the core's download control and readers, which have no window
     }
     for (const ControlLayout& inner : spec.controls)
         createControl(inner, container, originX + spec.left, originY + spec.top);
@@ -327,7 +334,7 @@ void frmGuncel::handle(const std::function<void()>& action)
 
 LRESULT CALLBACK frmGuncel::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = controls::windowOwner<frmGuncel>(window, message, lParam);
+    auto* self = win32::windowOwner<frmGuncel>(window, message, lParam);
     if (!self)
         return ::DefWindowProcW(window, message, wParam, lParam);
     if (message == WM_NCCREATE)

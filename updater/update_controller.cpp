@@ -11,8 +11,6 @@
 
 namespace {
 
-namespace dispid = internet_file::dispid;
-
 constexpr std::u16string_view kCheckingConnection = u"İnternet bağlantınız kontrol ediliyor";
 constexpr std::u16string_view kCheckConnectionMessage =
     u"Lütfen internet bağlantınızı kontrol ederek yeniden deneyiniz.";
@@ -240,27 +238,27 @@ bool UpdateController::updateFrom(const std::u16string& server, bool lastServer)
 void UpdateController::indir(std::u16string& yol, std::u16string& dosya)
 {
     UrlAyarla(yol);
-    controls::dispatchPut(m_ctlIFile, dispid::LocalFile, runtime::trimSpaces(dosya));
+    m_ctlIFile.setLocalFile(runtime::trimSpaces(dosya));
     m_downloading = true;
     try {
         // Every update learns the size afresh: the control asks only before its first download.
-        controls::dispatchCall(m_ctlIFile, dispid::RequestInformation);
+        m_ctlIFile.requestInformation();
         // The kept part continues while the server's file is as large as when it was cut, and
         // only with the validator its bytes came with: a file changed since comes whole.
-        if (m_resuming && runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize)) != m_resuming->size) {
+        if (m_resuming && m_ctlIFile.fileSize() != m_resuming->size) {
             m_resuming.reset();
             m_installer.prepareDownload();
         }
         m_transferEnded = false;
         if (abandoned()) {
         } else if (m_resuming) {
-            controls::dispatchPut(m_ctlIFile, dispid::ResumeValidator, runtime::fromUtf8(m_resuming->validator));
-            controls::dispatchCall(m_ctlIFile, dispid::ResumeDownload);
+            m_ctlIFile.setResumeValidator(runtime::fromUtf8(m_resuming->validator));
+            m_ctlIFile.resumeDownload();
             // ResumeDownload keeps a local file's error to itself: it ended without an event.
             if (!m_transferEnded)
                 throw runtime::RuntimeError(runtime::error::kPathFileAccessError);
         } else {
-            controls::dispatchCall(m_ctlIFile, dispid::StartDownload);
+            m_ctlIFile.startDownload();
         }
     } catch (...) {
         m_downloading = false;
@@ -294,9 +292,9 @@ void UpdateController::updateElevated()
 
 void UpdateController::UrlAyarla(std::u16string& yol)
 {
-    controls::dispatchPut(m_ctlIFile, dispid::Url, yol);
-    controls::dispatchPut(m_ctlIFile, dispid::Port, std::int32_t{80});
-    controls::dispatchPut(m_ctlIFile, dispid::ConnectType, std::int32_t{0});
+    m_ctlIFile.setUrl(yol);
+    m_ctlIFile.setPort(80);
+    m_ctlIFile.setConnectType(0);
 }
 
 inet::WaitCallback UpdateController::windowWait()
@@ -361,7 +359,7 @@ std::u16string UpdateController::UrlOku(const std::u16string& Url, bool& browser
 void UpdateController::btniptal_Click()
 {
     iptaledildi = true;
-    controls::dispatchCall(m_ctlIFile, dispid::CancelDownload);
+    m_ctlIFile.cancelDownload();
     m_env.program.boxes.show(text(kCancelled), text(kVelkora), MessageIcon::Exclamation);
     m_env.view.setProgressText(u"");
     m_env.view.setStatusText(text(kCancelled));
@@ -380,7 +378,7 @@ void UpdateController::Form_QueryUnload()
     m_windowClosed = true;
     if (m_downloading) {
         try {
-            controls::dispatchCall(m_ctlIFile, dispid::CancelDownload);
+            m_ctlIFile.cancelDownload();
         } catch (const runtime::RuntimeError&) {
         }
     }
@@ -402,7 +400,7 @@ void UpdateController::ctlIFile_DownloadProgress(std::int32_t& lBytesRead)
     // must not paint the download back.
     if (iptaledildi)
         return;
-    const std::int32_t size = runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize));
+    const std::int32_t size = m_ctlIFile.fileSize();
     // An unknown size (-1) shows no progress, and neither does 0, which no percentage can use.
     if (size <= 0)
         return;
@@ -443,9 +441,8 @@ void UpdateController::keepPart(std::int32_t length)
 {
     // A patch is small: only the program itself is worth continuing, and only with the
     // validator of the bytes written, which the control knows.
-    const PartRecord record{
-        runtime::toUtf8(m_fileName), runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize)),
-        runtime::toUtf8(runtime::toText(controls::dispatchGet(m_ctlIFile, dispid::ResumeValidator))), length};
+    const PartRecord record{runtime::toUtf8(m_fileName), m_ctlIFile.fileSize(),
+                            runtime::toUtf8(m_ctlIFile.resumeValidator()), length};
     if (PartRecord::parse(record.text()))
         m_installer.keepPart(record);
 }
@@ -466,8 +463,8 @@ void UpdateController::ctlIFile_DownloadComplete()
         if (!whole && !installer.rebuildDownload(m_form))
             return fallBack();
         // The size the server gave is the program's only when the program itself came.
-        const Candidate candidate{whole ? runtime::toLong(controls::dispatchGet(m_ctlIFile, dispid::FileSize)) : -1,
-                                  m_fileName, m_downloadUrl + text(kSignatureSuffix)};
+        const Candidate candidate{whole ? m_ctlIFile.fileSize() : -1, m_fileName,
+                                  m_downloadUrl + text(kSignatureSuffix)};
         switch (installer.check(candidate, windowWait())) {
         case Installer::Verdict::NotAProgram:
             if (followed)

@@ -3,6 +3,7 @@
 #include "download/internet_file_events.h"
 #include "platform/controls/dispatch.h"
 #include "platform/runtime/runtime_error.h"
+#include "updater/download_control.h"
 #include "updater/installer.h"
 #include "updater/release_file_reader.h"
 #include "updater/signature.h"
@@ -101,7 +102,7 @@ private:
     void showDownloadButtons();
 
     UpdaterEnvironment m_env;
-    controls::Dispatch& m_ctlIFile;
+    DownloadControl m_ctlIFile;
     bool m_downloading = false;
     bool m_windowClosed = false;
     // " İptal" was pressed in this update: what is read and drawn for it is given up, and a

@@ -34,9 +34,8 @@ bool storedEnabled(std::u16string_view name)
 // The download control as the window's stored layout has it, with its stored properties.
 std::unique_ptr<InternetFile> storedDownloadControl(inet::Internet& internet, std::function<void()> doEvents)
 {
-    const ControlLayout* spec = findControl(storedWindowLayout().controls, [](const ControlLayout& c) {
-        return c.kind == u"updatelirvanePlus.InternetFile";
-    });
+    const ControlLayout* spec = findControl(storedWindowLayout().controls,
+                                            [](const ControlLayout& c) { return c.kind == ControlKind::InternetFile; });
     if (!spec)
         throw std::logic_error("the window's stored layout has no download control");
     auto control = std::make_unique<InternetFile>(internet, std::move(doEvents));

@@ -18,6 +18,25 @@ constexpr int kMaxNesting = 4;
 constexpr int kMaxControls = 256;
 constexpr double kMaxTwips = 1'000'000;
 
+std::optional<ControlKind> controlKind(std::u16string_view name)
+{
+    static constexpr std::pair<std::u16string_view, ControlKind> kKinds[] = {
+        {u"VB.CommandButton", ControlKind::CommandButton},
+        {u"VB.Label", ControlKind::Label},
+        {u"VB.Frame", ControlKind::Frame},
+        {u"vbalProgBarLib6.vbalProgressBar", ControlKind::ProgressBar},
+        {u"MSComctlLib.StatusBar", ControlKind::StatusBar},
+        {u"SHDocVwCtl.WebBrowser", ControlKind::WebBrowser},
+        {u"updatelirvanePlus.InternetFile", ControlKind::InternetFile},
+        {u"InetCtlsObjects.Inet", ControlKind::Inet},
+    };
+    for (const auto& [stored, kind] : kKinds) {
+        if (name == stored)
+            return kind;
+    }
+    return std::nullopt;
+}
+
 // Reads one layout, remembering the first fault.
 class LayoutReader {
 public:
@@ -138,8 +157,9 @@ private:
         layout.name = text(object, "name", true);
         if (!m_names.insert(layout.name).second)
             fail("the name " + runtime::toUtf8(layout.name) + " is used twice");
-        layout.kind = text(object, "kind", true);
-        if (std::find(std::begin(kControlKinds), std::end(kControlKinds), layout.kind) == std::end(kControlKinds))
+        if (const auto kind = controlKind(text(object, "kind", true)))
+            layout.kind = *kind;
+        else
             fail(runtime::toUtf8(layout.name) + " is of an unknown kind");
         layout.caption = text(object, "caption");
         layout.left = twips(object, "left");

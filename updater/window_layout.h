@@ -21,9 +21,28 @@ struct FontLayout {
     friend bool operator==(const FontLayout&, const FontLayout&) = default;
 };
 
+// What a stored control is; the layout names each kind by the component it was made with.
+enum class ControlKind {
+    CommandButton,  // "VB.CommandButton"
+    Label,          // "VB.Label"
+    Frame,          // "VB.Frame": groups the controls it holds
+    ProgressBar,    // "vbalProgBarLib6.vbalProgressBar"
+    StatusBar,      // "MSComctlLib.StatusBar"
+    WebBrowser,     // "SHDocVwCtl.WebBrowser": the page reader
+    InternetFile,   // "updatelirvanePlus.InternetFile": the download control
+    Inet,           // "InetCtlsObjects.Inet": the text reader
+};
+
+// Whether a view shows a control of `kind`: the download control and the two readers work for
+// the core and have no window.
+constexpr bool shownInWindow(ControlKind kind)
+{
+    return kind != ControlKind::WebBrowser && kind != ControlKind::InternetFile && kind != ControlKind::Inet;
+}
+
 struct ControlLayout {
     std::u16string name;
-    std::u16string kind;  // one of kControlKinds
+    ControlKind kind = ControlKind::Label;
     std::u16string caption;
     int left = 0;
     int top = 0;
@@ -53,16 +72,6 @@ struct WindowLayout {
     std::vector<ControlLayout> controls;  // in creation order
     friend bool operator==(const WindowLayout&, const WindowLayout&) = default;
 };
-
-// The control kinds a window knows.
-inline constexpr std::u16string_view kControlKinds[] = {u"VB.CommandButton",
-                                                        u"VB.Label",
-                                                        u"VB.Frame",
-                                                        u"vbalProgBarLib6.vbalProgressBar",
-                                                        u"MSComctlLib.StatusBar",
-                                                        u"SHDocVwCtl.WebBrowser",
-                                                        u"updatelirvanePlus.InternetFile",
-                                                        u"InetCtlsObjects.Inet"};
 
 // Reads a layout; nullopt and the reason in `error` when it is no layout: not JSON, a field
 // of the wrong type, an unknown kind, a name missing or used twice, a number out of range,

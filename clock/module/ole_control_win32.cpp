@@ -10,10 +10,10 @@
 #include "platform/com/com_ptr.h"
 #include "platform/com/module_path.h"
 #include "platform/controls/twips.h"
-#include "platform/controls/window_dpi_win32.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
+#include "platform/window/window_dpi_win32.h"
 
 #include <ocidl.h>
 #include <oleauto.h>
@@ -337,7 +337,7 @@ public:
             return E_INVALIDARG;
         // The control keeps the size its container gives it, at the place it gives, in pixels of
         // the container's window.
-        const int dpi = controls::windowDpi(containerWindow());
+        const int dpi = win32::windowDpi(containerWindow());
         const HRESULT result =
             guarded([&] { m_control->setExtent(controls::twipsAt(width, dpi), controls::twipsAt(height, dpi)); });
         if (const HWND window = static_cast<HWND>(m_control->window().nativeWindow()))

@@ -2,10 +2,10 @@
 
 #include "platform/inet/handle_table.h"
 #include "platform/inet/internet.h"
-#include "platform/inet/operations_win32.h"
 #include "platform/inet/pinned_authorities_win32.h"
 #include "platform/inet/transfer_rules.h"
 #include "platform/inet/urls_win32.h"
+#include "platform/inet/wininet_async_win32.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -25,7 +25,7 @@ namespace inet {
 // the calling thread waits for each operation's completion in slices, running the session's
 // wait callback between them, and gives an operation up by closing its handle. Its handles and
 // their sessions are here (internet_win32.cpp), its requests with their redirections and
-// answers (requests_win32.cpp) and its reads (reads_win32.cpp) apart.
+// answers (wininet_requests_win32.cpp) and its reads (wininet_reads_win32.cpp) apart.
 class WinInetInternet : public Internet {
 public:
     WinInetInternet(Timeouts timeouts, TlsTrust trust);

@@ -14,11 +14,6 @@ namespace runtime {
 
 namespace {
 
-// Bytes held before they go to the file: what a writer counts may run ahead of the disk by at
-// most this much, and a write error shows when the buffer is handed over. 64 KiB keeps a
-// 2048-byte writer at one system call per 32 writes.
-constexpr std::size_t kWriteBufferSize = 64 * 1024;
-
 int openError(int errnoValue)
 {
     switch (errnoValue) {
@@ -100,18 +95,6 @@ void BinaryFile::seek(std::int64_t offset)
     m_position = offset;
 }
 
-void BinaryFile::write(std::span<const std::byte> bytes)
-{
-    if (m_buffer.size() + bytes.size() > kWriteBufferSize)
-        flush();
-    if (bytes.size() >= kWriteBufferSize) {
-        m_buffer.assign(bytes.begin(), bytes.end());
-        flush();
-        return;
-    }
-    m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
-}
-
 void BinaryFile::truncateHere()
 {
     flush();
@@ -135,23 +118,18 @@ void BinaryFile::raiseWriteError(unsigned long code) const
     throw FileError(writeError(static_cast<int>(code)), fileProblemOf(code), m_path);
 }
 
-void BinaryFile::flush()
+std::size_t BinaryFile::writeOnce(std::span<const std::byte> bytes)
 {
-    std::size_t done = 0;
-    while (done < m_buffer.size()) {
-        const auto written = ::pwrite(static_cast<int>(m_file), m_buffer.data() + done, m_buffer.size() - done,
-                                      static_cast<off_t>(m_position));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            const int code = errno;
-            m_buffer.clear();
-            raiseWriteError(static_cast<unsigned long>(code));
-        }
-        done += static_cast<std::size_t>(written);
-        m_position += written;
+    for (;;) {
+        const auto written =
+            ::pwrite(static_cast<int>(m_file), bytes.data(), bytes.size(), static_cast<off_t>(m_position));
+        if (written > 0)
+            return static_cast<std::size_t>(written);
+        if (written == 0)
+            raiseWriteError(ENOSPC);  // nothing taken: no room for it
+        if (errno != EINTR)
+            raiseWriteError(static_cast<unsigned long>(errno));
     }
-    m_buffer.clear();
 }
 
 }  // namespace runtime

@@ -12,10 +12,6 @@ namespace runtime {
 
 namespace {
 
-// Bytes held before they go to the file: what a writer counts may run ahead of the disk by at
-// most this much, and a write error shows when the buffer is handed over.
-constexpr std::size_t kWriteBufferSize = 64 * 1024;
-
 int openError(DWORD code)
 {
     switch (code) {
@@ -123,18 +119,6 @@ void BinaryFile::seek(std::int64_t offset)
     m_position = offset;
 }
 
-void BinaryFile::write(std::span<const std::byte> bytes)
-{
-    if (m_buffer.size() + bytes.size() > kWriteBufferSize)
-        flush();
-    if (bytes.size() >= kWriteBufferSize) {
-        m_buffer.assign(bytes.begin(), bytes.end());
-        flush();
-        return;
-    }
-    m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
-}
-
 void BinaryFile::truncateHere()
 {
     flush();
@@ -160,23 +144,17 @@ void BinaryFile::raiseWriteError(unsigned long code) const
     throw FileError(writeError(code), fileProblemOf(code), m_path);
 }
 
-void BinaryFile::flush()
+std::size_t BinaryFile::writeOnce(std::span<const std::byte> bytes)
 {
-    std::size_t done = 0;
-    while (done < m_buffer.size()) {
-        // At the file's own position, which seek() set and each write advances: a write at an
-        // explicit offset costs Wine a call to its server each time.
-        DWORD written = 0;
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(m_buffer.size() - done, 1u << 30));
-        if (!::WriteFile(handleOf(m_file), m_buffer.data() + done, chunk, &written, nullptr)) {
-            const DWORD code = ::GetLastError();
-            m_buffer.clear();
-            raiseWriteError(code);
-        }
-        done += written;
-        m_position += written;
-    }
-    m_buffer.clear();
+    // At the file's own position, which seek() set and each write advances: a write at an
+    // explicit offset costs Wine a call to its server each time.
+    DWORD written = 0;
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+    if (!::WriteFile(handleOf(m_file), bytes.data(), chunk, &written, nullptr))
+        raiseWriteError(::GetLastError());
+    if (written == 0)
+        raiseWriteError(ERROR_DISK_FULL);  // nothing taken: no room for it
+    return written;
 }
 
 }  // namespace runtime

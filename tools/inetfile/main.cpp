@@ -139,10 +139,10 @@ std::optional<Options> parse(const std::vector<std::string>& arguments)
     return options;
 }
 
-// Prints the control's events and cancels on request.
-class ShellSite : public controls::ControlSite {
+// The control's site in a terminal: prints the control's events and cancels on request.
+class TerminalSite : public controls::ControlSite {
 public:
-    ShellSite(InternetFile& control, const Options& options) : m_control(control), m_options(options) {}
+    TerminalSite(InternetFile& control, const Options& options) : m_control(control), m_options(options) {}
 
     int exitCode() const { return m_exitCode; }
     bool ended() const { return m_ended; }
@@ -188,7 +188,7 @@ int run(const Options& options)
     }
     const auto internet = inet::systemInternet(inet::kDefaultTimeouts, trust);
     InternetFile control(*internet, [] {});
-    ShellSite site(control, options);
+    TerminalSite site(control, options);
     control.setSite(&site);
     control.initNew();
 

@@ -1,9 +1,9 @@
 #include "tools/tavorix-container/container_form_win32.h"
 
 #include "platform/com/type_library_win32.h"
-#include "platform/controls/window_dpi_win32.h"
-#include "platform/controls/window_owner_win32.h"
 #include "platform/runtime/text.h"
+#include "platform/window/window_dpi_win32.h"
+#include "platform/window/window_owner_win32.h"
 
 #include <olectl.h>
 
@@ -321,7 +321,7 @@ void ContainerForm::buildChoices()
 void ContainerForm::layOut()
 {
     // Sizes in pixels of 96 dots per inch, the control's among them, shown at the form's own.
-    const int dpi = controls::windowDpi(m_form);
+    const int dpi = win32::windowDpi(m_form);
     const auto px = [dpi](int pixels) { return ::MulDiv(pixels, dpi, USER_DEFAULT_SCREEN_DPI); };
     const int side = kMargin + m_width + 2 * kMargin;
     ::MoveWindow(m_host, px(kMargin), px(kMargin), px(m_width), px(m_height), TRUE);
@@ -386,7 +386,7 @@ HRESULT STDMETHODCALLTYPE ContainerForm::OnChanged(DISPID id)
 
 LRESULT CALLBACK ContainerForm::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = controls::windowOwner<ContainerForm>(window, message, lParam);
+    auto* self = win32::windowOwner<ContainerForm>(window, message, lParam);
     if (!self)
         return ::DefWindowProcW(window, message, wParam, lParam);
     switch (message) {

@@ -1,4 +1,4 @@
-#include "platform/inet/operations_win32.h"
+#include "platform/inet/wininet_async_win32.h"
 
 #include "platform/inet/http_headers.h"
 

@@ -4,7 +4,7 @@
 
 // The resolution a window is shown at on Windows: its monitor's, for a program that declares
 // itself aware of it, else the system's.
-namespace controls {
+namespace win32 {
 
 inline int windowDpi(HWND window)
 {
@@ -22,4 +22,4 @@ inline int windowDpi(HWND window)
     return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
-}  // namespace controls
+}  // namespace win32

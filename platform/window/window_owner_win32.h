@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace controls {
+namespace win32 {
 
 // The object a window procedure serves: the creation parameter given to CreateWindowExW, kept
 // with the window from WM_NCCREATE on. nullptr for the messages before that one, and once the
@@ -17,4 +17,4 @@ Owner* windowOwner(HWND window, UINT message, LPARAM lParam)
     return reinterpret_cast<Owner*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-}  // namespace controls
+}  // namespace win32
