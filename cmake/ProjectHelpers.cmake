@@ -103,3 +103,21 @@ function(project_delay_loaded_library name library dll)
     add_library(${name} INTERFACE)
     target_link_libraries(${name} INTERFACE ${delayed})
 endfunction()
+
+# One test of a whole program, run by a shell script with `ARGS`, with what every test here
+# has: loopback servers reached directly, under Wine the build's own prefix, the servers it
+# starts registered. SERIAL runs it alone (it ends Wine's server or changes the prefix).
+#   project_add_script_test(name SCRIPT script [SERIAL] ARGS ...)
+function(project_add_script_test name)
+    cmake_parse_arguments(ARG "SERIAL" "SCRIPT" "ARGS" ${ARGN})
+    add_test(NAME ${name} COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_SCRIPT} ${ARG_ARGS})
+    set(environment "no_proxy=127.0.0.1,localhost;NO_PROXY=127.0.0.1,localhost")
+    if(WIN32)
+        list(APPEND environment "WINEPREFIX=${CMAKE_BINARY_DIR}/wine;WINEDEBUG=-all")
+    endif()
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}")
+    if(ARG_SERIAL)
+        set_tests_properties(${name} PROPERTIES RUN_SERIAL ON)
+    endif()
+    project_test_hygiene(${name})
+endfunction()

@@ -146,7 +146,7 @@ Installer::Verdict Installer::check(const Candidate& candidate, const inet::Wait
     const std::uint64_t size = stage->contents().size();
     // A length of 0 announces nothing: no program is empty.
     if (size == 0 || (candidate.announcedSize > 0 && size != static_cast<std::uint64_t>(candidate.announcedSize))
-        || !m_env.shell.isWholeProgram(stage->contents()))
+        || !shell::isWholeProgram(stage->contents()))
         return Verdict::NotAProgram;
 
     m_program = std::move(stage);

@@ -31,7 +31,8 @@ struct UpdaterEnvironment {
 // The logic behind the window frmGuncel: its load and close handling, the buttons, the link
 // label, the reading of the server's texts and the reactions to the download control's events,
 // up to the swap of the application's executable. It reaches the download control `ctlIFile`
-// only through its dispatch identifiers, and handles its events as downloadHandlers() names them.
+// only through its dispatch interface (DownloadControl), as any host would, and handles its
+// events as downloadHandlers() names them.
 // Everything runs on the window's thread; handlers nest inside the `basla` click while a
 // download runs.
 class UpdateController {

@@ -138,7 +138,6 @@ public:
         if (onSleep)
             onSleep();
     }
-    bool isWholeProgram(shell::InputFile& file) override { return m_real->isWholeProgram(file); }
     bool isProgramRunning(const std::u16string& path) override { return m_real->isProgramRunning(path); }
 
 private:
