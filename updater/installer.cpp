@@ -35,7 +35,15 @@ private:
 
 }  // namespace
 
-Installer::Installer(InstallerEnvironment environment) : m_env(std::move(environment)) {}
+Installer::Installer(shell::Shell& shell, ReleaseFileReader& releaseFiles, std::u16string appFolder,
+                     std::optional<signature::PublicKey> updateKey, std::uint64_t minimumTimestamp)
+    : m_shell(shell)
+    , m_releaseFiles(releaseFiles)
+    , m_appFolder(std::move(appFolder))
+    , m_updateKey(std::move(updateKey))
+    , m_minimumTimestamp(minimumTimestamp)
+{
+}
 
 Installer::~Installer() = default;
 
@@ -76,13 +84,13 @@ void Installer::sweepStaleStages()
 {
     for (const auto name :
          {files::kApplication, files::kBackup, files::kKeptSignature, files::kDownload, files::kPartRecord})
-        m_env.shell.removeStaleStages(path(name));
+        m_shell.removeStaleStages(path(name));
 }
 
 std::optional<std::string> Installer::installedHash()
 {
     try {
-        const auto installed = m_env.shell.openFile(path(files::kApplication));
+        const auto installed = m_shell.openFile(path(files::kApplication));
         return installed ? delta::sha256Hex(*installed) : std::nullopt;
     } catch (const RuntimeError&) {
         return std::nullopt;
@@ -92,12 +100,12 @@ std::optional<std::string> Installer::installedHash()
 bool Installer::rebuildDownload(delta::Form form)
 {
     try {
-        const auto installed = m_env.shell.openFile(path(files::kApplication));
+        const auto installed = m_shell.openFile(path(files::kApplication));
         if (!installed)
             return false;
         const std::uint64_t maxSize = delta::maxRebuiltSize(installed->size());
         // The frame is never larger than the program it holds.
-        const auto frame = m_env.shell.readFile(path(files::kDownload), static_cast<std::size_t>(maxSize));
+        const auto frame = m_shell.readFile(path(files::kDownload), static_cast<std::size_t>(maxSize));
         std::optional<std::string> source;
         if (form == delta::Form::Patch) {
             source.emplace(static_cast<std::size_t>(installed->size()), '\0');
@@ -106,7 +114,7 @@ bool Installer::rebuildDownload(delta::Form form)
         }
         const auto program = frame ? delta::decode(*frame, source, maxSize) : std::nullopt;
         if (program && (form != delta::Form::Patch || source)) {
-            m_env.shell.writeFile(path(files::kDownload), *program);
+            m_shell.writeFile(path(files::kDownload), *program);
             return true;
         }
     } catch (const RuntimeError&) {
@@ -118,9 +126,9 @@ bool Installer::rebuildDownload(delta::Form form)
 
 void Installer::prepareDownload()
 {
-    m_env.shell.writeFile(path(files::kDownload), {});
+    m_shell.writeFile(path(files::kDownload), {});
     try {
-        m_env.shell.deleteFile(path(files::kPartRecord));  // the new download is no kept part
+        m_shell.deleteFile(path(files::kPartRecord));  // the new download is no kept part
     } catch (const runtime::FileError& error) {
         if (error.number() != runtime::error::kFileNotFound)
             throw;
@@ -132,13 +140,13 @@ Installer::Verdict Installer::check(const Candidate& candidate, const inet::Wait
     m_program.reset();
     m_signature.reset();
     m_keptBefore.reset();
-    const auto download = m_env.shell.openFile(path(files::kDownload));
+    const auto download = m_shell.openFile(path(files::kDownload));
     if (!download)
         return Verdict::NotAProgram;
     // The stage takes the installed program's permissions; a program that cannot be looked at
     // stops the update here.
-    const auto installed = m_env.shell.openFile(path(files::kApplication));
-    auto stage = m_env.shell.stageCopy(*download, path(files::kApplication), installed.get());
+    const auto installed = m_shell.openFile(path(files::kApplication));
+    auto stage = m_shell.stageCopy(*download, path(files::kApplication), installed.get());
 
     // An error page, a cut transfer or half a program must never replace the application. A
     // size the server gave must be met exactly; without one the program must prove itself
@@ -150,7 +158,7 @@ Installer::Verdict Installer::check(const Candidate& candidate, const inet::Wait
         return Verdict::NotAProgram;
 
     m_program = std::move(stage);
-    if (!m_env.updateKey)
+    if (!m_updateKey)
         return Verdict::Accepted;
     bool givenUp = false;
     const inet::WaitCallback watched = [&] {
@@ -168,11 +176,11 @@ bool Installer::signatureAccepted(const Candidate& candidate, const inet::WaitCa
 {
     // The floor is read first: a kept signature that is there but cannot be read (held, too
     // large, a folder) raises, for taking it as none would let an older release back in.
-    m_keptBefore = m_env.shell.readFile(path(files::kKeptSignature), signature::kMaxSignatureFileSize);
-    auto text = m_env.releaseFiles.read(candidate.signatureUrl, wait);
+    m_keptBefore = m_shell.readFile(path(files::kKeptSignature), signature::kMaxSignatureFileSize);
+    auto text = m_releaseFiles.read(candidate.signatureUrl, wait);
     if (!text)
         return false;
-    const signature::UpdateRule rule{*m_env.updateKey, runtime::toUtf8(candidate.fileName), m_env.minimumTimestamp,
+    const signature::UpdateRule rule{*m_updateKey, runtime::toUtf8(candidate.fileName), m_minimumTimestamp,
                                      m_keptBefore};
     shell::InputFile& program = m_program->contents();
     if (!signature::acceptsUpdate(*text, rule, program.size(), readerOf(program)))
@@ -200,7 +208,7 @@ bool Installer::installedEqualsStage(shell::InputFile* installed)
 
 void Installer::refuseRunningProgram()
 {
-    if (m_env.shell.isProgramRunning(path(files::kApplication)))
+    if (m_shell.isProgramRunning(path(files::kApplication)))
         throw RuntimeError(runtime::error::kPermissionDenied);
 }
 
@@ -215,10 +223,10 @@ void Installer::prepareInstall()
         // install has no program to keep, and a program installed again keeps the backup of the
         // one before it.
         if (m_signature)
-            m_signatureStage = m_env.shell.stageText(*m_signature, path(files::kKeptSignature));
-        const auto installed = m_env.shell.openFile(path(files::kApplication));
+            m_signatureStage = m_shell.stageText(*m_signature, path(files::kKeptSignature));
+        const auto installed = m_shell.openFile(path(files::kApplication));
         if (installed && !installedEqualsStage(installed.get()))
-            m_backupStage = m_env.shell.stageCopy(*installed, path(files::kBackup), installed.get());
+            m_backupStage = m_shell.stageCopy(*installed, path(files::kBackup), installed.get());
     } catch (const RuntimeError&) {
         // Stages that will not be used are no files to leave behind.
         release();
@@ -269,8 +277,8 @@ void Installer::commitKeptSignature()
     // Without a key the program comes with no signature: one kept for the program before goes.
     const std::u16string kept = path(files::kKeptSignature);
     try {
-        if (m_env.shell.openFile(kept))
-            m_env.shell.deleteFile(kept);
+        if (m_shell.openFile(kept))
+            m_shell.deleteFile(kept);
     } catch (const runtime::FileError& error) {
         if (error.problem() != runtime::FileProblem::Folder)  // a folder is no signature
             throw;
@@ -283,9 +291,9 @@ void Installer::restoreKeptSignature() noexcept
         return;  // without a key nothing was kept, and nothing is trusted
     try {
         if (m_keptBefore)
-            m_env.shell.writeFile(path(files::kKeptSignature), *m_keptBefore);
+            m_shell.writeFile(path(files::kKeptSignature), *m_keptBefore);
         else
-            m_env.shell.deleteFile(path(files::kKeptSignature));
+            m_shell.deleteFile(path(files::kKeptSignature));
     } catch (const RuntimeError&) {
     } catch (const std::bad_alloc&) {
     }
@@ -304,7 +312,7 @@ void Installer::removeDownload() noexcept
 {
     for (const auto name : {files::kPartRecord, files::kDownload}) {
         try {
-            m_env.shell.deleteFile(path(name));
+            m_shell.deleteFile(path(name));
         } catch (const RuntimeError&) {
         } catch (const std::bad_alloc&) {
         }
@@ -314,7 +322,7 @@ void Installer::removeDownload() noexcept
 void Installer::keepPart(const PartRecord& record) noexcept
 {
     try {
-        m_env.shell.writeFile(path(files::kPartRecord), record.text());
+        m_shell.writeFile(path(files::kPartRecord), record.text());
     } catch (const RuntimeError&) {
     } catch (const std::bad_alloc&) {
     }
@@ -323,7 +331,7 @@ void Installer::keepPart(const PartRecord& record) noexcept
 std::optional<PartRecord> Installer::keptPart() noexcept
 {
     try {
-        const auto text = m_env.shell.readFile(path(files::kPartRecord), kMaxReleaseFileSize);
+        const auto text = m_shell.readFile(path(files::kPartRecord), kMaxReleaseFileSize);
         return text ? PartRecord::parse(*text) : std::nullopt;
     } catch (const RuntimeError&) {
     } catch (const std::bad_alloc&) {
@@ -334,17 +342,17 @@ std::optional<PartRecord> Installer::keptPart() noexcept
 std::optional<PartRecord> Installer::resumablePart(const std::string& fileName)
 {
     const std::optional<PartRecord> record = keptPart();
-    auto part = record && record->fileName == fileName ? m_env.shell.openFile(path(files::kDownload)) : nullptr;
+    auto part = record && record->fileName == fileName ? m_shell.openFile(path(files::kDownload)) : nullptr;
     if (!part || part->size() < static_cast<std::uint64_t>(record->length)) {
         removeDownload();
         return std::nullopt;
     }
     // The record goes first: should what follows fail, the part is never trusted again.
-    m_env.shell.deleteFile(path(files::kPartRecord));
+    m_shell.deleteFile(path(files::kPartRecord));
     std::unique_ptr<shell::StagedFile> cut;
     {
         Prefix known(*part, static_cast<std::uint64_t>(record->length));
-        cut = m_env.shell.stageCopy(known, path(files::kDownload), part.get());
+        cut = m_shell.stageCopy(known, path(files::kDownload), part.get());
     }
     part.reset();  // Windows replaces no file that is open
     cut->commit();

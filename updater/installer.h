@@ -39,16 +39,6 @@ struct PartRecord {
     static std::optional<PartRecord> parse(std::string_view text);
 };
 
-struct InstallerEnvironment {
-    shell::Shell& shell;
-    ReleaseFileReader& releaseFiles;
-    std::u16string appFolder;  // the updater's own folder, without a trailing separator
-    // The vendor's key: with one, only programs it signed are installed.
-    std::optional<signature::PublicKey> updateKey;
-    // Seconds since 1970: nothing signed earlier is installed, whatever signature was kept.
-    std::uint64_t minimumTimestamp = 0;
-};
-
 // The finished download, as the update procedure knows it.
 struct Candidate {
     std::int32_t announcedSize = -1;  // the size the server gave; 0 or less: none
@@ -59,7 +49,7 @@ struct Candidate {
 // The install transaction of one update: from the finished download to the program in place,
 // with its backup and its kept signature. What is checked is what is installed: the download
 // is first copied to a stage of the program that no other program can reach, and every check
-// and the swap work on that copy. Whoever uses it holds the folder's lock (Shell::lockFolder).
+// and the swap work on that copy. Whoever uses it holds the folder's lock (Files::lockFolder).
 class Installer {
 public:
     enum class Verdict {
@@ -69,7 +59,11 @@ public:
         GivenUp,      // the wait for the signature was given up (cancel or close)
     };
 
-    explicit Installer(InstallerEnvironment environment);
+    // Works in `appFolder`, the updater's own, without a trailing separator. With `updateKey`,
+    // only programs the vendor signed are installed, and none signed before `minimumTimestamp`
+    // (seconds since 1970), whatever signature was kept.
+    Installer(shell::Shell& shell, ReleaseFileReader& releaseFiles, std::u16string appFolder,
+              std::optional<signature::PublicKey> updateKey, std::uint64_t minimumTimestamp);
     ~Installer();
     Installer(const Installer&) = delete;
     Installer& operator=(const Installer&) = delete;
@@ -148,9 +142,13 @@ private:
     // lower than it; errors are passed over.
     void restoreKeptSignature() noexcept;
     bool installedEqualsStage(shell::InputFile* installed);
-    std::u16string path(std::u16string_view name) const { return runtime::inFolder(m_env.appFolder, name); }
+    std::u16string path(std::u16string_view name) const { return runtime::inFolder(m_appFolder, name); }
 
-    InstallerEnvironment m_env;
+    shell::Shell& m_shell;
+    ReleaseFileReader& m_releaseFiles;
+    std::u16string m_appFolder;
+    std::optional<signature::PublicKey> m_updateKey;
+    std::uint64_t m_minimumTimestamp;
     std::unique_ptr<shell::StagedFile> m_program;
     std::optional<std::string> m_signature;   // accepted, to keep beside the program
     std::optional<std::string> m_keptBefore;  // the installed program's, as check() read it

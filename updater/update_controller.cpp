@@ -90,8 +90,8 @@ std::u16string_view problemText(runtime::FileProblem problem)
 UpdateController::UpdateController(UpdaterEnvironment environment, controls::Dispatch& ctlIFile)
     : m_env(std::move(environment))
     , m_ctlIFile(ctlIFile)
-    , m_installer(InstallerEnvironment{m_env.setup.shell, m_env.releaseFiles, m_env.program.appFolder,
-                                       m_env.setup.updateKey, m_env.setup.minimumTimestamp})
+    , m_installer(m_env.setup.shell, m_env.releaseFiles, m_env.program.appFolder, m_env.setup.updateKey,
+                  m_env.setup.minimumTimestamp)
 {
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 // A scripted internet layer that writes every call into a log (which tests share with their
-// "yield" recorder, so that the order of calls and yields can be checked) and answers as the
+// "yield" recorder, so that they see where the host's events are processed) and answers as the
 // test has set it up.
 class FakeInternet : public inet::Internet {
 public:

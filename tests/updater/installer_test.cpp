@@ -63,7 +63,7 @@ protected:
     }
     Installer makeInstaller(std::optional<signature::PublicKey> key = std::nullopt)
     {
-        return Installer(InstallerEnvironment{shell, releaseFiles, m_folder.u16string(), key, 0});
+        return Installer(shell, releaseFiles, m_folder.u16string(), key, 0);
     }
 
     fs::path m_folder = test_programs::testFolder(u"Kurulum Klasörü");

@@ -125,7 +125,13 @@ refused() {
     [[ ! -e "$app/VelkoraLirvane_old.exe" && ! -e "$app/VelkoraLirvane_down.exe" ]] || { fail "files were left"; return 1; }
 }
 cancelled_at_once() {
-    sleep 2  # the transfer is under way, one byte a second
+    # Everything of the program's name trickles, one byte a second, from the request that
+    # follows the file-name text on: once that text is served, the trickle is under way.
+    local deadline=$((SECONDS + 10))
+    until grep -q '"GET /lirvane/lirvanedosyaPlus2.txt ' "$work/$case/access.log" 2>/dev/null; do
+        ((SECONDS < deadline)) || { fail "the download never began"; return 1; }
+        sleep 0.1
+    done
     local pressed=$EPOCHREALTIME box
     # " İptal" lies at 132,104 with a size of 113 x 49 in the window.
     xdotool mousemove --window "$updater" 188 128 click 1
@@ -168,7 +174,9 @@ cut_unsigned() {
     head -c $(($(stat -c %s "$demo2") / 2)) "$demo2" > "$server/lirvane/VelkoraLirvane_2.0.exe"
 }
 html_version() { printf '<html><body><p>2.0</p></body></html>' > "$server/lirvane/lirvanesurumPlus2.txt"; }
-trickling() { nginx_config="location /lirvane/VelkoraLirvane_2.0.exe { limit_rate 1; }"; }
+trickling() {
+    nginx_config="access_log $work/$case/access.log; location /lirvane/VelkoraLirvane_2.0.exe { limit_rate 1; }"
+}
 slow() { nginx_config="location /lirvane/VelkoraLirvane_2.0.exe { limit_rate 2k; }"; }
 # A leftover download that is a link to the program (Wine deletes what a link leads to).
 linked_download() { ln -s "$app/VelkoraLirvane.exe" "$app/VelkoraLirvane_down.exe"; }
