@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -90,6 +91,10 @@ public:
     // file. Raises the file error when it cannot be read or is larger.
     std::optional<std::string> readFile(const std::u16string& path, std::size_t maxSize);
 };
+
+// Reads the whole of `source`, in order, handing each piece to `take`. Raises 57 "Device I/O
+// error" when a piece cannot be read.
+void readInPieces(InputFile& source, const std::function<void(std::span<const std::byte>)>& take);
 
 // The files of the system this program was built for.
 std::unique_ptr<Files> systemFiles();

@@ -261,14 +261,7 @@ public:
     {
         const auto* like = dynamic_cast<PosixInputFile*>(permissionsOf);
         auto stage = std::make_unique<PosixStagedFile>(runtime::nativePath(target));
-        std::vector<std::byte> chunk(64 * 1024);
-        for (std::uint64_t offset = 0; offset < source.size();) {
-            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), source.size() - offset));
-            if (!source.readAt(offset, std::span(chunk.data(), n)))
-                throw RuntimeError(error::kDeviceIoError);
-            stage->fill(std::span(chunk.data(), n));
-            offset += n;
-        }
+        readInPieces(source, [&](std::span<const std::byte> piece) { stage->fill(piece); });
         stage->finish(like ? like->mode() : kProgramMode);
         return stage;
     }

@@ -2,6 +2,9 @@
 
 #include "platform/runtime/runtime_error.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace shell {
 
 std::optional<std::string> Files::readFile(const std::u16string& path, std::size_t maxSize)
@@ -15,6 +18,18 @@ std::optional<std::string> Files::readFile(const std::u16string& path, std::size
     if (!file->readAt(0, std::as_writable_bytes(std::span(contents))))
         throw runtime::FileError(runtime::error::kDeviceIoError, runtime::FileProblem::Other, path);
     return contents;
+}
+
+void readInPieces(InputFile& source, const std::function<void(std::span<const std::byte>)>& take)
+{
+    std::vector<std::byte> piece(64 * 1024);
+    for (std::uint64_t offset = 0; offset < source.size();) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), source.size() - offset));
+        if (!source.readAt(offset, std::span(piece.data(), n)))
+            throw runtime::RuntimeError(runtime::error::kDeviceIoError);
+        take(std::span<const std::byte>(piece.data(), n));
+        offset += n;
+    }
 }
 
 namespace {
