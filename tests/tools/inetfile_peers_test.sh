@@ -14,16 +14,7 @@ chmod 755 "$work"  # the servers' own users read what they serve here
 peers=()
 trap 'for pid in "${peers[@]}"; do "$support/test-processes" stop "$pid" TERM; done; rm -rf "$work"' EXIT
 
-if [[ $inetfile == *.exe ]]; then
-    windows=1
-    run() { wine "$inetfile" "$@"; }
-    native() { winepath -w "$1"; }
-    wine cmd /c exit </dev/null >/dev/null 2>&1
-else
-    windows=""
-    run() { "$inetfile" "$@"; }
-    native() { printf '%s\n' "$1"; }
-fi
+source "$support/inetfile-checks"
 
 root=$work/root
 mkdir -p "$root"
@@ -58,23 +49,6 @@ origin() {
         *) echo "http://127.0.0.1:${port[$1]}" ;;
     esac
 }
-
-passed=0
-failed=0
-fail() { failed=$((failed + 1)); echo "FAILED $*"; }
-check() {  # check NAME EXPECTED_STATUS EXPECTED_OUTPUT -- ARGUMENTS...
-    local name=$1 status=$2 expected=$3
-    shift 4
-    local output actual
-    output=$(run "$@" 2>&1 | tr -d '\r')
-    actual=${PIPESTATUS[0]}
-    if [[ $actual == "$status" && $output == "$expected" ]]; then
-        passed=$((passed + 1))
-    else
-        fail "$name: status $actual, output:"$'\n'"$output"
-    fi
-}
-same() { cmp -s "$1" "$2" && passed=$((passed + 1)) || fail "$3: the copy differs"; }
 
 size=$(stat -c %s "$root/f.bin")
 for server in nginx nginx-h2 apache apache-tls lighttpd python; do

@@ -12,15 +12,7 @@ stop() { [[ -s "$1" ]] && "$support/test-processes" stop "$(cat "$1")" "${2:-QUI
 trap 'stop "$work/plain/nginx.pid"; stop "$work/ranges/nginx.pid"; stop "$work/tls/nginx.pid";
       stop "$work/proxy/tinyproxy.pid" TERM; umount "$work/small" 2>/dev/null; rm -rf "$work"' EXIT
 
-if [[ $inetfile == *.exe ]]; then
-    run() { wine "$inetfile" "$@"; }
-    native() { winepath -w "$1"; }
-    # Wine's own services start now, or the first program hands its output pipe on to them.
-    wine cmd /c exit </dev/null >/dev/null 2>&1
-else
-    run() { "$inetfile" "$@"; }
-    native() { printf '%s\n' "$1"; }
-fi
+source "$support/inetfile-checks"
 
 mkdir -p "$work/root"
 head -c 5000 /dev/urandom > "$work/root/a.bin"
@@ -29,29 +21,12 @@ port=$(NGINX_SERVER_CONFIG="access_log $work/access.log combined;" \
     "$support/nginx-on-loopback" "$work/root" "$work/plain") || exit 1
 ranges_ignored=$(NGINX_SERVER_CONFIG="max_ranges 0;" "$support/nginx-on-loopback" "$work/root" "$work/ranges") || exit 1
 url="http://127.0.0.1:$port"
-passed=0
-failed=0
-
-same() { cmp -s "$1" "$2" || { failed=$((failed + 1)); echo "FAILED $3: the copy differs"; }; }
-check() {  # check NAME EXPECTED_STATUS EXPECTED_OUTPUT -- ARGUMENTS...
-    local name=$1 status=$2 expected=$3
-    shift 4
-    local output actual
-    output=$(run "$@" 2>&1 | tr -d '\r')
-    actual=${PIPESTATUS[0]}
-    if [[ $actual == "$status" && $output == "$expected" ]]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf 'FAILED %s: status %s, output:\n%s\n' "$name" "$actual" "$output"
-    fi
-}
 
 check info 0 $'FileExists=True\nFileSize=5000\nLastModified='"$(date -u -r "$work/root/a.bin" '+%a, %d %b %Y %H:%M:%S GMT')" \
     -- info "$url/a.bin"
 heads=$(grep -c '"HEAD /a.bin HTTP/1.0" 200 .* "Mozilla/4.0 (compatible; MSIE 5.0; Windows NT; DigExt)"$' "$work/access.log")
 [[ $heads == 1 && $(wc -l < "$work/access.log") == 1 ]] \
-    && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAILED one HEAD:"; cat "$work/access.log"; }
+    && passed=$((passed + 1)) || { fail "one HEAD:"; cat "$work/access.log"; }
 
 check get 0 $'DownloadProgress 2048\nDownloadProgress 4096\nDownloadProgress 5000\nDownloadProgress 5000\nDownloadComplete' \
     -- get "$url/a.bin" "$(native "$work/a.out")"
@@ -82,7 +57,7 @@ check proxy 0 'DownloadComplete' -- get --quiet "${through[@]}" --proxy-user vel
     "$url/a.bin" "$(native "$work/p.out")"
 same "$work/p.out" "$work/root/a.bin" proxy
 run get --quiet "${through[@]}" "$url/a.bin" "$(native "$work/n.out")" >/dev/null 2>&1
-cmp -s "$work/n.out" "$work/root/a.bin" && { failed=$((failed + 1)); echo "FAILED proxy without credentials: the file came"; } \
+cmp -s "$work/n.out" "$work/root/a.bin" && fail "proxy without credentials: the file came" \
     || passed=$((passed + 1))
 
 # HTTPS trusts only the authorities of --ca-file.
@@ -94,7 +69,7 @@ check https 0 'DownloadComplete' \
 same "$work/s.out" "$work/root/a.bin" https
 check https-other-authority 1 'DownloadError Could not find Url' \
     -- get --quiet --ca-file "$(native "$work/certificates/other-authority.pem")" "https://127.0.0.1:$tls/a.bin" "$(native "$work/x.out")"
-[[ -e "$work/x.out" ]] && { failed=$((failed + 1)); echo "FAILED https-other-authority: a file was made"; }
+[[ -e "$work/x.out" ]] && fail "https-other-authority: a file was made"
 
 # Libraries of the system's names planted beside the program are never loaded: it loads them
 # from System32 alone (Wine searches as Windows does with the override).
@@ -106,7 +81,7 @@ if [[ -n "$planted" ]]; then
     check planted-libraries 0 'DownloadComplete' \
         -- get --quiet --ca-file "$(native "$work/certificates/authority.pem")" "https://127.0.0.1:$tls/a.bin" "$(native "$work/l.out")"
     loaded=$(ls "$work/planted" | grep '\.loaded$')
-    [[ -z "$loaded" ]] || { failed=$((failed + 1)); echo "FAILED planted-libraries: loaded $loaded"; }
+    [[ -z "$loaded" ]] || fail "planted-libraries: loaded $loaded"
     run() { wine "$inetfile" "$@"; }
 fi
 
