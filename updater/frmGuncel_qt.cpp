@@ -68,30 +68,26 @@ frmGuncel::frmGuncel(UpdaterSetup setup, UpdaterProgram program, QWidget* parent
     setWindowIcon(QIcon(picturePath(layout.icon, ".png")));
     setFixedSize(pixels(layout.clientWidth), pixels(layout.clientHeight));
 
-    for (const ControlLayout& control : layout.controls)
-        createControl(control, this);
-    if (!basla || !btniptal || !cmdClose || !lblActive || !pbar || !bar1)
-        throw std::logic_error("the window's stored layout lacks one of its working controls");
-
-    std::vector<std::pair<int, QWidget*>> tabbable;
-    for (auto it = m_tabbable.begin(); it != m_tabbable.end(); ++it)
-        tabbable.emplace_back(m_tabIndex.value(it.key()), it.value());
-    std::sort(tabbable.begin(), tabbable.end());
-    for (std::size_t i = 1; i < tabbable.size(); ++i)
-        QWidget::setTabOrder(tabbable[i - 1].second, tabbable[i].second);
+    const std::vector<ShownControl> shown = shownControls(layout);
+    std::vector<QWidget*> widgets;
+    for (const ShownControl& control : shown)
+        widgets.push_back(createControl(control, control.container < 0 ? this : widgets[control.container]));
+    const std::vector<std::size_t> order = tabOrder(shown);
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(widgets[order[i - 1]], widgets[order[i]]);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
     m_core = std::make_unique<UpdaterCore>(std::move(setup), std::move(program), static_cast<UpdateView&>(*this),
                                            [] { QCoreApplication::processEvents(); });
-    connect(basla, &PictureButton::clicked, this, [this] { m_core->press(Button::basla); });
-    connect(btniptal, &PictureButton::clicked, this, [this] { m_core->press(Button::btniptal); });
-    connect(cmdClose, &PictureButton::clicked, this, [this] { m_core->press(Button::cmdClose); });
-    lblActive->installEventFilter(this);
-    basla->setFocus();  // once the window is active: the first button of the tab order
+    connect(m_basla, &PictureButton::clicked, this, [this] { m_core->press(Button::basla); });
+    connect(m_btniptal, &PictureButton::clicked, this, [this] { m_core->press(Button::btniptal); });
+    connect(m_cmdClose, &PictureButton::clicked, this, [this] { m_core->press(Button::cmdClose); });
+    m_lblActive->installEventFilter(this);
+    m_basla->setFocus();  // once the window is active: the first button of the tab order
     if (m_core->startsAtOnce())
-        QTimer::singleShot(0, this, [this] { basla->click(); });
+        QTimer::singleShot(0, this, [this] { m_basla->click(); });
 }
 
 frmGuncel::~frmGuncel() = default;
@@ -133,7 +129,7 @@ bool frmGuncel::act(KeyAction action)
 {
     switch (action) {
     case KeyAction::None: return false;
-    case KeyAction::PressCancel: btniptal->click(); break;
+    case KeyAction::PressCancel: m_btniptal->click(); break;
     case KeyAction::Close: close(); break;
     case KeyAction::PressLink: m_core->pressLink(); break;
     }
@@ -142,10 +138,10 @@ bool frmGuncel::act(KeyAction action)
 
 bool frmGuncel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != lblActive || !lblActive->isEnabled())
+    if (watched != m_lblActive || !m_lblActive->isEnabled())
         return QWidget::eventFilter(watched, event);
     if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton
-        && lblActive->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        && m_lblActive->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
         m_core->pressLink();
         return true;
     }
@@ -158,47 +154,41 @@ bool frmGuncel::eventFilter(QObject* watched, QEvent* event)
 
 void frmGuncel::setLinkEnabled(bool enabled)
 {
-    lblActive->setEnabled(enabled);
+    m_lblActive->setEnabled(enabled);
 }
 
 void frmGuncel::setStatusText(const std::u16string& text)
 {
-    bar1->setPanelText(1, QString::fromStdU16String(text));
+    m_bar1->setPanelText(1, QString::fromStdU16String(text));
 }
 
 void frmGuncel::setButtonEnabled(Button button, bool enabled)
 {
     switch (button) {
-    case Button::basla: basla->setEnabled(enabled); break;
-    case Button::btniptal: btniptal->setEnabled(enabled); break;
-    case Button::cmdClose: cmdClose->setEnabled(enabled); break;
+    case Button::basla: m_basla->setEnabled(enabled); break;
+    case Button::btniptal: m_btniptal->setEnabled(enabled); break;
+    case Button::cmdClose: m_cmdClose->setEnabled(enabled); break;
     }
 }
 
 void frmGuncel::setProgressMax(std::int32_t maximum)
 {
-    pbar->setMaximum(maximum);
+    m_pbar->setMaximum(progressMaximum(maximum));
 }
 
 void frmGuncel::setProgressValue(std::int32_t value)
 {
-    // The bar shows a value beyond its range at the range's end rather than not at all.
-    pbar->setValue(std::clamp(value, pbar->minimum(), pbar->maximum()));
+    m_pbar->setValue(progressPosition(value, m_pbar->maximum()));
 }
 
 void frmGuncel::setProgressText(const std::u16string& text)
 {
-    pbar->setCaption(QString::fromStdU16String(text));
+    m_pbar->setCaption(QString::fromStdU16String(text));
 }
 
-void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
+QWidget* frmGuncel::createControl(const ShownControl& control, QWidget* container)
 {
-    const QString name = qt(spec.name);
-    if (!shownInWindow(spec.kind))
-        return;
-    if (spec.tabIndex)
-        m_tabIndex.insert(name, *spec.tabIndex);
-
+    const ControlLayout& spec = *control.layout;
     QWidget* widget = nullptr;
     switch (spec.kind) {
     case ControlKind::CommandButton: {
@@ -207,18 +197,20 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
         button->setIcon(QIcon(picturePath(spec.picture, ".png")));
         button->setIconSize(QSize(kButtonIconSize, kButtonIconSize));
         widget = button;
-        m_tabbable.insert(name, button);
-        if (name == u"basla")
-            basla = button;
-        else if (name == u"btniptal")
-            btniptal = button;
-        else if (name == u"cmdClose")
-            cmdClose = button;
+        if (control.button == Button::basla)
+            m_basla = button;
+        else if (control.button == Button::btniptal)
+            m_btniptal = button;
+        else if (control.button == Button::cmdClose)
+            m_cmdClose = button;
         break;
     }
     case ControlKind::Label: {
-        auto* label =
-            name == u"lblActive" ? new LinkLabel(qt(spec.caption), container) : new QLabel(qt(spec.caption), container);
+        QLabel* label = nullptr;
+        if (control.link)
+            label = m_lblActive = new LinkLabel(qt(spec.caption), container);
+        else
+            label = new QLabel(qt(spec.caption), container);
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         if (spec.foreColor) {
@@ -230,43 +222,34 @@ void frmGuncel::createControl(const ControlLayout& spec, QWidget* container)
             label->setCursor(QCursor(QPixmap(picturePath(spec.mouseIcon, ".png")), spec.mouseIconHotSpot.first,
                                      spec.mouseIconHotSpot.second));
         widget = label;
-        if (auto* link = qobject_cast<LinkLabel*>(label)) {
-            lblActive = link;
-            m_tabbable.insert(name, link);
-        }
         break;
     }
     case ControlKind::Frame: widget = new QGroupBox(qt(spec.caption), container); break;
     case ControlKind::ProgressBar:
-        pbar = new ProgressBar(container);
-        pbar->setColours(static_cast<unsigned>(storedNumber(spec, "forecolor")),
-                         static_cast<unsigned>(storedNumber(spec, "barforecolor")));
-        pbar->setTextVisible(storedFlag(spec, "showtext"));
-        widget = pbar;
+        m_pbar = new ProgressBar(container);
+        m_pbar->setColours(static_cast<unsigned>(storedNumber(spec, "forecolor")),
+                           static_cast<unsigned>(storedNumber(spec, "barforecolor")));
+        m_pbar->setTextVisible(storedFlag(spec, "showtext"));
+        widget = m_pbar;
         break;
     case ControlKind::StatusBar:
-        bar1 = new StatusBar(container);
+        m_bar1 = new StatusBar(container);
         for (const auto& [width, text] : spec.panels)
-            bar1->addPanel(pixels(width), qt(text));
-        widget = bar1;
+            m_bar1->addPanel(pixels(width), qt(text));
+        widget = m_bar1;
         break;
     case ControlKind::WebBrowser:
     case ControlKind::InternetFile:
-    case ControlKind::Inet: return;
+    case ControlKind::Inet: throw std::logic_error("a windowless control is never shown");
     }
 
-    widget->setObjectName(name);
+    widget->setObjectName(qt(spec.name));
     widget->setGeometry(QRect(pixels(spec.left), pixels(spec.top), pixels(spec.width), pixels(spec.height)));
     if (spec.font)
         widget->setFont(fontFrom(*spec.font));
     widget->setEnabled(spec.enabled);
     widget->setVisible(spec.visible);
-
-    // A substituted font may be wider than the one the layout was made with: a label grows to
-    // show its whole text rather than cut it.
-    if (auto* label = qobject_cast<QLabel*>(widget))
-        label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
-
-    for (const ControlLayout& child : spec.controls)
-        createControl(child, widget);
+    if (growsToText(spec.kind))
+        widget->resize(std::max(widget->width(), widget->sizeHint().width()), widget->height());
+    return widget;
 }

@@ -9,12 +9,11 @@
 #include "updater/updater_setup.h"
 
 #include <QGroupBox>
-#include <QHash>
 #include <QLabel>
 #include <QWidget>
 #include <memory>
 
-struct ControlLayout;
+struct ShownControl;
 
 // The updater's one window, created from its stored layout (the resource
 // ":/frmGuncel/frmGuncel.json"): every control in the layout's order with its text, position,
@@ -36,7 +35,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void createControl(const ControlLayout& spec, QWidget* container);
+    QWidget* createControl(const ShownControl& control, QWidget* container);
 
     void setStatusText(const std::u16string& text) override;
     void setButtonEnabled(Button button, bool enabled) override;
@@ -47,13 +46,11 @@ private:
     // Does what the core says a key does; false when it leaves the key to the focused control.
     bool act(KeyAction action);
 
-    PictureButton* basla = nullptr;
-    PictureButton* btniptal = nullptr;
-    PictureButton* cmdClose = nullptr;
-    LinkLabel* lblActive = nullptr;
-    ProgressBar* pbar = nullptr;
-    StatusBar* bar1 = nullptr;
+    PictureButton* m_basla = nullptr;
+    PictureButton* m_btniptal = nullptr;
+    PictureButton* m_cmdClose = nullptr;
+    LinkLabel* m_lblActive = nullptr;
+    ProgressBar* m_pbar = nullptr;
+    StatusBar* m_bar1 = nullptr;
     std::unique_ptr<UpdaterCore> m_core;
-    QHash<QString, int> m_tabIndex;
-    QHash<QString, QWidget*> m_tabbable;
 };

@@ -8,8 +8,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <stdexcept>
-#include <string_view>
 
 namespace {
 
@@ -67,6 +65,7 @@ frmGuncel::frmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram prog
     ::RegisterClassExW(&type);
 
     const WindowLayout& layout = storedWindowLayout();
+    const std::vector<ShownControl> shown = shownControls(layout);
     m_dpi = win32::windowDpi(nullptr);
     const RECT frame = frameFor(pixels(layout.clientWidth), pixels(layout.clientHeight), m_dpi);
     RECT work{};
@@ -80,21 +79,16 @@ frmGuncel::frmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram prog
     m_dpi = win32::windowDpi(m_window);
     m_linkCursor = ::LoadCursorW(nullptr, IDC_HAND);
 
-    for (const ControlLayout& control : layout.controls)
-        createControl(control, m_window, 0, 0);
-    if (!m_basla || !m_btniptal || !m_cmdClose || !m_lblActive || !m_pbar || !m_bar1) {
-        ::SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);  // this object goes unfinished
-        ::DestroyWindow(m_window);
-        throw std::logic_error("the window's stored layout lacks one of its working controls");
-    }
+    for (const ShownControl& control : shown)
+        createControl(control);
     setLinkEnabled(m_linkEnabled);
     applyDpi(m_dpi);
     // The tab order is the layout's: the dialog manager walks the windows in their z-order.
-    std::sort(m_tabOrder.begin(), m_tabOrder.end());
     HWND previous = HWND_TOP;
-    for (const auto& [index, control] : m_tabOrder) {
-        ::SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        previous = control;
+    for (const std::size_t index : tabOrder(shown)) {
+        m_tabOrder.push_back(m_windows[index]);
+        ::SetWindowPos(m_windows[index], previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        previous = m_windows[index];
     }
 }
 
@@ -129,55 +123,50 @@ HFONT frmGuncel::fontOf(const std::optional<FontLayout>& font)
     return created;
 }
 
-HWND frmGuncel::child(const wchar_t* kind, const ControlLayout& spec, DWORD style, HWND container, int originX,
-                      int originY)
+HWND frmGuncel::child(const wchar_t* kind, const ShownControl& control, DWORD style)
 {
-    // The controls the window acts on: each has a command id of its own and is kept by name.
-    const struct {
-        std::u16string_view name;
-        ControlId id;
-        HWND frmGuncel::*window;
-    } actedOn[] = {{u"basla", kBasla, &frmGuncel::m_basla},
-                   {u"btniptal", kBtniptal, &frmGuncel::m_btniptal},
-                   {u"cmdClose", kCmdClose, &frmGuncel::m_cmdClose},
-                   {u"lblActive", kLblActive, &frmGuncel::m_lblActive}};
-    int id = kOther;
-    HWND* kept = nullptr;
-    for (const auto& known : actedOn) {
-        if (spec.name == known.name) {
-            id = known.id;
-            kept = &(this->*known.window);
-        }
-    }
-    style |= WS_CHILD | (spec.visible ? WS_VISIBLE : 0) | (spec.enabled ? 0 : WS_DISABLED);
-    const HWND control = ::CreateWindowExW(0, kind, wide(spec.caption), style, 0, 0, 0, 0, container,
-                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), m_instance, nullptr);
-    if (kept)
-        *kept = control;
-    const LONG left = originX + spec.left;
-    const LONG top = originY + spec.top;
-    m_placed.push_back(Placed{control, RECT{left, top, left + spec.width, top + spec.height}, spec.font,
-                              spec.kind == ControlKind::Label});
-    if (spec.tabIndex && (style & WS_TABSTOP))
-        m_tabOrder.emplace_back(*spec.tabIndex, control);
-    return control;
+    const ControlLayout& spec = *control.layout;
+    // The controls the window acts on have a command id of their own.
+    const int id = control.button == Button::basla      ? kBasla
+                   : control.button == Button::btniptal ? kBtniptal
+                   : control.button == Button::cmdClose ? kCmdClose
+                   : control.link                       ? kLblActive
+                                                        : kOther;
+    style |= WS_CHILD | (spec.visible ? WS_VISIBLE : 0) | (spec.enabled ? 0 : WS_DISABLED)
+             | (control.takesFocus ? WS_TABSTOP : 0);
+    const HWND window = ::CreateWindowExW(0, kind, wide(spec.caption), style, 0, 0, 0, 0, m_window,
+                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), m_instance, nullptr);
+    m_windows.push_back(window);
+    m_placed.push_back(Placed{window,
+                              RECT{control.left, control.top, control.left + spec.width, control.top + spec.height},
+                              spec.font, growsToText(spec.kind)});
+    return window;
 }
 
-void frmGuncel::createControl(const ControlLayout& spec, HWND container, int originX, int originY)
+void frmGuncel::createControl(const ShownControl& control)
 {
+    // Every control is the window's own, a frame's contents placed within it: the frame only
+    // groups.
+    const ControlLayout& spec = *control.layout;
     switch (spec.kind) {
     case ControlKind::CommandButton: {
-        const HWND button = child(L"BUTTON", spec, BS_OWNERDRAW | WS_TABSTOP, container, originX, originY);
+        const HWND button = child(L"BUTTON", control, BS_OWNERDRAW);
         m_pictureNames[button] = spec.picture;
+        if (control.button == Button::basla)
+            m_basla = button;
+        else if (control.button == Button::btniptal)
+            m_btniptal = button;
+        else if (control.button == Button::cmdClose)
+            m_cmdClose = button;
         break;
     }
     case ControlKind::Label:
-        if (spec.name != u"lblActive") {
-            child(L"STATIC", spec, SS_LEFT | SS_NOPREFIX, container, originX, originY);
+        if (!control.link) {
+            child(L"STATIC", control, SS_LEFT | SS_NOPREFIX);
             break;
         }
         // A link, which the keyboard reaches and presses as a button, drawn as the label it is.
-        child(L"BUTTON", spec, BS_OWNERDRAW | WS_TABSTOP, container, originX, originY);
+        m_lblActive = child(L"BUTTON", control, BS_OWNERDRAW);
         // The layout's colour is a Windows colour value: what GDI takes as it is.
         m_linkColour = spec.foreColor.value_or(0);
         if (!spec.mouseIcon.empty()) {
@@ -185,14 +174,9 @@ void frmGuncel::createControl(const ControlLayout& spec, HWND container, int ori
                 m_linkCursor = own;
         }
         break;
-    case ControlKind::Frame:
-        child(L"BUTTON", spec, BS_GROUPBOX, container, originX, originY);
-        // The frame only groups: its contents are the window's own controls, placed within it.
-        for (const ControlLayout& inner : spec.controls)
-            createControl(inner, container, originX + spec.left, originY + spec.top);
-        return;
+    case ControlKind::Frame: child(L"BUTTON", control, BS_GROUPBOX); break;
     case ControlKind::ProgressBar:
-        m_pbar = child(PROGRESS_CLASSW, spec, 0, container, originX, originY);
+        m_pbar = child(PROGRESS_CLASSW, control, 0);
         ::SetWindowLongPtrW(m_pbar, GWL_EXSTYLE, ::GetWindowLongPtrW(m_pbar, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
         ::SetWindowPos(m_pbar, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
         m_progressLook.textColour = static_cast<COLORREF>(storedNumber(spec, "forecolor"));
@@ -202,8 +186,7 @@ void frmGuncel::createControl(const ControlLayout& spec, HWND container, int ori
         break;
     case ControlKind::StatusBar: {
         // Where the layout puts it and as high, not where and as high as the control would be.
-        m_bar1 = child(STATUSCLASSNAMEW, spec, CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, container, originX,
-                       originY);
+        m_bar1 = child(STATUSCLASSNAMEW, control, CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER);
         for (const auto& [width, text] : spec.panels)
             m_panelTwips.push_back(width);
         std::vector<int> edges(spec.panels.size(), -1);  // placed by applyDpi; the texts need the parts
@@ -214,10 +197,8 @@ void frmGuncel::createControl(const ControlLayout& spec, HWND container, int ori
     }
     case ControlKind::WebBrowser:
     case ControlKind::InternetFile:
-    case ControlKind::Inet: return;  // the core's download control and readers, which have no window
+    case ControlKind::Inet: break;  // never shown: the core's download control and readers
     }
-    for (const ControlLayout& inner : spec.controls)
-        createControl(inner, container, originX + spec.left, originY + spec.top);
 }
 
 void frmGuncel::applyDpi(int dpi)
@@ -450,7 +431,7 @@ void frmGuncel::focusOn(HWND preferred)
         return;
     }
     // The first control in the tab order that can take the focus.
-    for (const auto& [index, control] : m_tabOrder) {
+    for (const HWND control : m_tabOrder) {
         if (::IsWindowEnabled(control) && ::IsWindowVisible(control)) {
             ::SetFocus(control);
             return;
@@ -481,14 +462,13 @@ void frmGuncel::drawLink(const DRAWITEMSTRUCT& item)
 
 void frmGuncel::setProgressMax(std::int32_t maximum)
 {
-    ::SendMessageW(m_pbar, PBM_SETRANGE32, 0, std::max(maximum, 0));
+    ::SendMessageW(m_pbar, PBM_SETRANGE32, 0, progressMaximum(maximum));
 }
 
 void frmGuncel::setProgressValue(std::int32_t value)
 {
-    // The bar shows a value beyond its range at the range's end rather than not at all.
     const auto maximum = static_cast<int>(::SendMessageW(m_pbar, PBM_GETRANGE, FALSE, 0));
-    ::SendMessageW(m_pbar, PBM_SETPOS, std::clamp(value, 0, std::max(maximum, 0)), 0);
+    ::SendMessageW(m_pbar, PBM_SETPOS, progressPosition(value, maximum), 0);
 }
 
 void frmGuncel::setProgressText(const std::u16string& text)

@@ -50,8 +50,8 @@ private:
         bool growsToText;  // a label shows its whole text, also in a wider font
     };
 
-    void createControl(const ControlLayout& spec, HWND container, int originX, int originY);
-    HWND child(const wchar_t* kind, const ControlLayout& spec, DWORD style, HWND container, int originX, int originY);
+    void createControl(const ShownControl& control);
+    HWND child(const wchar_t* kind, const ShownControl& control, DWORD style);
     // Lays the window out for `dpi`: every control's place, fonts and pictures, the status
     // bar's parts. Run once made and again whenever the window moves to another resolution.
     void applyDpi(int dpi);
@@ -91,7 +91,8 @@ private:
     std::vector<HFONT> m_fonts;  // of the resolution in force
     std::map<HWND, std::u16string> m_pictureNames;
     std::map<HWND, win32_controls::ButtonPictures> m_pictures;  // of the resolution in force
-    std::vector<std::pair<int, HWND>> m_tabOrder;
+    std::vector<HWND> m_windows;                                // of the shown controls, in the layout's order
+    std::vector<HWND> m_tabOrder;
 
     static constexpr ULONGLONG kEventsInterval = 5;  // milliseconds between two passes
     ULONGLONG m_lastEvents = 0;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <stdexcept>
 
 namespace {
 
@@ -267,4 +268,59 @@ bool storedFlag(const ControlLayout& control, const char* key)
 {
     const auto found = control.properties.find(key);
     return found != control.properties.end() && found->is_boolean() && found->get<bool>();
+}
+
+namespace {
+
+void walk(const std::vector<ControlLayout>& controls, int container, int originX, int originY,
+          std::vector<ShownControl>& shown)
+{
+    static constexpr std::pair<std::u16string_view, Button> kButtons[] = {{u"basla", Button::basla},
+                                                                          {u"btniptal", Button::btniptal},
+                                                                          {u"cmdClose", Button::cmdClose}};
+    for (const ControlLayout& control : controls) {
+        if (!shownInWindow(control.kind))
+            continue;
+        ShownControl entry{&control, container, originX + control.left, originY + control.top, std::nullopt,
+                           false,    false};
+        for (const auto& [name, button] : kButtons) {
+            if (control.kind == ControlKind::CommandButton && control.name == name)
+                entry.button = button;
+        }
+        entry.link = control.kind == ControlKind::Label && control.name == u"lblActive";
+        entry.takesFocus = control.kind == ControlKind::CommandButton || entry.link;
+        shown.push_back(entry);
+        walk(control.controls, static_cast<int>(shown.size()) - 1, entry.left, entry.top, shown);
+    }
+}
+
+}  // namespace
+
+std::vector<ShownControl> shownControls(const WindowLayout& layout)
+{
+    std::vector<ShownControl> shown;
+    walk(layout.controls, -1, 0, 0, shown);
+    const auto count = [&](auto&& is) { return std::count_if(shown.begin(), shown.end(), is); };
+    for (const Button button : {Button::basla, Button::btniptal, Button::cmdClose}) {
+        if (count([&](const ShownControl& control) { return control.button == button; }) != 1)
+            throw std::logic_error("the window's stored layout lacks one of its working controls");
+    }
+    if (count([](const ShownControl& control) { return control.link; }) != 1
+        || count([](const ShownControl& control) { return control.layout->kind == ControlKind::ProgressBar; }) != 1
+        || count([](const ShownControl& control) { return control.layout->kind == ControlKind::StatusBar; }) != 1)
+        throw std::logic_error("the window's stored layout lacks one of its working controls");
+    return shown;
+}
+
+std::vector<std::size_t> tabOrder(const std::vector<ShownControl>& controls)
+{
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        if (controls[i].takesFocus && controls[i].layout->tabIndex)
+            order.push_back(i);
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return *controls[a].layout->tabIndex < *controls[b].layout->tabIndex;
+    });
+    return order;
 }

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "platform/controls/property_bag.h"
+#include "updater/update_view.h"
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -88,3 +91,41 @@ const WindowLayout& storedWindowLayout();
 controls::PropertyBag storedPropertiesOf(const ControlLayout& control);
 double storedNumber(const ControlLayout& control, const char* key);
 bool storedFlag(const ControlLayout& control, const char* key);
+
+// A control of the window as both views make it, its role among the controls the window works
+// with read from its stored name.
+struct ShownControl {
+    const ControlLayout* layout;
+    int container;  // the frame holding it, as an index into the walk; -1 for the window
+    int left;       // in twips from the window's client area (the layout's are from the container)
+    int top;
+    std::optional<Button> button;  // one of the window's three buttons
+    bool link;                     // lblActive: a label the keyboard reaches and presses
+    bool takesFocus;               // in the tab order: the three buttons and the link
+};
+
+// The controls a view makes, in the layout's order with each frame before its contents; the
+// windowless kinds are left out. Throws std::logic_error when the layout lacks one of the
+// controls the window works with: its three buttons, the link, the progress bar, the status bar.
+std::vector<ShownControl> shownControls(const WindowLayout& layout);
+
+// The walk's controls that take the focus, as indices into it, in the layout's tab order.
+std::vector<std::size_t> tabOrder(const std::vector<ShownControl>& controls);
+
+// A label shows its whole text: in a font wider than the one the layout was made with, it grows
+// beyond its stored width rather than cut the text.
+constexpr bool growsToText(ControlKind kind)
+{
+    return kind == ControlKind::Label;
+}
+
+// The range of the progress bar for the maximum the core sets, and where it shows `value`: a
+// value beyond the range at the range's end rather than not at all.
+constexpr std::int32_t progressMaximum(std::int32_t maximum)
+{
+    return maximum < 0 ? 0 : maximum;
+}
+constexpr std::int32_t progressPosition(std::int32_t value, std::int32_t maximum)
+{
+    return value < 0 ? 0 : value > progressMaximum(maximum) ? progressMaximum(maximum) : value;
+}

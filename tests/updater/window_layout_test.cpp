@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <stdexcept>
+
 namespace {
 
 TEST(WindowLayout, TheStoredLayoutReadsAndBrokenOnesAreRefused)
@@ -32,6 +35,32 @@ TEST(WindowLayout, TheStoredLayoutReadsAndBrokenOnesAreRefused)
         EXPECT_FALSE(parseWindowLayout(layout, error)) << layout;
         EXPECT_FALSE(error.empty());
     }
+}
+
+TEST(WindowLayout, TheWalkPlacesFramedControlsAndOrdersTheFocus)
+{
+    const WindowLayout& stored = storedWindowLayout();
+    const std::vector<ShownControl> shown = shownControls(stored);
+    const auto named = [&](std::u16string_view name) {
+        return *std::find_if(shown.begin(), shown.end(), [&](const ShownControl& c) { return c.layout->name == name; });
+    };
+    const ShownControl& frame = shown[named(u"pbar").container];
+    EXPECT_EQ(named(u"pbar").left, frame.left + named(u"pbar").layout->left);
+    EXPECT_EQ(named(u"pbar").top, frame.top + named(u"pbar").layout->top);
+    EXPECT_TRUE(named(u"lblActive").link);
+    EXPECT_EQ(named(u"btniptal").button, Button::btniptal);
+    std::vector<std::u16string> focus;
+    for (const std::size_t index : tabOrder(shown))
+        focus.push_back(shown[index].layout->name);
+    EXPECT_EQ(focus, (std::vector<std::u16string>{u"basla", u"cmdClose", u"btniptal", u"lblActive"}));
+
+    WindowLayout withoutLink = stored;
+    std::erase_if(withoutLink.controls, [](const ControlLayout& c) { return c.name == u"lblActive"; });
+    EXPECT_THROW(shownControls(withoutLink), std::logic_error);
+
+    EXPECT_EQ(progressPosition(-5, 100), 0);
+    EXPECT_EQ(progressPosition(150, 100), 100);
+    EXPECT_EQ(progressPosition(5, -1), 0);
 }
 
 }  // namespace
