@@ -1,6 +1,6 @@
 #include "download/internet_file_events.h"
 
-#include "download/internet_file_interface.h"
+#include "download/internet_file_dispatch.h"
 #include "platform/runtime/conversions.h"
 
 namespace {

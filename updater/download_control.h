@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download/internet_file_interface.h"
+#include "download/internet_file_dispatch.h"
 #include "platform/controls/dispatch.h"
 #include "platform/runtime/conversions.h"
 

@@ -1,6 +1,6 @@
 #include "updater/release_file_reader.h"
 
-#include "download/internet_file_interface.h"
+#include "download/internet_file_dispatch.h"
 #include "platform/inet/document_reader.h"
 #include "platform/runtime/text.h"
 

@@ -1,6 +1,6 @@
 #include "updater/update_controller.h"
 
-#include "download/internet_file_interface.h"
+#include "download/internet_file_dispatch.h"
 #include "platform/runtime/binary_file.h"
 #include "platform/runtime/conversions.h"
 #include "platform/runtime/runtime_error.h"

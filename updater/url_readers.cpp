@@ -1,6 +1,6 @@
 #include "updater/url_readers.h"
 
-#include "download/internet_file_interface.h"
+#include "download/internet_file_dispatch.h"
 #include "platform/inet/document_reader.h"
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"

@@ -50,26 +50,41 @@ check usage 64 "$usage" -- fetch "$url/a.bin"
 check wide-number 64 "$usage" -- get --connect-type 4294967297 "$url/a.bin" "$(native "$work/w.out")"
 check wide-port 64 "$usage" -- get --proxy-port 4294975376 "$url/a.bin" "$(native "$work/w.out")"
 
-# A named proxy that asks for credentials: with them the file comes, without them it does not.
-proxy=$("$support/tinyproxy-on-loopback" "$work/proxy" velkora s3cret) || exit 1
-through=(--connect-type 1 --proxy-server 127.0.0.1 --proxy-port "$proxy")
-check proxy 0 'DownloadComplete' -- get --quiet "${through[@]}" --proxy-user velkora --proxy-password s3cret \
-    "$url/a.bin" "$(native "$work/p.out")"
-same "$work/p.out" "$work/root/a.bin" proxy
-run get --quiet "${through[@]}" "$url/a.bin" "$(native "$work/n.out")" >/dev/null 2>&1
-cmp -s "$work/n.out" "$work/root/a.bin" && fail "proxy without credentials: the file came" \
-    || passed=$((passed + 1))
-
-# HTTPS trusts only the authorities of --ca-file.
+# HTTPS trusts only the authorities of --ca-file, for the HEAD as for the file.
 "$support/make-test-certificates" "$work/certificates"
 tls=$(NGINX_TLS_CERTIFICATE="$work/certificates/server.pem" NGINX_TLS_KEY="$work/certificates/server.key" \
     "$support/nginx-on-loopback" "$work/root" "$work/tls") || exit 1
-check https 0 'DownloadComplete' \
-    -- get --quiet --ca-file "$(native "$work/certificates/authority.pem")" "https://127.0.0.1:$tls/a.bin" "$(native "$work/s.out")"
+tls_url="https://127.0.0.1:$tls"
+trusted=(--ca-file "$(native "$work/certificates/authority.pem")")
+other=(--ca-file "$(native "$work/certificates/other-authority.pem")")
+check https 0 'DownloadComplete' -- get --quiet "${trusted[@]}" "$tls_url/a.bin" "$(native "$work/s.out")"
 same "$work/s.out" "$work/root/a.bin" https
+check https-info 0 $'FileExists=True\nFileSize=5000\nLastModified='"$(date -u -r "$work/root/a.bin" '+%a, %d %b %Y %H:%M:%S GMT')" \
+    -- info "${trusted[@]}" "$tls_url/a.bin"
 check https-other-authority 1 'DownloadError Could not find Url' \
-    -- get --quiet --ca-file "$(native "$work/certificates/other-authority.pem")" "https://127.0.0.1:$tls/a.bin" "$(native "$work/x.out")"
+    -- get --quiet "${other[@]}" "$tls_url/a.bin" "$(native "$work/x.out")"
 [[ -e "$work/x.out" ]] && fail "https-other-authority: a file was made"
+check https-other-authority-info 0 $'FileExists=False\nFileSize=-1\nLastModified=Not Available' -- info "${other[@]}" "$tls_url/a.bin"
+
+# A named proxy that asks for credentials: with them the file comes, over HTTP and through the
+# proxy's tunnel for HTTPS; without them it does not, and no file is made.
+proxy=$("$support/tinyproxy-on-loopback" "$work/proxy" velkora s3cret) || exit 1
+through=(--connect-type 1 --proxy-server 127.0.0.1 --proxy-port "$proxy" "${trusted[@]}")
+for origin in "$url" "$tls_url"; do
+    if [[ -n "$windows" && $origin == "$tls_url" ]]; then
+        # In about one run of five, Wine's WinINet fails its own assertion (server->addr_len in
+        # netconnection.c) as it opens the tunnel again with the credentials the proxy asked for.
+        echo "a tunnel through a proxy that asks: not tried under Wine, whose WinINet may abort on it"
+    else
+        check "proxy to $origin" 0 'DownloadComplete' -- get --quiet "${through[@]}" --proxy-user velkora \
+            --proxy-password s3cret "$origin/a.bin" "$(native "$work/p.out")"
+        same "$work/p.out" "$work/root/a.bin" "proxy to $origin"
+    fi
+    check "proxy to $origin without credentials" 1 'DownloadError Could not find Url' \
+        -- get --quiet "${through[@]}" "$origin/a.bin" "$(native "$work/n.out")"
+    [[ -e "$work/n.out" ]] && fail "proxy to $origin without credentials: a file was made"
+    rm -f "$work/p.out"
+done
 
 # Libraries of the system's names planted beside the program are never loaded: it loads them
 # from System32 alone (Wine searches as Windows does with the override).
@@ -78,8 +93,7 @@ if [[ -n "$planted" ]]; then
     cp "$inetfile" "$work/planted/"
     for library in crypt32 wininet; do cp "$planted" "$work/planted/$library.dll"; done
     run() { WINEDLLOVERRIDES="crypt32,wininet=n,b" wine "$work/planted/${inetfile##*/}" "$@"; }
-    check planted-libraries 0 'DownloadComplete' \
-        -- get --quiet --ca-file "$(native "$work/certificates/authority.pem")" "https://127.0.0.1:$tls/a.bin" "$(native "$work/l.out")"
+    check planted-libraries 0 'DownloadComplete' -- get --quiet "${trusted[@]}" "$tls_url/a.bin" "$(native "$work/l.out")"
     loaded=$(ls "$work/planted" | grep '\.loaded$')
     [[ -z "$loaded" ]] || fail "planted-libraries: loaded $loaded"
     run() { wine "$inetfile" "$@"; }

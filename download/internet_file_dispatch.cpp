@@ -1,4 +1,4 @@
-#include "download/internet_file_interface.h"
+#include "download/internet_file_dispatch.h"
 
 namespace internet_file {
 
