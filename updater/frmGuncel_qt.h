@@ -1,9 +1,6 @@
 #pragma once
 
-#include "updater/link_label_qt.h"
-#include "updater/picture_button_qt.h"
-#include "updater/progress_bar_qt.h"
-#include "updater/status_bar_qt.h"
+#include "updater/controls_qt.h"
 #include "updater/update_view.h"
 #include "updater/updater_core.h"
 #include "updater/updater_setup.h"

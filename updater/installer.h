@@ -4,8 +4,8 @@
 #include "platform/runtime/binary_file.h"
 #include "platform/shell/shell.h"
 #include "updater/delta.h"
-#include "updater/release_file_reader.h"
 #include "updater/signature.h"
+#include "updater/url_readers.h"
 
 #include <cstdint>
 #include <memory>

@@ -5,7 +5,6 @@
 #include "platform/runtime/runtime_error.h"
 #include "updater/download_control.h"
 #include "updater/installer.h"
-#include "updater/release_file_reader.h"
 #include "updater/signature.h"
 #include "updater/update_view.h"
 #include "updater/updater_setup.h"

@@ -2,10 +2,10 @@
 
 #include "download/internet_file.h"
 #include "download/internet_file_events.h"
-#include "updater/release_file_reader.h"
 #include "updater/update_controller.h"
 #include "updater/update_view.h"
 #include "updater/updater_setup.h"
+#include "updater/url_readers.h"
 
 #include <functional>
 #include <memory>

@@ -56,3 +56,13 @@ std::u16string HtmlBrowser::DocumentBodyInnerText()
         throw runtime::RuntimeError(kObjectNotSet, u"Object variable or With block variable not set");
     return m_bodyText;
 }
+
+std::optional<std::string> InternetReleaseFileReader::read(const std::u16string& url, const inet::WaitCallback& wait)
+{
+    auto document = inet::readDocument(m_internet, internet_file::kUserAgent, runtime::toAnsi(url), wait,
+                                       {inet::DocumentLimits{}.time, kMaxReleaseFileSize});
+    // An error page is no such file, whatever it holds.
+    if (!document || document->status < 200 || document->status > 299)
+        return std::nullopt;
+    return std::move(document->body);
+}

@@ -7,7 +7,6 @@
 #include "platform/runtime/runtime_error.h"
 #include "platform/runtime/text.h"
 #include "platform/shell/shell.h"
-#include "updater/release_file_reader.h"
 #include "updater/update_view.h"
 #include "updater/url_readers.h"
 

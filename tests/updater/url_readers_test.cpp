@@ -3,7 +3,6 @@
 #include "platform/runtime/text.h"
 #include "tests/support/test_http_server.h"
 #include "updater/html_text.h"
-#include "updater/release_file_reader.h"
 #include "updater/url_readers.h"
 
 #include <gtest/gtest.h>

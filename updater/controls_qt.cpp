@@ -1,10 +1,12 @@
-#include "updater/picture_button_qt.h"
+#include "updater/controls_qt.h"
 
+#include <QColor>
 #include <QFontMetrics>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QStyleOptionButton>
+#include <QStyleOptionFocusRect>
 #include <QStylePainter>
-
 #include <algorithm>
 
 PictureButton::PictureButton(QWidget* parent) : QPushButton(parent)
@@ -79,4 +81,88 @@ void PictureButton::keyPressEvent(QKeyEvent* event)
         return;
     }
     QPushButton::keyPressEvent(event);
+}
+
+LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void LinkLabel::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = contentsRect().intersected(QRect(QPoint(0, 0), sizeHint()));
+    focus.backgroundColor = palette().color(QPalette::Window);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+}
+
+QString windowsColourName(unsigned colour)
+{
+    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                  static_cast<int>((colour >> 16) & 0xFF))
+        .name();
+}
+
+ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent)
+{
+    setRange(0, 100);
+    setValue(0);
+    setAlignment(Qt::AlignCenter);
+}
+
+void ProgressBar::setCaption(const QString& caption)
+{
+    m_caption = caption;
+    update();
+}
+
+void ProgressBar::setColours(unsigned foreColour, unsigned barColour)
+{
+    setStyleSheet(QStringLiteral("QProgressBar { color: %1; border: 1px solid #808080; background: white; }"
+                                 "QProgressBar::chunk { background-color: %2; }")
+                      .arg(windowsColourName(foreColour), windowsColourName(barColour)));
+}
+
+StatusBar::StatusBar(QWidget* parent) : QWidget(parent)
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setSpacing(2);
+    layout->addStretch(1);
+}
+
+void StatusBar::addPanel(int width, const QString& text)
+{
+    auto* label = new QLabel(text, this);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setFixedWidth(width);
+    label->setTextFormat(Qt::PlainText);
+    label->setContentsMargins(2, 0, 2, 0);
+    auto* box = static_cast<QHBoxLayout*>(layout());
+    box->insertWidget(box->count() - 1, label);
+    m_panels.push_back(label);
+}
+
+QLabel* StatusBar::panel(int index) const
+{
+    if (index < 1 || index > panelCount())
+        return nullptr;
+    return m_panels[static_cast<std::size_t>(index - 1)];
+}
+
+QString StatusBar::panelText(int index) const
+{
+    const QLabel* label = panel(index);
+    return label ? label->text() : QString();
+}
+
+void StatusBar::setPanelText(int index, const QString& text)
+{
+    if (QLabel* label = panel(index))
+        label->setText(text);
 }
