@@ -42,6 +42,36 @@ std::string read(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The real services of an updater window: curl's internet trusting `trust`, the system's shell
+// or the test's own, the two readers, boxes recorded into `log` and answered at once, and
+// whether the window ended its program.
+struct RealServices {
+    explicit RealServices(Log& log, const inet::TlsTrust& trust = {}, shell::Shell* own = nullptr)
+        : internet(inet::kDefaultTimeouts, trust)
+        , boxes(log)
+        , systemShell(own ? nullptr : shell::systemShell())
+        , shell(own ? *own : *systemShell)
+    {
+    }
+    // The setup of a run that updates from `host`.
+    UpdaterSetup setup(const std::string& host, std::u16string vendorHost = u"www.example")
+    {
+        return {internet, shell, inet1, browser, runtime::fromUtf8(host), std::move(vendorHost)};
+    }
+    UpdaterProgram program(const fs::path& app)
+    {
+        return {boxes, [this](int) { ended = true; }, runtime::fromUtf8(app.string())};
+    }
+
+    inet::CurlInternet internet;
+    RecordingBoxes boxes;
+    std::unique_ptr<shell::Shell> systemShell;  // unless the test gave its own
+    shell::Shell& shell;
+    InternetInet1 inet1{internet};
+    HtmlBrowser browser{internet};
+    bool ended = false;
+};
+
 // Waits (on the FIFO, not on a clock) for the started program's line.
 std::string waitForLine(const fs::path& fifo)
 {
@@ -73,19 +103,13 @@ TEST(UpdateEndToEnd, OneClickReplacesAndRestartsTheApplication)
     NginxServer nginx(server);
 
     Log log;
-    inet::CurlInternet internet;
-    RecordingBoxes boxes(log);  // answers each box at once
-    const auto shell = shell::systemShell();
-    InternetInet1 inet1(internet);
-    HtmlBrowser browser(internet);
-    bool ended = false;
-    frmGuncel window(UpdaterSetup{internet, *shell, inet1, browser, runtime::fromUtf8(nginx.host()), u"www.example"},
-                     UpdaterProgram{boxes, [&](int) { ended = true; }, runtime::fromUtf8(app.string())});
+    RealServices real(log);
+    frmGuncel window(real.setup(nginx.host()), real.program(app));
     window.show();
 
     QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
 
-    EXPECT_TRUE(ended);
+    EXPECT_TRUE(real.ended);
     EXPECT_EQ(log, Log{"box information [Velkora] Güncelleştirme İşlemi Tamamlandı. Programınız Şimdi Yeniden "
                        "Başlatılacak."});
     EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kNewProgram);
@@ -119,24 +143,16 @@ TEST(UpdateOverHttps, ComesOnlyFromAServerOfThePinnedAuthority)
                           testCertificates() / (certificate + ".key"));
 
         Log log;
-        const inet::TlsTrust trust{pemOf("authority.pem")};
-        inet::CurlInternet internet(inet::kDefaultTimeouts, trust);
-        RecordingBoxes boxes(log);
-        const auto shell = shell::systemShell();
-        InternetInet1 inet1(internet);
-        HtmlBrowser browser(internet);
-        bool ended = false;
-        frmGuncel window(
-            UpdaterSetup{internet, *shell, inet1, browser, runtime::fromUtf8(nginx.origin()), u"https://www.example"},
-            UpdaterProgram{boxes, [&](int) { ended = true; }, runtime::fromUtf8(app.string())});
+        RealServices real(log, inet::TlsTrust{pemOf("authority.pem")});
+        frmGuncel window(real.setup(nginx.origin(), u"https://www.example"), real.program(app));
         window.show();
         QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
 
         if (certificate == "server") {
-            EXPECT_TRUE(ended);
+            EXPECT_TRUE(real.ended);
             EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kNewProgram);
         } else {
-            EXPECT_FALSE(ended);
+            EXPECT_FALSE(real.ended);
             EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kOldProgram);
             EXPECT_EQ(named<StatusBar>(window, "bar1")->panelText(1),
                       QStringLiteral("İnternet bağlantısı sağlanamadı"));
@@ -259,15 +275,11 @@ TEST_P(SignedUpdate, InstallsOnlyWhatTheVendorSignedAsTheProgram)
     const std::string served = read(scene.program());
     NginxServer nginx(server);
 
-    inet::CurlInternet internet;
-    RecordingBoxes boxes(log);
-    InternetInet1 inet1(internet);
-    HtmlBrowser browser(internet);
-    bool ended = false;
-    const auto key = scene.withKey ? signature::parsePublicKey(s_vendor.publicLine()) : std::nullopt;
-    frmGuncel window(UpdaterSetup{internet, shell, inet1, browser, runtime::fromUtf8(nginx.host()), u"www.example", key,
-                                  scene.minimumTimestamp},
-                     UpdaterProgram{boxes, [&](int) { ended = true; }, runtime::fromUtf8(scene.app.string())});
+    RealServices real(log, {}, &shell);
+    UpdaterSetup setup = real.setup(nginx.host());
+    setup.updateKey = scene.withKey ? signature::parsePublicKey(s_vendor.publicLine()) : std::nullopt;
+    setup.minimumTimestamp = scene.minimumTimestamp;
+    frmGuncel window(setup, real.program(scene.app));
     window.show();
     shell.onSleep = [&] {
         if (auto during = std::exchange(scene.duringDownload, nullptr))
@@ -279,14 +291,14 @@ TEST_P(SignedUpdate, InstallsOnlyWhatTheVendorSignedAsTheProgram)
     std::copy_if(log.begin(), log.end(), std::back_inserter(shown),
                  [](const std::string& line) { return line.starts_with("box "); });
     if (GetParam().box.empty()) {
-        EXPECT_TRUE(ended);
+        EXPECT_TRUE(real.ended);
         EXPECT_EQ(read(scene.app / "VelkoraLirvane.exe"), served);
         EXPECT_EQ(read(scene.app / "VelkoraLirvane_old.exe"), kOldProgram);
         if (scene.withKey) {
             EXPECT_EQ(read(scene.app / "VelkoraLirvane.exe.minisig"), read(scene.minisig()));
         }
     } else {
-        EXPECT_FALSE(ended);
+        EXPECT_FALSE(real.ended);
         EXPECT_EQ(shown.back(), GetParam().box);
         EXPECT_EQ(read(scene.app / "VelkoraLirvane.exe"), kOldProgram);
         EXPECT_FALSE(fs::exists(scene.app / "VelkoraLirvane_old.exe"));
@@ -399,19 +411,14 @@ TEST_P(PatchRelease, InstallsFromTheSmallestFormThatGivesTheProgram)
     NginxServer nginx(base / "server", {}, {}, "access_log \"" + (base / "access.log").string() + "\";");
 
     Log log;
-    inet::CurlInternet internet;
-    RecordingBoxes boxes(log);
-    const auto shell = shell::systemShell();
-    InternetInet1 inet1(internet);
-    HtmlBrowser browser(internet);
-    bool ended = false;
-    frmGuncel window(UpdaterSetup{internet, *shell, inet1, browser, runtime::fromUtf8(nginx.host()), u"www.example",
-                                  signature::parsePublicKey(s_vendor.publicLine())},
-                     UpdaterProgram{boxes, [&](int) { ended = true; }, runtime::fromUtf8(app.string())});
+    RealServices real(log);
+    UpdaterSetup setup = real.setup(nginx.host());
+    setup.updateKey = signature::parsePublicKey(s_vendor.publicLine());
+    frmGuncel window(setup, real.program(app));
     window.show();
     QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
 
-    EXPECT_TRUE(ended);
+    EXPECT_TRUE(real.ended);
     EXPECT_EQ(log, Log{"box information [Velkora] Güncelleştirme İşlemi Tamamlandı. Programınız Şimdi Yeniden "
                        "Başlatılacak."});
     EXPECT_EQ(read(app / "VelkoraLirvane.exe"), kNewProgram);
@@ -492,15 +499,8 @@ protected:
     std::function<HttpReply(const HttpRequest&)> handler;
     TestHttpServer server{[this](const HttpRequest& request) { return handler(request); }};
     Log log;
-    inet::CurlInternet internet;
-    RecordingBoxes recorded{log};
-    std::unique_ptr<shell::Shell> shell = shell::systemShell();
-    InternetInet1 inet1{internet};
-    HtmlBrowser browser{internet};
-    bool ended = false;
-    frmGuncel window{UpdaterSetup{internet, *shell, inet1, browser,
-                                  runtime::fromUtf8("127.0.0.1:" + std::to_string(server.port())), u"www.example"},
-                     UpdaterProgram{recorded, [this](int) { ended = true; }, runtime::fromUtf8(m_app.string())}};
+    RealServices real{log};
+    frmGuncel window{real.setup("127.0.0.1:" + std::to_string(server.port())), real.program(m_app)};
 };
 
 HttpReply serve(const HttpRequest& request, const std::string& program)
@@ -525,7 +525,7 @@ TEST_F(UpdateAgainstAScriptedServer, AProgramCutShortWithoutALengthIsNeverInstal
         return reply;
     };
     QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
-    EXPECT_FALSE(ended);
+    EXPECT_FALSE(real.ended);
     EXPECT_EQ(boxes(), (std::vector<std::string>{"box critical [Güncelleme Hatası] İndirilen dosya geçerli bir "
                                                  "program değil. Programınız değiştirilmedi."}));
     EXPECT_EQ(read(m_app / "VelkoraLirvane.exe"), kOldProgram);
@@ -585,7 +585,7 @@ TEST_F(UpdateAgainstAScriptedServer, ASecondPressAsksTheSizeAgain)
         return serve(request, kNewProgram);
     };
     QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
-    EXPECT_FALSE(ended);
+    EXPECT_FALSE(real.ended);
     // The server's error page is no download: nothing was written, and " İptal" leads back.
     EXPECT_EQ(boxes(),
               std::vector<std::string>{"box exclamation [] Dosya İndirme Hatası Oluştu:\r\nCould not find Url"});
@@ -593,7 +593,7 @@ TEST_F(UpdateAgainstAScriptedServer, ASecondPressAsksTheSizeAgain)
     QTest::mouseClick(named<PictureButton>(window, "btniptal"), Qt::LeftButton);
     fileName = "VelkoraLirvane_new.exe";
     QTest::mouseClick(named<PictureButton>(window, "basla"), Qt::LeftButton);
-    EXPECT_TRUE(ended);
+    EXPECT_TRUE(real.ended);
     EXPECT_EQ(read(m_app / "VelkoraLirvane.exe"), kNewProgram);
     EXPECT_EQ(named<ProgressBar>(window, "pbar")->caption(), QStringLiteral("%100"));
 }
@@ -612,13 +612,12 @@ protected:
     }
     ~ResumeAndMirrors() override { fs::remove_all(m_base); }
 
-    // A window of a new run of the updater in the folder; `ended` tells when it ended.
+    // A window of a new run of the updater in the folder; `real.ended` tells when it real.ended.
     std::unique_ptr<frmGuncel> window(const std::string& host, std::vector<std::u16string> mirrors = {})
     {
-        UpdaterSetup setup{internet, *shell, inet1, browser, runtime::fromUtf8(host), u"www.example"};
+        UpdaterSetup setup = real.setup(host);
         setup.mirrors = std::move(mirrors);
-        auto shown = std::make_unique<frmGuncel>(
-            setup, UpdaterProgram{boxes, [this](int) { ended = true; }, runtime::fromUtf8(m_app.string())});
+        auto shown = std::make_unique<frmGuncel>(setup, real.program(m_app));
         shown->show();
         return shown;
     }
@@ -648,12 +647,7 @@ protected:
     fs::path m_server = m_base / "server";
     const std::string program = std::string(kNewProgram) + std::string(200'000, '#');
     Log log;
-    inet::CurlInternet internet;
-    RecordingBoxes boxes{log};
-    std::unique_ptr<shell::Shell> shell = shell::systemShell();
-    InternetInet1 inet1{internet};
-    HtmlBrowser browser{internet};
-    bool ended = false;
+    RealServices real{log};
 };
 
 TEST_F(ResumeAndMirrors, ACutDownloadContinuesInTheSameWindowAndInANewRun)
@@ -680,8 +674,8 @@ TEST_F(ResumeAndMirrors, ACutDownloadContinuesInTheSameWindowAndInANewRun)
         else
             press(*first, "btniptal");
         press(second ? *second : *first, "basla");
-        EXPECT_TRUE(ended) << newRun;
-        ended = false;
+        EXPECT_TRUE(real.ended) << newRun;
+        real.ended = false;
         EXPECT_TRUE(read(m_app / "VelkoraLirvane.exe") == program) << newRun;
         const auto sent = programBytes();
         ASSERT_EQ(sent.size(), 2u) << newRun;
@@ -700,7 +694,7 @@ TEST_F(ResumeAndMirrors, AClosedFirstServerGivesWayToTheMirrorAtOnce)
     auto shown = window("127.0.0.1:" + std::to_string(closed), {runtime::fromUtf8(mirror.host())});
     const auto start = std::chrono::steady_clock::now();
     press(*shown, "basla");
-    EXPECT_TRUE(ended);
+    EXPECT_TRUE(real.ended);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(log, Log{"box information [Velkora] Güncelleştirme İşlemi Tamamlandı. Programınız Şimdi Yeniden "
                        "Başlatılacak."});
