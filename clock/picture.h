@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string_view>
 #include <vector>
 
 // A picture object (what IPictureDisp is to a COM container) as a Variant carries it: pixels
@@ -37,3 +38,7 @@ runtime::Variant pictureVariant(Picture picture);
 // The picture of a BMP file's bytes, decoded by the system's own image code; an empty picture
 // (0 x 0) when the bytes are no picture.
 Picture decodeBitmap(std::span<const std::byte> bytes);
+
+// A copy of the bytes of one of the clock's own pictures ("digits0.bmp", "toolbox30000.bmp")
+// as the library holds them among its resources; empty when it holds none of that name.
+std::vector<std::byte> clockResource(std::string_view name);

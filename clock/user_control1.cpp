@@ -1,6 +1,5 @@
 #include "clock/user_control1.h"
 
-#include "clock/clock_resources.h"
 #include "clock/picture.h"
 #include "clock/strip_pictures.h"
 #include "platform/controls/twips.h"

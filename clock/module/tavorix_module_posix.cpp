@@ -2,7 +2,7 @@
 // registration in the store of this user.
 #include "clock/module/tavorix_library.h"
 
-#include "clock/clock_resources.h"
+#include "clock/picture.h"
 #include "platform/com/module_resources.h"
 #include "platform/com/registry.h"
 

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cctype>
+#include <string>
+
 Picture decodeBitmap(std::span<const std::byte> bytes)
 {
     // A BMP file is its file header, then a DIB: GDI makes a bitmap of the DIB and hands its
@@ -37,4 +41,22 @@ Picture decodeBitmap(std::span<const std::byte> bytes)
     for (auto& pixel : pixels)
         pixel &= 0xFFFFFF;  // 32-bit DIB pixels are 0x00RRGGBB
     return Picture(width, height, std::move(pixels));
+}
+
+std::vector<std::byte> clockResource(std::string_view name)
+{
+    // The library's own module: the one that holds this function.
+    HMODULE module = nullptr;
+    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCWSTR>(&clockResource), &module);
+    std::wstring resource;
+    for (const char c : name)
+        resource += static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(c)));
+    const HRSRC found = ::FindResourceW(module, resource.c_str(), MAKEINTRESOURCEW(10));  // RT_RCDATA
+    const HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
+    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+    if (!bytes)
+        return {};
+    const auto* first = static_cast<const std::byte*>(bytes);
+    return {first, first + ::SizeofResource(module, found)};
 }

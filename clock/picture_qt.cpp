@@ -1,6 +1,8 @@
 #include "clock/picture.h"
 
+#include <QFile>
 #include <QImage>
+#include <span>
 
 Picture decodeBitmap(std::span<const std::byte> bytes)
 {
@@ -15,4 +17,14 @@ Picture decodeBitmap(std::span<const std::byte> bytes)
             pixels.push_back(image.pixel(x, y) & 0xFFFFFF);
     }
     return Picture(image.width(), image.height(), std::move(pixels));
+}
+
+std::vector<std::byte> clockResource(std::string_view name)
+{
+    QFile file(QStringLiteral(":/tavorix/") + QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    const auto view = std::as_bytes(std::span(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return {view.begin(), view.end()};
 }
