@@ -45,7 +45,7 @@ check quiet 0 'DownloadComplete' -- --quiet get "$url/a.bin" "$(native "$work/q.
 check unreachable 1 'DownloadError Could not find Url' -- get --quiet "http://127.0.0.1:1/a.bin" "$(native "$work/u.out")"
 check local-error 2 'Error 76: Path not found' -- get --quiet "$url/a.bin" "$(native "$work/missing")/x.out"
 check proxy-port 2 'Error 6: Overflow' -- get --proxy-port 40000 "$url/a.bin" "$(native "$work/o.out")"
-usage=$(run 2>&1 | tr -d '\r')
+usage=$(output)
 check usage 64 "$usage" -- fetch "$url/a.bin"
 check wide-number 64 "$usage" -- get --connect-type 4294967297 "$url/a.bin" "$(native "$work/w.out")"
 check wide-port 64 "$usage" -- get --proxy-port 4294975376 "$url/a.bin" "$(native "$work/w.out")"
