@@ -272,25 +272,29 @@ bool storedFlag(const ControlLayout& control, const char* key)
 
 namespace {
 
-void walk(const std::vector<ControlLayout>& controls, int container, int originX, int originY,
-          std::vector<ShownControl>& shown)
+// The window's button of that name, when the control is one.
+std::optional<Button> buttonOf(const ControlLayout& control)
 {
     static constexpr std::pair<std::u16string_view, Button> kButtons[] = {{u"basla", Button::basla},
                                                                           {u"btniptal", Button::btniptal},
                                                                           {u"cmdClose", Button::cmdClose}};
+    for (const auto& [name, button] : kButtons) {
+        if (control.kind == ControlKind::CommandButton && control.name == name)
+            return button;
+    }
+    return std::nullopt;
+}
+
+void walk(const std::vector<ControlLayout>& controls, int container, int originX, int originY,
+          std::vector<ShownControl>& shown)
+{
     for (const ControlLayout& control : controls) {
         if (!shownInWindow(control.kind))
             continue;
-        ShownControl entry{&control, container, originX + control.left, originY + control.top, std::nullopt,
-                           false,    false};
-        for (const auto& [name, button] : kButtons) {
-            if (control.kind == ControlKind::CommandButton && control.name == name)
-                entry.button = button;
-        }
-        entry.link = control.kind == ControlKind::Label && control.name == u"lblActive";
-        entry.takesFocus = control.kind == ControlKind::CommandButton || entry.link;
-        shown.push_back(entry);
-        walk(control.controls, static_cast<int>(shown.size()) - 1, entry.left, entry.top, shown);
+        const bool link = control.kind == ControlKind::Label && control.name == u"lblActive";
+        shown.push_back({&control, container, originX + control.left, originY + control.top, buttonOf(control), link,
+                         control.kind == ControlKind::CommandButton || link});
+        walk(control.controls, static_cast<int>(shown.size()) - 1, shown.back().left, shown.back().top, shown);
     }
 }
 
@@ -300,14 +304,14 @@ std::vector<ShownControl> shownControls(const WindowLayout& layout)
 {
     std::vector<ShownControl> shown;
     walk(layout.controls, -1, 0, 0, shown);
-    const auto count = [&](auto&& is) { return std::count_if(shown.begin(), shown.end(), is); };
-    for (const Button button : {Button::basla, Button::btniptal, Button::cmdClose}) {
-        if (count([&](const ShownControl& control) { return control.button == button; }) != 1)
-            throw std::logic_error("the window's stored layout lacks one of its working controls");
-    }
-    if (count([](const ShownControl& control) { return control.link; }) != 1
-        || count([](const ShownControl& control) { return control.layout->kind == ControlKind::ProgressBar; }) != 1
-        || count([](const ShownControl& control) { return control.layout->kind == ControlKind::StatusBar; }) != 1)
+    const auto once = [&](auto&& is) { return std::count_if(shown.begin(), shown.end(), is) == 1; };
+    const auto kind = [](ControlKind wanted) {
+        return [=](const ShownControl& c) { return c.layout->kind == wanted; };
+    };
+    const auto button = [](Button wanted) { return [=](const ShownControl& c) { return c.button == wanted; }; };
+    if (!once(button(Button::basla)) || !once(button(Button::btniptal)) || !once(button(Button::cmdClose))
+        || !once([](const ShownControl& c) { return c.link; }) || !once(kind(ControlKind::ProgressBar))
+        || !once(kind(ControlKind::StatusBar)))
         throw std::logic_error("the window's stored layout lacks one of its working controls");
     return shown;
 }

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -127,5 +128,5 @@ constexpr std::int32_t progressMaximum(std::int32_t maximum)
 }
 constexpr std::int32_t progressPosition(std::int32_t value, std::int32_t maximum)
 {
-    return value < 0 ? 0 : value > progressMaximum(maximum) ? progressMaximum(maximum) : value;
+    return std::clamp(value, 0, progressMaximum(maximum));
 }
