@@ -162,13 +162,19 @@ void frmGuncel::setStatusText(const std::u16string& text)
     m_bar1->setPanelText(1, QString::fromStdU16String(text));
 }
 
-void frmGuncel::setButtonEnabled(Button button, bool enabled)
+PictureButton*& frmGuncel::buttonNamed(Button button)
 {
     switch (button) {
-    case Button::basla: m_basla->setEnabled(enabled); break;
-    case Button::btniptal: m_btniptal->setEnabled(enabled); break;
-    case Button::cmdClose: m_cmdClose->setEnabled(enabled); break;
+    case Button::basla: return m_basla;
+    case Button::btniptal: return m_btniptal;
+    case Button::cmdClose: break;
     }
+    return m_cmdClose;
+}
+
+void frmGuncel::setButtonEnabled(Button button, bool enabled)
+{
+    buttonNamed(button)->setEnabled(enabled);
 }
 
 void frmGuncel::setProgressMax(std::int32_t maximum)
@@ -197,12 +203,8 @@ QWidget* frmGuncel::createControl(const ShownControl& control, QWidget* containe
         button->setIcon(QIcon(picturePath(spec.picture, ".png")));
         button->setIconSize(QSize(kButtonIconSize, kButtonIconSize));
         widget = button;
-        if (control.button == Button::basla)
-            m_basla = button;
-        else if (control.button == Button::btniptal)
-            m_btniptal = button;
-        else if (control.button == Button::cmdClose)
-            m_cmdClose = button;
+        if (control.button)
+            buttonNamed(*control.button) = button;
         break;
     }
     case ControlKind::Label: {

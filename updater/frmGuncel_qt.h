@@ -33,6 +33,7 @@ protected:
 
 private:
     QWidget* createControl(const ShownControl& control, QWidget* container);
+    PictureButton*& buttonNamed(Button button);
 
     void setStatusText(const std::u16string& text) override;
     void setButtonEnabled(Button button, bool enabled) override;

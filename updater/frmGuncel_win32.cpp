@@ -152,12 +152,8 @@ void frmGuncel::createControl(const ShownControl& control)
     case ControlKind::CommandButton: {
         const HWND button = child(L"BUTTON", control, BS_OWNERDRAW);
         m_pictureNames[button] = spec.picture;
-        if (control.button == Button::basla)
-            m_basla = button;
-        else if (control.button == Button::btniptal)
-            m_btniptal = button;
-        else if (control.button == Button::cmdClose)
-            m_cmdClose = button;
+        if (control.button)
+            buttonNamed(*control.button) = button;
         break;
     }
     case ControlKind::Label:
@@ -409,9 +405,19 @@ void frmGuncel::setStatusText(const std::u16string& text)
     ::SendMessageW(m_bar1, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(wide(text)));
 }
 
+HWND& frmGuncel::buttonNamed(Button button)
+{
+    switch (button) {
+    case Button::basla: return m_basla;
+    case Button::btniptal: return m_btniptal;
+    case Button::cmdClose: break;
+    }
+    return m_cmdClose;
+}
+
 void frmGuncel::setButtonEnabled(Button button, bool enabled)
 {
-    const HWND control = button == Button::basla ? m_basla : button == Button::btniptal ? m_btniptal : m_cmdClose;
+    const HWND control = buttonNamed(button);
     if (!enabled && ::GetFocus() == control)
         ::PostMessageW(m_window, kMoveFocus, 0, 0);
     ::EnableWindow(control, enabled);

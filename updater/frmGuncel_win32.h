@@ -52,6 +52,7 @@ private:
 
     void createControl(const ShownControl& control);
     HWND child(const wchar_t* kind, const ShownControl& control, DWORD style);
+    HWND& buttonNamed(Button button);
     // Lays the window out for `dpi`: every control's place, fonts and pictures, the status
     // bar's parts. Run once made and again whenever the window moves to another resolution.
     void applyDpi(int dpi);
