@@ -86,9 +86,10 @@ frmGuncel::frmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram prog
     // The tab order is the layout's: the dialog manager walks the windows in their z-order.
     HWND previous = HWND_TOP;
     for (const std::size_t index : tabOrder(shown)) {
-        m_tabOrder.push_back(m_windows[index]);
-        ::SetWindowPos(m_windows[index], previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        previous = m_windows[index];
+        const HWND control = m_placed[index].window;  // placed one for each control shown, in turn
+        m_tabOrder.push_back(control);
+        ::SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        previous = control;
     }
 }
 
@@ -136,7 +137,6 @@ HWND frmGuncel::child(const wchar_t* kind, const ShownControl& control, DWORD st
              | (control.takesFocus ? WS_TABSTOP : 0);
     const HWND window = ::CreateWindowExW(0, kind, wide(spec.caption), style, 0, 0, 0, 0, m_window,
                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), m_instance, nullptr);
-    m_windows.push_back(window);
     m_placed.push_back(Placed{window,
                               RECT{control.left, control.top, control.left + spec.width, control.top + spec.height},
                               spec.font, growsToText(spec.kind)});

@@ -88,11 +88,10 @@ private:
     COLORREF m_linkColour = 0;
     bool m_linkEnabled = true;  // as the core set it, also before the link was made
     int m_dpi = USER_DEFAULT_SCREEN_DPI;
-    std::vector<Placed> m_placed;
-    std::vector<HFONT> m_fonts;  // of the resolution in force
+    std::vector<Placed> m_placed;  // one for each control shown, in the layout walk's order
+    std::vector<HFONT> m_fonts;    // of the resolution in force
     std::map<HWND, std::u16string> m_pictureNames;
     std::map<HWND, win32_controls::ButtonPictures> m_pictures;  // of the resolution in force
-    std::vector<HWND> m_windows;                                // of the shown controls, in the layout's order
     std::vector<HWND> m_tabOrder;
 
     static constexpr ULONGLONG kEventsInterval = 5;  // milliseconds between two passes
