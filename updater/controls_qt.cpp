@@ -1,9 +1,11 @@
 #include "updater/controls_qt.h"
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QStyleOptionButton>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
@@ -165,4 +167,15 @@ void StatusBar::setPanelText(int index, const QString& text)
 {
     if (QLabel* label = panel(index))
         label->setText(text);
+}
+
+void QtMessageBoxes::show(const std::u16string& text, const std::u16string& title, MessageIcon icon)
+{
+    const QMessageBox::Icon shown = icon == MessageIcon::Information   ? QMessageBox::Information
+                                    : icon == MessageIcon::Exclamation ? QMessageBox::Warning
+                                                                       : QMessageBox::Critical;
+    // A box without a title of its own shows the application's name ("updatelirvane").
+    QMessageBox box(shown, title.empty() ? QCoreApplication::applicationName() : QString::fromStdU16String(title),
+                    QString::fromStdU16String(text), QMessageBox::Ok, m_parent);
+    box.exec();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "updater/update_view.h"
+
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -9,7 +11,8 @@
 #include <vector>
 
 // The Qt view's own widgets: the window's picture buttons, its link, its captioned progress bar
-// and its status bar, which Qt's own widgets do not show the way the window shows them.
+// and its status bar, which Qt's own widgets do not show the way the window shows them; and its
+// message boxes.
 
 // Stands in for a command button with a picture: the picture stands above the caption and
 // both fit the button's own size, whatever the style's margins; the focus frame shows which
@@ -82,4 +85,15 @@ public:
 
 private:
     std::vector<QLabel*> m_panels;
+};
+
+// Message boxes as modal Qt dialogs over the window.
+class QtMessageBoxes : public MessageBoxes {
+public:
+    explicit QtMessageBoxes(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget* parent) { m_parent = parent; }
+    void show(const std::u16string& text, const std::u16string& title, MessageIcon icon) override;
+
+private:
+    QWidget* m_parent;
 };

@@ -161,3 +161,13 @@ void drawProgressBarAsCaptioned(HWND bar, const ProgressLook& look)
 }
 
 }  // namespace win32_controls
+
+void Win32MessageBoxes::show(const std::u16string& text, const std::u16string& title, MessageIcon icon)
+{
+    const UINT shown = icon == MessageIcon::Information   ? MB_ICONINFORMATION
+                       : icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION
+                                                          : MB_ICONERROR;
+    ::MessageBoxW(m_owner, reinterpret_cast<const wchar_t*>(text.c_str()),
+                  reinterpret_cast<const wchar_t*>((title.empty() ? m_applicationTitle : title).c_str()),
+                  MB_OK | shown);
+}

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "updater/update_view.h"
+
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
 
 // The Win32 view's own drawing: the picture buttons and the progress bar with its caption,
-// which the system's controls do not draw the way the window shows them.
+// which the system's controls do not draw the way the window shows them; and its message boxes.
 namespace win32_controls {
 
 // A picture button's pictures at one resolution, square, `size` pixels a side; not owned.
@@ -39,3 +41,16 @@ struct ProgressLook {
 void drawProgressBarAsCaptioned(HWND bar, const ProgressLook& look);
 
 }  // namespace win32_controls
+
+// Message boxes of the system (MessageBoxW), modal over the window.
+class Win32MessageBoxes : public MessageBoxes {
+public:
+    // `applicationTitle` is what a box without a title of its own shows.
+    explicit Win32MessageBoxes(std::u16string applicationTitle) : m_applicationTitle(std::move(applicationTitle)) {}
+    void setOwner(HWND owner) { m_owner = owner; }
+    void show(const std::u16string& text, const std::u16string& title, MessageIcon icon) override;
+
+private:
+    std::u16string m_applicationTitle;
+    HWND m_owner = nullptr;
+};

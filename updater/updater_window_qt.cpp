@@ -1,5 +1,5 @@
+#include "updater/controls_qt.h"
 #include "updater/frmGuncel_qt.h"
-#include "updater/message_boxes_qt.h"
 #include "updater/updater_window.h"
 
 #include <QApplication>

@@ -1,5 +1,4 @@
 #include "updater/frmGuncel_win32.h"
-#include "updater/message_boxes_win32.h"
 #include "updater/updater_window.h"
 
 #include <windows.h>

@@ -1,8 +1,8 @@
 #include "platform/inet/internet_posix.h"
 #include "tests/support/processes.h"
 #include "tests/support/updater_fakes.h"
+#include "updater/controls_qt.h"
 #include "updater/frmGuncel_qt.h"
-#include "updater/message_boxes_qt.h"
 
 #include <QApplication>
 #include <QTest>
