@@ -79,8 +79,7 @@ frmGuncel::frmGuncel(UpdaterSetup setup, UpdaterProgram program, QWidget* parent
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    m_core = std::make_unique<UpdaterCore>(std::move(setup), std::move(program), static_cast<UpdateView&>(*this),
-                                           [] { QCoreApplication::processEvents(); });
+    m_core = std::make_unique<UpdaterCore>(std::move(setup), std::move(program), static_cast<UpdateView&>(*this));
     connect(m_basla, &PictureButton::clicked, this, [this] { m_core->press(Button::basla); });
     connect(m_btniptal, &PictureButton::clicked, this, [this] { m_core->press(Button::btniptal); });
     connect(m_cmdClose, &PictureButton::clicked, this, [this] { m_core->press(Button::cmdClose); });
@@ -155,6 +154,11 @@ bool frmGuncel::eventFilter(QObject* watched, QEvent* event)
 void frmGuncel::setLinkEnabled(bool enabled)
 {
     m_lblActive->setEnabled(enabled);
+}
+
+void frmGuncel::processEvents()
+{
+    QCoreApplication::processEvents();
 }
 
 void frmGuncel::setStatusText(const std::u16string& text)

@@ -41,6 +41,7 @@ private:
     void setProgressValue(std::int32_t value) override;
     void setProgressText(const std::u16string& text) override;
     void setLinkEnabled(bool enabled) override;
+    void processEvents() override;
     // Does what the core says a key does; false when it leaves the key to the focused control.
     bool act(KeyAction action);
 

@@ -48,8 +48,7 @@ RECT frameFor(int width, int height, int dpi)
 
 frmGuncel::frmGuncel(HINSTANCE instance, UpdaterSetup setup, UpdaterProgram program)
     : m_instance(instance)
-    , m_core(std::make_unique<UpdaterCore>(std::move(setup), std::move(program), static_cast<UpdateView&>(*this),
-                                           [this] { doEvents(); }))
+    , m_core(std::make_unique<UpdaterCore>(std::move(setup), std::move(program), static_cast<UpdateView&>(*this)))
 {
     const INITCOMMONCONTROLSEX common{sizeof(INITCOMMONCONTROLSEX),
                                       ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
@@ -260,7 +259,7 @@ int frmGuncel::run()
     return static_cast<int>(message.wParam);
 }
 
-void frmGuncel::doEvents()
+void frmGuncel::processEvents()
 {
     // A pass costs a call into the window system even when nothing is pending, and the
     // download asks for one four times a chunk: one pass in each few milliseconds serves the

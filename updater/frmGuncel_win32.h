@@ -30,9 +30,6 @@ public:
     HWND handle() const { return m_window; }
     // Shows the window and runs its messages until it is closed.
     int run();
-    // Processes the pending messages once (a PeekMessage pass), at most once every few
-    // milliseconds.
-    void doEvents();
 
 private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -69,6 +66,8 @@ private:
     void setProgressValue(std::int32_t value) override;
     void setProgressText(const std::u16string& text) override;
     void setLinkEnabled(bool enabled) override;
+    // A PeekMessage pass, at most once every few milliseconds.
+    void processEvents() override;
 
     HINSTANCE m_instance;
     std::unique_ptr<UpdaterCore> m_core;  // made first: the windows' messages reach it

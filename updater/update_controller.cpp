@@ -87,11 +87,14 @@ std::u16string_view problemText(runtime::FileProblem problem)
 
 }  // namespace
 
-UpdateController::UpdateController(UpdaterEnvironment environment, controls::Dispatch& ctlIFile)
-    : m_env(std::move(environment))
+UpdateController::UpdateController(UpdaterSetup setup, UpdaterProgram program, UpdateView& view,
+                                   ReleaseFileReader& releaseFiles, controls::Dispatch& ctlIFile)
+    : m_setup(std::move(setup))
+    , m_program(std::move(program))
+    , m_view(view)
+    , m_releaseFiles(releaseFiles)
     , m_ctlIFile(ctlIFile)
-    , m_installer(m_env.setup.shell, m_env.releaseFiles, m_env.program.appFolder, m_env.setup.updateKey,
-                  m_env.setup.minimumTimestamp)
+    , m_installer(m_setup.shell, m_releaseFiles, m_program.appFolder, m_setup.updateKey, m_setup.minimumTimestamp)
 {
 }
 
@@ -115,8 +118,8 @@ void UpdateController::Form_Load()
     iptaledildi = false;
     // A run with an administrator's rights starts nothing a user could take them from: a
     // browser opened here would be one "Open" away from an administrator's shell.
-    if (m_env.setup.elevated)
-        m_env.view.setLinkEnabled(false);
+    if (m_setup.elevated)
+        m_view.setLinkEnabled(false);
 }
 
 void UpdateController::basla_Click()
@@ -125,12 +128,12 @@ void UpdateController::basla_Click()
     // own, and the folder stays locked until it has ended.
     if (m_folderLock)
         return;
-    if (!m_env.setup.shell.canWriteIn(m_env.program.appFolder)) {
-        if (m_env.setup.elevated)
-            return m_env.program.endProgram(updater_exit::kCannotWrite);  // the run that asked says so
-        if (!m_env.setup.shell.offersElevation()) {
-            m_env.program.boxes.show(text(kNoWriteRights), text(kUpdateErrorTitle), MessageIcon::Exclamation);
-            m_env.view.setStatusText(text(kUpdateFailed));
+    if (!m_setup.shell.canWriteIn(m_program.appFolder)) {
+        if (m_setup.elevated)
+            return m_program.endProgram(updater_exit::kCannotWrite);  // the run that asked says so
+        if (!m_setup.shell.offersElevation()) {
+            m_program.boxes.show(text(kNoWriteRights), text(kUpdateErrorTitle), MessageIcon::Exclamation);
+            m_view.setStatusText(text(kUpdateFailed));
             return;
         }
         return updateElevated();
@@ -138,12 +141,12 @@ void UpdateController::basla_Click()
     // A second updater in this folder would write the same download and swap the same
     // program: it waits for the first, touching nothing.
     try {
-        m_folderLock = m_env.setup.shell.lockFolder(m_env.program.appFolder);
+        m_folderLock = m_setup.shell.lockFolder(m_program.appFolder);
     } catch (const runtime::FileError& error) {
         return showFolderProblem(error);
     }
     if (!m_folderLock) {
-        m_env.program.boxes.show(text(kAnotherUpdateRunning), text(kUpdateErrorTitle), MessageIcon::Exclamation);
+        m_program.boxes.show(text(kAnotherUpdateRunning), text(kUpdateErrorTitle), MessageIcon::Exclamation);
         return;
     }
     struct Unlock {
@@ -157,7 +160,7 @@ void UpdateController::basla_Click()
         m_installer.removeDownload();
     iptaledildi = false;
 
-    m_env.view.setStatusText(text(kCheckingConnection));
+    m_view.setStatusText(text(kCheckingConnection));
     // The update server, then its mirrors: the first that serves a whole update gives it.
     const std::vector<std::u16string> servers = updateServers();
     for (std::size_t i = 0; i < servers.size(); ++i) {
@@ -168,8 +171,8 @@ void UpdateController::basla_Click()
 
 std::vector<std::u16string> UpdateController::updateServers() const
 {
-    std::vector<std::u16string> servers{m_env.setup.updateHost};
-    servers.insert(servers.end(), m_env.setup.mirrors.begin(), m_env.setup.mirrors.end());
+    std::vector<std::u16string> servers{m_setup.updateHost};
+    servers.insert(servers.end(), m_setup.mirrors.begin(), m_setup.mirrors.end());
     return servers;
 }
 
@@ -186,8 +189,8 @@ bool UpdateController::updateFrom(const std::u16string& server, bool lastServer)
     if (surum.empty()) {
         if (!lastServer)
             return false;
-        m_env.program.boxes.show(text(kCheckConnectionMessage), text(kUpdateErrorTitle), MessageIcon::Information);
-        m_env.view.setStatusText(text(kNoConnection));
+        m_program.boxes.show(text(kCheckConnectionMessage), text(kUpdateErrorTitle), MessageIcon::Information);
+        m_view.setStatusText(text(kNoConnection));
         return true;
     }
 
@@ -229,7 +232,7 @@ bool UpdateController::updateFrom(const std::u16string& server, bool lastServer)
     } catch (const runtime::RuntimeError& error) {
         // The control ended without an event (local file, size or count error): say so, drop
         // what was written, and let the user try again.
-        m_env.program.boxes.show(text(kDownloadErrorPrefix) + error.description(), u"", MessageIcon::Exclamation);
+        m_program.boxes.show(text(kDownloadErrorPrefix) + error.description(), u"", MessageIcon::Exclamation);
         showFailed();
     }
     return !m_serverFailed;
@@ -276,17 +279,18 @@ void UpdateController::updateElevated()
     // This window waits while the writing part shows its own; it can neither cancel nor start
     // another meanwhile.
     for (const Button button : {Button::basla, Button::btniptal, Button::cmdClose})
-        m_env.view.setButtonEnabled(button, false);
-    const std::optional<int> status = m_env.setup.shell.runElevated(kElevatedUpdateFlag, m_env.doEvents);
+        m_view.setButtonEnabled(button, false);
+    const std::optional<int> status =
+        m_setup.shell.runElevated(kElevatedUpdateFlag, [this] { m_view.processEvents(); });
     if (m_windowClosed)
         return;  // the user closed this window meanwhile: nothing more is shown or started
     if (status == updater_exit::kInstalled) {
         ProgramiBaslat();  // as this user, never as the administrator
-        return m_env.program.endProgram(updater_exit::kInstalled);
+        return m_program.endProgram(updater_exit::kInstalled);
     }
     if (!status || *status == updater_exit::kCannotWrite)
-        m_env.program.boxes.show(text(kNoWriteAccess), text(kUpdateErrorTitle), MessageIcon::Exclamation);
-    m_env.view.setStatusText(text(kUpdateFailed));
+        m_program.boxes.show(text(kNoWriteAccess), text(kUpdateErrorTitle), MessageIcon::Exclamation);
+    m_view.setStatusText(text(kUpdateFailed));
     showIdleButtons();
 }
 
@@ -300,7 +304,7 @@ void UpdateController::UrlAyarla(std::u16string& yol)
 inet::WaitCallback UpdateController::windowWait()
 {
     return [this] {
-        m_env.doEvents();
+        m_view.processEvents();
         return !abandoned();
     };
 }
@@ -308,7 +312,7 @@ inet::WaitCallback UpdateController::windowWait()
 std::pair<delta::Form, std::u16string> UpdateController::smallestForm(const std::u16string& programUrl)
 {
     const auto installed = m_installer.installedHash();
-    const auto text = installed ? m_env.releaseFiles.read(delta::indexUrl(programUrl), windowWait()) : std::nullopt;
+    const auto text = installed ? m_releaseFiles.read(delta::indexUrl(programUrl), windowWait()) : std::nullopt;
     const auto index = text ? delta::parseIndex(*text) : std::nullopt;
     if (index && index->patchSources.contains(*installed))
         return {delta::Form::Patch, delta::patchUrl(programUrl, *installed)};
@@ -331,13 +335,13 @@ std::u16string UpdateController::UrlOku(const std::u16string& Url, bool& browser
     // A server before the last is tried once and silently: the next one is there.
     for (bool retried = !m_lastServer;; retried = true) {
         try {
-            std::u16string document = m_env.setup.Inet1.OpenURL(runtime::trimSpaces(Url), wait);
+            std::u16string document = m_setup.Inet1.OpenURL(runtime::trimSpaces(Url), wait);
             browserokundu = false;
             if (runtime::findText(document, u"html") > 0) {
-                m_env.setup.WebBrowser1.Navigate(Url, wait);
-                m_env.setup.shell.sleep(std::chrono::milliseconds(1));
-                m_env.doEvents();
-                document = m_env.setup.WebBrowser1.DocumentBodyInnerText();
+                m_setup.WebBrowser1.Navigate(Url, wait);
+                m_setup.shell.sleep(std::chrono::milliseconds(1));
+                m_view.processEvents();
+                document = m_setup.WebBrowser1.DocumentBodyInnerText();
                 browserokundu = true;
                 if (runtime::findText(document, u"html") > 0)
                     document = u"no";
@@ -352,7 +356,7 @@ std::u16string UpdateController::UrlOku(const std::u16string& Url, bool& browser
         }
     }
     if (m_lastServer)
-        m_env.program.boxes.show(text(kCommunicationFailed), text(kConnectionErrorTitle), MessageIcon::Information);
+        m_program.boxes.show(text(kCommunicationFailed), text(kConnectionErrorTitle), MessageIcon::Information);
     return result;
 }
 
@@ -360,15 +364,15 @@ void UpdateController::btniptal_Click()
 {
     iptaledildi = true;
     m_ctlIFile.cancelDownload();
-    m_env.program.boxes.show(text(kCancelled), text(kVelkora), MessageIcon::Exclamation);
-    m_env.view.setProgressText(u"");
-    m_env.view.setStatusText(text(kCancelled));
+    m_program.boxes.show(text(kCancelled), text(kVelkora), MessageIcon::Exclamation);
+    m_view.setProgressText(u"");
+    m_view.setStatusText(text(kCancelled));
     showIdleButtons();
 }
 
 void UpdateController::cmdClose_Click()
 {
-    m_env.program.endProgram(closedStatus());
+    m_program.endProgram(closedStatus());
 }
 
 void UpdateController::Form_QueryUnload()
@@ -388,9 +392,9 @@ void UpdateController::Form_QueryUnload()
 
 void UpdateController::lblActive_Click()
 {
-    if (m_env.setup.elevated)
+    if (m_setup.elevated)
         return;
-    m_env.setup.shell.openDocument(runtime::trimSpaces(origin(m_env.setup.vendorHost)));
+    m_setup.shell.openDocument(runtime::trimSpaces(origin(m_setup.vendorHost)));
 }
 
 void UpdateController::ctlIFile_DownloadProgress(std::int32_t& lBytesRead)
@@ -404,14 +408,14 @@ void UpdateController::ctlIFile_DownloadProgress(std::int32_t& lBytesRead)
     // An unknown size (-1) shows no progress, and neither does 0, which no percentage can use.
     if (size <= 0)
         return;
-    m_env.view.setProgressMax(size);
-    m_env.view.setProgressValue(lBytesRead);
-    m_env.view.setStatusText(text(kDownloading));
+    m_view.setProgressMax(size);
+    m_view.setProgressValue(lBytesRead);
+    m_view.setStatusText(text(kDownloading));
     const auto percent =
         static_cast<std::int64_t>(std::floor(static_cast<double>(static_cast<std::int64_t>(lBytesRead) * 100) / size));
-    m_env.view.setProgressText(u"%" + runtime::fromUtf8(std::to_string(percent)));
-    m_env.setup.shell.sleep(std::chrono::milliseconds(10));
-    m_env.doEvents();
+    m_view.setProgressText(u"%" + runtime::fromUtf8(std::to_string(percent)));
+    m_setup.shell.sleep(std::chrono::milliseconds(10));
+    m_view.processEvents();
 }
 
 void UpdateController::ctlIFile_DownloadError(std::u16string& sErrorDescription)
@@ -426,7 +430,7 @@ void UpdateController::ctlIFile_DownloadError(std::u16string& sErrorDescription)
         m_serverFailed = true;
         return;
     }
-    m_env.program.boxes.show(text(kDownloadErrorPrefix) + sErrorDescription, u"", MessageIcon::Exclamation);
+    m_program.boxes.show(text(kDownloadErrorPrefix) + sErrorDescription, u"", MessageIcon::Exclamation);
 }
 
 void UpdateController::ctlIFile_DownloadCancelled(std::int32_t& lPosition)
@@ -434,7 +438,7 @@ void UpdateController::ctlIFile_DownloadCancelled(std::int32_t& lPosition)
     m_transferEnded = true;
     if (m_form == delta::Form::Whole)
         keepPart(lPosition);
-    m_env.view.setProgressValue(0);
+    m_view.setProgressValue(0);
 }
 
 void UpdateController::keepPart(std::int32_t length)
@@ -469,14 +473,14 @@ void UpdateController::ctlIFile_DownloadComplete()
         case Installer::Verdict::NotAProgram:
             if (followed)
                 return fallBack();
-            m_env.program.boxes.show(text(kInvalidDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
+            m_program.boxes.show(text(kInvalidDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
             return showFailed();
         case Installer::Verdict::NotSigned:
             if (abandoned())
                 return m_installer.removeDownload();  // the cancel has told the user already
             if (followed)
                 return fallBack();
-            m_env.program.boxes.show(text(kUnsignedDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
+            m_program.boxes.show(text(kUnsignedDownload), text(kUpdateErrorTitle), MessageIcon::Critical);
             return showFailed();
         case Installer::Verdict::GivenUp: return m_installer.removeDownload();
         case Installer::Verdict::Accepted:
@@ -488,40 +492,40 @@ void UpdateController::ctlIFile_DownloadComplete()
         // before the box says the update is done.
         installer.prepareInstall();
         // The install cannot be cancelled: " İptal" goes before anything may press it.
-        m_env.view.setButtonEnabled(Button::btniptal, false);
-        m_env.view.setStatusText(text(kCompleted));
-        m_env.program.boxes.show(text(kRestartMessage), text(kVelkora), MessageIcon::Information);
+        m_view.setButtonEnabled(Button::btniptal, false);
+        m_view.setStatusText(text(kCompleted));
+        m_program.boxes.show(text(kRestartMessage), text(kVelkora), MessageIcon::Information);
         installer.install();
     } catch (const runtime::FileError& error) {
         showFolderProblem(error);
         return showFailed();
     } catch (const runtime::RuntimeError&) {
-        m_env.program.boxes.show(text(kUnexpectedError), text(kUpdateErrorTitle), MessageIcon::Critical);
-        m_env.view.setStatusText(text(kUpdateFailed));
-        m_env.view.setProgressText(u"");
+        m_program.boxes.show(text(kUnexpectedError), text(kUpdateErrorTitle), MessageIcon::Critical);
+        m_view.setStatusText(text(kUpdateFailed));
+        m_view.setProgressText(u"");
         m_installer.removeDownload();
         // The window stays in the download's state, which " İptal" leaves.
-        m_env.view.setButtonEnabled(Button::btniptal, true);
+        m_view.setButtonEnabled(Button::btniptal, true);
         return;
     }
     m_installer.removeDownload();
     // The writing part of another run leaves the start to that run, which runs as its user.
-    if (!m_env.setup.elevated)
+    if (!m_setup.elevated)
         ProgramiBaslat();
-    m_env.program.endProgram(updater_exit::kInstalled);
+    m_program.endProgram(updater_exit::kInstalled);
 }
 
 void UpdateController::showFolderProblem(const runtime::FileError& error)
 {
     // A file of the folder is named as the folder's own, anything else by its whole path.
     std::u16string name = error.path();
-    const std::u16string folder = m_env.program.appFolder;
+    const std::u16string folder = m_program.appFolder;
     if (name.size() > folder.size() + 1 && name.starts_with(folder)
         && (name[folder.size()] == u'\\' || name[folder.size()] == u'/'))
         name.erase(0, folder.size() + 1);
-    m_env.program.boxes.show(text(kFolderProblem) + u"\r\n" + name + u": " + text(problemText(error.problem()))
-                                 + u"\r\n" + text(kProgramUnchanged),
-                             text(kUpdateErrorTitle), MessageIcon::Exclamation);
+    m_program.boxes.show(text(kFolderProblem) + u"\r\n" + name + u": " + text(problemText(error.problem())) + u"\r\n"
+                             + text(kProgramUnchanged),
+                         text(kUpdateErrorTitle), MessageIcon::Exclamation);
 }
 
 void UpdateController::deleteCancelledDownload()
@@ -532,7 +536,7 @@ void UpdateController::deleteCancelledDownload()
         return;
     }
     try {
-        if (const auto lock = m_env.setup.shell.lockFolder(m_env.program.appFolder))
+        if (const auto lock = m_setup.shell.lockFolder(m_program.appFolder))
             m_installer.removeDownload();
     } catch (const runtime::RuntimeError&) {
     }
@@ -541,31 +545,31 @@ void UpdateController::deleteCancelledDownload()
 void UpdateController::showFailed()
 {
     m_installer.removeDownload();
-    m_env.view.setStatusText(text(kUpdateFailed));
-    m_env.view.setProgressText(u"");
+    m_view.setStatusText(text(kUpdateFailed));
+    m_view.setProgressText(u"");
     showIdleButtons();
 }
 
 void UpdateController::ProgramiBaslat()
 {
     try {
-        m_env.setup.shell.startProgram(m_installer.programPath());
+        m_setup.shell.startProgram(m_installer.programPath());
     } catch (const runtime::RuntimeError&) {
     }
 }
 
 void UpdateController::showIdleButtons()
 {
-    m_env.view.setButtonEnabled(Button::btniptal, false);
-    m_env.view.setButtonEnabled(Button::basla, true);
-    m_env.view.setButtonEnabled(Button::cmdClose, true);
+    m_view.setButtonEnabled(Button::btniptal, false);
+    m_view.setButtonEnabled(Button::basla, true);
+    m_view.setButtonEnabled(Button::cmdClose, true);
 }
 
 void UpdateController::showDownloadButtons()
 {
-    m_env.view.setButtonEnabled(Button::btniptal, true);
-    m_env.view.setButtonEnabled(Button::basla, false);
-    m_env.view.setButtonEnabled(Button::cmdClose, false);
+    m_view.setButtonEnabled(Button::btniptal, true);
+    m_view.setButtonEnabled(Button::basla, false);
+    m_view.setButtonEnabled(Button::cmdClose, false);
 }
 
 InternetFileHandlers UpdateController::downloadHandlers()

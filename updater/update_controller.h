@@ -18,15 +18,6 @@
 #include <utility>
 #include <vector>
 
-// Everything the update procedure works with besides the download control.
-struct UpdaterEnvironment {
-    UpdaterSetup setup;
-    UpdaterProgram program;
-    UpdateView& view;
-    std::function<void()> doEvents;  // processes the window's pending events once
-    ReleaseFileReader& releaseFiles;
-};
-
 // The logic behind the window frmGuncel: its load and close handling, the buttons, the link
 // label, the reading of the server's texts and the reactions to the download control's events,
 // up to the swap of the application's executable. It reaches the download control `ctlIFile`
@@ -36,7 +27,10 @@ struct UpdaterEnvironment {
 // download runs.
 class UpdateController {
 public:
-    UpdateController(UpdaterEnvironment environment, controls::Dispatch& ctlIFile);
+    // The setup's services, the program's boxes, the view, the reader and the control must
+    // outlive the controller.
+    UpdateController(UpdaterSetup setup, UpdaterProgram program, UpdateView& view, ReleaseFileReader& releaseFiles,
+                     controls::Dispatch& ctlIFile);
 
     // Handlers of the window.
     void Form_Load();
@@ -49,9 +43,9 @@ public:
     void indir(std::u16string& yol, std::u16string& dosya);
 
     // The elevated writing part starts its update as soon as its window shows.
-    bool startsAtOnce() const { return m_env.setup.elevated; }
+    bool startsAtOnce() const { return m_setup.elevated; }
     // The exit status of this run when its window is closed.
-    int closedStatus() const { return m_env.setup.elevated ? updater_exit::kNotInstalled : updater_exit::kInstalled; }
+    int closedStatus() const { return m_setup.elevated ? updater_exit::kNotInstalled : updater_exit::kInstalled; }
     std::u16string UrlOku(const std::u16string& Url, bool& browserokundu);
 
     // Handlers of ctlIFile's events.
@@ -101,7 +95,10 @@ private:
     void showIdleButtons();
     void showDownloadButtons();
 
-    UpdaterEnvironment m_env;
+    UpdaterSetup m_setup;
+    UpdaterProgram m_program;
+    UpdateView& m_view;
+    ReleaseFileReader& m_releaseFiles;
     DownloadControl m_ctlIFile;
     bool m_downloading = false;
     bool m_windowClosed = false;

@@ -27,6 +27,9 @@ public:
     virtual void setProgressText(const std::u16string& text) = 0;
     // The link label lblActive: whether a click, Return or Space on it does anything.
     virtual void setLinkEnabled(bool enabled) = 0;
+    // Processes the window's pending events once: the user's actions meanwhile run nested in
+    // the caller.
+    virtual void processEvents() = 0;
 };
 
 enum class MessageIcon { Information, Exclamation, Critical };

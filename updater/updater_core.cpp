@@ -58,14 +58,12 @@ void UpdaterCore::ShownView::setButtonEnabled(Button button, bool enabled)
     m_view.setButtonEnabled(button, enabled);
 }
 
-UpdaterCore::UpdaterCore(UpdaterSetup setup, UpdaterProgram program, UpdateView& view, std::function<void()> doEvents)
+UpdaterCore::UpdaterCore(UpdaterSetup setup, UpdaterProgram program, UpdateView& view)
     : m_view(view)
     , m_boxes(program.boxes)
     , m_releaseFiles(setup.internet)
-    , m_ctlIFile(storedDownloadControl(setup.internet, doEvents))
-    , m_controller(
-          UpdaterEnvironment{std::move(setup), std::move(program), m_view, std::move(doEvents), m_releaseFiles},
-          *m_ctlIFile)
+    , m_ctlIFile(storedDownloadControl(setup.internet, [this] { m_view.processEvents(); }))
+    , m_controller(std::move(setup), std::move(program), m_view, m_releaseFiles, *m_ctlIFile)
     , m_site(m_controller.downloadHandlers())
 {
     m_ctlIFile->setSite(&m_site);

@@ -16,10 +16,9 @@
 // drives the core with no view at all.
 class UpdaterCore {
 public:
-    // The setup's services, the view and the program's boxes must outlive the core. `doEvents` processes
-    // the view's pending events once. Throws std::logic_error when the stored layout has no
-    // download control.
-    UpdaterCore(UpdaterSetup setup, UpdaterProgram program, UpdateView& view, std::function<void()> doEvents);
+    // The setup's services, the view and the program's boxes must outlive the core. Throws
+    // std::logic_error when the stored layout has no download control.
+    UpdaterCore(UpdaterSetup setup, UpdaterProgram program, UpdateView& view);
     ~UpdaterCore();
     UpdaterCore(const UpdaterCore&) = delete;
     UpdaterCore& operator=(const UpdaterCore&) = delete;
@@ -52,6 +51,7 @@ private:
         void setProgressValue(std::int32_t value) override { m_view.setProgressValue(value); }
         void setProgressText(const std::u16string& text) override { m_view.setProgressText(text); }
         void setLinkEnabled(bool enabled) override { m_view.setLinkEnabled(enabled); }
+        void processEvents() override { m_view.processEvents(); }
 
     private:
         UpdateView& m_view;

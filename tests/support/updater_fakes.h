@@ -41,6 +41,7 @@ public:
     void setProgressValue(std::int32_t value) override { m_log.push_back("value " + std::to_string(value)); }
     void setProgressText(const std::u16string& text) override { m_log.push_back("caption " + u8(text)); }
     void setLinkEnabled(bool enabled) override { m_log.push_back(enabled ? "enable lblActive" : "disable lblActive"); }
+    void processEvents() override {}
 
 private:
     Log& m_log;

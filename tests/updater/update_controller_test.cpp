@@ -64,12 +64,12 @@ protected:
         return static_cast<std::size_t>(std::find(log.begin(), log.end(), line) - log.begin());
     }
     // What the user sees and what is asked of the network, in order: the log less the pauses
-    // and the event processing that keep the window responsive.
+    // that keep the window responsive.
     std::vector<std::string> visible() const
     {
         std::vector<std::string> lines;
         std::copy_if(log.begin(), log.end(), std::back_inserter(lines),
-                     [](const std::string& line) { return line != "doEvents" && line.rfind("sleep ", 0) != 0; });
+                     [](const std::string& line) { return line.rfind("sleep ", 0) != 0; });
         return lines;
     }
     // Lines starting with `prefix`, in order.
@@ -87,15 +87,14 @@ protected:
         std::array<Variant, 1> args{argument};
         site.raiseEvent(event, event.number == ev::DownloadComplete.number ? std::span<Variant>() : args);
     }
-    // What a controller of this test works with: `with` for its setup, `appFolder` as its
-    // folder; its end is logged with the status when `statuses` says so.
-    UpdaterEnvironment environment(const UpdaterSetup& with, std::u16string appFolder, bool statuses = false)
+    // What this test's program gives a controller: `appFolder` as its folder; its end is logged,
+    // with the status when `statuses` says so.
+    UpdaterProgram program(std::u16string appFolder, bool statuses = false)
     {
         const auto end = [this, statuses](int status) {
             log.push_back(statuses ? "end " + std::to_string(status) : "end");
         };
-        return {with, UpdaterProgram{boxes, end, std::move(appFolder)}, view, [this] { log.push_back("doEvents"); },
-                releaseFiles};
+        return {boxes, end, std::move(appFolder)};
     }
     // A run's setup that differs from this test's in the vendor's key or in being elevated.
     UpdaterSetup setupWith(std::optional<signature::PublicKey> key, bool elevated = false) const
@@ -118,7 +117,7 @@ protected:
     Log internetCalls;  // the controller reads through its readers only
     FakeInternet internet{internetCalls};
     const UpdaterSetup setup{internet, shell, inet1, browser, u"updates.example", u"www.example"};
-    UpdateController controller{environment(setup, folder()), control};
+    UpdateController controller{setup, program(folder()), view, releaseFiles, control};
     InternetFileSite site{controller.downloadHandlers()};
 };
 
@@ -282,7 +281,7 @@ TEST_F(UpdateControllerTest, LinkOpensTheVendorSiteButNeverWithAnAdministratorsR
     EXPECT_EQ(log, Log{"open http://www.example"});
 
     log.clear();
-    UpdateController writingPart{environment(setupWith(std::nullopt, true), folder()), control};
+    UpdateController writingPart{setupWith(std::nullopt, true), program(folder()), view, releaseFiles, control};
     writingPart.Form_Load();
     writingPart.lblActive_Click();
     EXPECT_EQ(log, Log{"disable lblActive"});
@@ -472,7 +471,7 @@ TEST_F(CompletionTest, SwapsBacksUpStartsAndEnds)
 TEST_F(CompletionTest, TheWritingPartOfAnotherRunInstallsButStartsNothing)
 {
     const UpdaterSetup elevated = setupWith(std::nullopt, true);
-    UpdateController writingPart{environment(elevated, folder(), true), control};
+    UpdateController writingPart{elevated, program(folder(), true), view, releaseFiles, control};
     InternetFileSite(writingPart.downloadHandlers()).raiseEvent(ev::DownloadComplete, {});
     EXPECT_EQ(read("VelkoraLirvane.exe"), kNewProgram);
     EXPECT_FALSE(logged("start VelkoraLirvane.exe"));
@@ -681,7 +680,7 @@ TEST_P(MirrorTest, OneServerServesAWholeAttemptAndOneOutcomeShows)
 {
     UpdaterSetup mirrored = setup;
     mirrored.mirrors = {u"mirror.example"};
-    UpdateController updater{environment(mirrored, folder()), control};
+    UpdateController updater{mirrored, program(folder()), view, releaseFiles, control};
     InternetFileSite events(updater.downloadHandlers());
     inet1.answers = GetParam().texts;
     int failing = GetParam().downloadsFailing;
@@ -769,7 +768,7 @@ TEST_P(FolderTest, NothingReachesTheProgramUncheckedAndEveryObstacleIsNamed)
 
     const std::u16string app = runtime::fromUtf8(scene.folder.string());
     const UpdaterSetup keyed = setupWith(c.withKey ? signature::parsePublicKey(kVendorKey) : std::nullopt);
-    UpdateController updater{environment(keyed, app), control};
+    UpdateController updater{keyed, program(app), view, releaseFiles, control};
     inet1.answers = {u"2.0", u"VelkoraLirvane_2.0.exe"};
     control.fileSize = static_cast<std::int32_t>(newProgram.size());
     shell.startForReal = true;
@@ -856,7 +855,7 @@ TEST_P(ElevationTest, OnlyTheWritingPartIsElevatedAndOnlyTheRunThatAskedStartsTh
     shell.writable = false;
     shell.elevatedStatus = c.answer;
     const UpdaterSetup run = setupWith(std::nullopt, c.elevatedRun);
-    UpdateController updater{environment(run, folder(), true), control};
+    UpdateController updater{run, program(folder(), true), view, releaseFiles, control};
     write("VelkoraLirvane_down.exe", "nothing of this run's");
     updater.basla_Click();
 

@@ -31,7 +31,7 @@ protected:
         return UpdaterCore(setup,
                            UpdaterProgram{boxes, [this](int status) { log.push_back("end " + std::to_string(status)); },
                                           m_folder.u16string()},
-                           view, [] {});
+                           view);
     }
 
     std::filesystem::path m_folder = test_programs::testFolder(u"Çekirdek");
