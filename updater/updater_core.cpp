@@ -23,14 +23,6 @@ const ControlLayout* findControl(const std::vector<ControlLayout>& controls,
     return nullptr;
 }
 
-// Whether a button can be pressed as the window shows: as its stored layout has it.
-bool storedEnabled(std::u16string_view name)
-{
-    const ControlLayout* button =
-        findControl(storedWindowLayout().controls, [&](const ControlLayout& c) { return c.name == name; });
-    return button && button->enabled;
-}
-
 // The download control as the window's stored layout has it, with its stored properties.
 std::unique_ptr<InternetFile> storedDownloadControl(inet::Internet& internet, std::function<void()> doEvents)
 {
@@ -47,9 +39,13 @@ std::unique_ptr<InternetFile> storedDownloadControl(inet::Internet& internet, st
 
 }  // namespace
 
-UpdaterCore::ShownView::ShownView(UpdateView& view)
-    : m_view(view), m_enabled{storedEnabled(u"basla"), storedEnabled(u"btniptal"), storedEnabled(u"cmdClose")}
+UpdaterCore::ShownView::ShownView(UpdateView& view) : m_view(view)
 {
+    // The buttons can be pressed as the stored layout has them until the procedure says otherwise.
+    for (const ShownControl& control : shownControls(storedWindowLayout())) {
+        if (control.button)
+            m_enabled[static_cast<int>(*control.button)] = control.layout->enabled;
+    }
 }
 
 void UpdaterCore::ShownView::setButtonEnabled(Button button, bool enabled)

@@ -55,7 +55,7 @@ private:
 
     private:
         UpdateView& m_view;
-        bool m_enabled[3];  // by Button
+        bool m_enabled[3] = {};  // by Button
     };
 
     void handle(const std::function<void()>& step);
